@@ -1,0 +1,211 @@
+#include "modes.h"
+
+#include <initializer_list>
+#include <string>
+
+#include "QtorKMBscope10.h"
+#include "arrays.h"
+#include "com232.h"
+#include "commands.h"
+#include "gui.h"
+#include "model.h"
+#include "paramfiles.h"
+#include "rs232.h"
+#include "timer.h"
+#include "toolkit.h"
+#include "transfer.h"
+
+namespace {
+
+// The mode lock set: Send stays usable in run mode, so parameter changes reach the next
+// record; Run is usable again as soon as a mode ends.
+void Dim(std::initializer_list<int> controls, int dimmed) {
+    for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_DIMMED, dimmed);
+}
+
+void Show(std::initializer_list<int> controls, int visible) {
+    for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_VISIBLE, visible);
+}
+
+void SendMeasureCommand() {
+    line.order = 8;
+    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
+    WriteFrame(line.com);
+}
+
+// Waits for the reply to the command just sent; false (and the mode stopped) on a time-out.
+bool AwaitRecord() {
+    for (;;) {
+        if (line.rx_flag == 1) return true;
+        ProcessSystemEvents();
+        line.tdiff = Timer() - line.tstart;
+        if (line.tdiff > TIMEOUT) {
+            ShowStatus("Timeout RS232-Line!");
+            line.stop_flag = 1;
+            return false;
+        }
+    }
+}
+
+// Block reads poll the queue themselves, so the notification must not take their bytes.
+bool ReadBlocks(std::initializer_list<std::pair<int, int>> blocks, std::string* failure) {
+    RemoveRxNotification(line.com);
+    FlushQueues(line.com);
+    bool allRead = true;
+    for (const auto& [start, selector] : blocks) {
+        ReadData64(start, selector);
+        if (line.nBytesR < 128 && allRead) {
+            allRead = false;
+            if (failure) *failure = line.szStatus;
+        }
+    }
+    InstallRxNotification(line.com);
+    return allRead;
+}
+
+}  // namespace
+
+int CC_BTNRun(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer, GRAPH_VideoA, GRAPH_VideoB}, 1);
+    Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
+    Dim({BTNRun, BTNVideo, BTNGet, BTNData}, 1);
+    CopyVarsToPP();
+    FlushQueues(line.com);
+    line.rx_flag = 0;
+    line.order = 8;
+    FillTxBuf(8, line.pp);
+    if (WriteFrame(line.com) == kFrameBytes) ShowStatus("Line Ok!");
+    line.tstart = Timer();
+    line.stop_flag = 0;
+    line.graphrefresh = 0;
+    do {
+        // The record must leave pp before pp is refilled with the parameter set.
+        if (line.graphrefresh == 1) {
+            CopyPPtoRAWVars();
+            PlotVIDEOBarGraph();
+            PlotRAWGraphA();
+            PlotRAWGraphB();
+            line.graphrefresh = 0;
+        }
+        if (line.rx_flag == 1) {
+            FlushQueues(line.com);
+            CopyVarsToPP();
+            FillTxBuf(8, line.pp);
+            line.rx_flag = 0;
+            line.tstart = Timer();
+            WriteFrame(line.com);
+        }
+        line.tdiff = Timer() - line.tstart;
+        if (line.tdiff > TIMEOUT) {
+            ShowStatus("Timeout RS232-Line!");
+            line.stop_flag = 1;
+            break;
+        }
+        ProcessSystemEvents();
+    } while (line.stop_flag == 0);
+    line.rx_flag = 0;
+    FlushQueues(line.com);
+    line.graphrefresh = 0;
+    Dim({BTNRun}, 0);
+    return 0;
+}
+
+int CC_BTNStop(int, int, int event, void*, int, int) {
+    if (event != EVENT_LEFT_CLICK) return 0;
+    line.stop_flag = 1;
+    Dim({BTNVideo, BTNRun, BTNGet, BTNData, BTNSend}, 0);
+    return 0;
+}
+
+int CC_BTNVideo(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
+    Show({GRAPH_CurveA, GRAPH_CurveB}, 1);
+    Dim({BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}, 1);
+    SelectRamTarget();
+    line.stop_flag = 0;
+    while (line.stop_flag == 0) {
+        FlushQueues(line.com);
+        line.rx_flag = 0;
+        // pp is sent as it is: the record of the previous cycle.
+        SendMeasureCommand();
+        line.tstart = Timer();
+        if (AwaitRecord()) {
+            CopyPPtoRAWVars();
+            ReadBlocks({{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, nullptr);
+            PlotDATACurveA(plots.adcbufA);
+            PlotDATACurveB(plots.adcbufB);
+            PlotVIDEOBarGraph();
+        }
+        ProcessSystemEvents();
+    }
+    Dim({BTNRun, BTNVideo, BTNData}, 0);
+    InstallRxNotification(line.com);
+    FlushOutQ(line.com);
+    FlushInQ(line.com);
+    return 0;
+}
+
+void RingOrder(double* databuf, double* newbuf) {
+    const int p = static_cast<int>(databuf[0]);
+    databuf[0] = databuf[1];
+    for (int i = 0; i < MAXPOINT; ++i) {
+        newbuf[i] = databuf[((p + i) % MAXPOINT + MAXPOINT) % MAXPOINT];
+    }
+    newbuf[0] = newbuf[2];
+    newbuf[1] = newbuf[2];
+}
+
+BufferLines DataBufferLines(int eModeA, int tValA, int tValB, int tTol) {
+    int c = tValA, h = tTol;
+    switch (eModeA) {
+        case 0: c = tValB; break;
+        case 2:
+            h = tTol / 2;
+            if (h == 0) h = 1;
+            break;
+        case 3: c = 512; break;
+        default: break;
+    }
+    BufferLines b;
+    b.centre = c;
+    b.upper = c + h <= 1023 ? c + h : 1024;
+    b.lower = c - h >= 1 ? c - h : 1;
+    return b;
+}
+
+int CC_BTNData(int, int, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    Show({STRIP_RawA, GRAPH_Buffer}, 1);
+    Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
+    FlushQueues(line.com);
+    SendMeasureCommand();
+    line.stop_flag = 0;
+    line.rx_flag = 0;
+    line.tstart = Timer();
+    if (!AwaitRecord()) return 0;
+    CopyPPtoRAWVars();
+    const BufferLines lines = DataBufferLines(params.eModeA, params.tValA, params.tValB, params.tTol);
+    meas.tVal = static_cast<std::uint16_t>(lines.centre);
+    PlotVIDEOBarGraph();
+    std::string failure;
+    const bool complete = ReadBlocks({{0, MVBUF}, {64, MVBUF}}, &failure);
+    if (!complete) {
+        // A later good block must not hide that the buffer is not whole.
+        SetStatus(failure.c_str());
+        ShowStatus(line.szStatus);
+    }
+    RingOrder(plots.databuf, plots.newbuf);
+    Set1D(plots.tolArrayHI, MAXPOINT, lines.upper);
+    Set1D(plots.tolArrayLO, MAXPOINT, lines.lower);
+    Set1D(plots.teachArray, MAXPOINT, lines.centre);
+    PlotDATABuffer(plots.newbuf);
+    for (int i = 0; i < MAXPOINT; ++i) {
+        plots.dummybuf[i] = static_cast<std::uint16_t>(plots.newbuf[i]);
+    }
+    int recording = 0;
+    GetCtrlVal(panels.panelPopUp, CHECKFile, &recording);
+    if (recording == 1 && complete) WriteMeasurementFile();
+    return 0;
+}

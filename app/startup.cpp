@@ -1,0 +1,203 @@
+#include "startup.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "QtorKMBscope10.h"
+#include "commands.h"
+#include "editfields.h"
+#include "mapping.h"
+#include "model.h"
+#include "modes.h"
+#include "paramfiles.h"
+#include "port_table.h"
+#include "rs232.h"
+#include "teach.h"
+#include "toolkit.h"
+#include "transfer.h"
+
+namespace {
+
+constexpr int kInfoBlue = 0x0080FF;
+constexpr const char* kUsage =
+    "Usage: qtor-kmb [--port DEVICE | --demo] [--help] [--version]\n"
+    "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
+    "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
+    "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
+
+enum class Parsed { Run, Exit, Error };
+
+struct Options {
+    std::string port;  // device for port 1
+    bool demo = false;
+};
+
+Parsed ParseCommandLine(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return Parsed::Exit;
+        }
+        if (arg == "--version") {
+            std::puts("Q-TOR KMB-Dored Version 1.0");
+            return Parsed::Exit;
+        }
+        if (arg == "--demo") {
+            options->demo = true;
+        } else if (arg == "--port" && i + 1 < argc) {
+            options->port = argv[++i];
+        } else {
+            std::fprintf(stderr, "qtor-kmb: unknown option '%s' (see --help)\n", arg.c_str());
+            return Parsed::Error;
+        }
+    }
+    return Parsed::Run;
+}
+
+}  // namespace
+
+void RegisterCallbacks() {
+    struct Entry {
+        const char* name;
+        CtrlCallbackPtr fn;
+    };
+    static const Entry kCallbacks[] = {
+        {"CC_PANEL", CC_PANEL},
+        {"CC_POPUP", CC_POPUP},
+        {"CC_DropDCom", CC_DropDCom},
+        {"CC_BTNRun", CC_BTNRun},
+        {"CC_BTNStop", CC_BTNStop},
+        {"CC_BTNVideo", CC_BTNVideo},
+        {"CC_BTNData", CC_BTNData},
+        {"CC_ButtonTeach", CC_ButtonTeach},
+        {"CC_ButtonReset", CC_ButtonReset},
+        {"CC_TOGBTN_Zoom", CC_TOGBTN_Zoom},
+        {"CC_RBTRam", CC_RBTRam},
+        {"CC_RBTEeprom", CC_RBTEeprom},
+        {"CC_RBTFile", CC_RBTFile},
+        {"CC_BIN_Sw_ParaSelect", CC_BIN_Sw_ParaSelect},
+        {"CC_BTNSend", CC_BTNSend},
+        {"CC_BTNGet", CC_BTNGet},
+        {"CC_CHECKFile", CC_CHECKFile},
+        {"CC_NEDITVideoThdA", CC_NEDITVideoThdA},
+        {"CC_NEDITVideoThdB", CC_NEDITVideoThdB},
+        {"CC_NEDITeachA", CC_NEDITeachA},
+        {"CC_NEDITeachB", CC_NEDITeachB},
+        {"CC_NEDITTolLeff", CC_NEDITTolLeff},
+        {"CC_DropEvalMode", CC_DropEvalMode},
+        {"CC_DropAnaMode", CC_DropAnaMode},
+    };
+    for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
+}
+
+void FillPortSelector() {
+    const int p = panels.panelHandle;
+    ClearListCtrl(p, DropDCom);
+    int index = 0;
+    for (const PortEntry& port : PortTableList()) {
+        const std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
+        InsertListItem(p, DropDCom, index++, label.c_str(), port.number);
+    }
+    SetCtrlVal(p, DropDCom, line.com);
+}
+
+void ShowInfoText(const char* text, int left, int top, int pointSize) {
+    const int p = panels.panelHandle;
+    const int id = NewCtrl(p, CTRL_TEXT_MSG, "", top, left);
+    SetCtrlAttribute(p, id, ATTR_TEXT_FONT, VAL_APP_META_FONT);
+    SetCtrlAttribute(p, id, ATTR_TEXT_BGCOLOR, kInfoBlue);
+    SetCtrlAttribute(p, id, ATTR_TEXT_COLOR, VAL_WHITE);
+    SetCtrlAttribute(p, id, ATTR_TEXT_POINT_SIZE, pointSize);
+    SetCtrlVal(p, id, text);
+}
+
+void InitVars() {
+    const int p = panels.panelHandle;
+    AssignParameterStartValues();
+    line.com = 1;
+    line.sync = 85;
+    line.order = 1;
+    line.target = RAM;
+    line.ccdmaxpixel = 1024;
+    line.rx_flag = 0;
+    line.stop_flag = 1;
+    SetStatus("InitVars");
+    ShowStatus(line.szStatus);
+    SetCtrlVal(panels.panelPopUp, DropEPoti, 1);
+    SetCtrlVal(p, BIN_Sw_ParaSelect, 1);
+    SetCtrlVal(p, TOGBTN_Zoom, 1);
+    ShowInfoText("PC-SOFTWARE: Q-TOR Series", 15, 8, 11);
+    ShowInfoText("Dored Line Sensors Ltd.", 15, 21, 11);
+    ShowInfoText("Phone +44 1632 960000", 15, 36, 11);
+    ShowInfoText("Q-TOR KMB-Dored", 165, 22, 20);
+    ShowInfoText("Version 1.0", 345, 30, 11);
+    GetPanelValues();
+    DeleteGraphPlot(p, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(p, GRAPH_VideoB, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    SetGraphCursor(p, GRAPH_VideoA, 1, params.tValA, 1.0);
+    SetGraphCursor(p, GRAPH_VideoB, 1, params.tValB, 1.0);
+    for (int i = 0; i < MAXPOINT; ++i) plots.dxArray[i] = static_cast<std::uint16_t>(i);
+    for (int i = 0; i < MAXPOINT; ++i) {
+        plots.xArray[i] = static_cast<std::uint16_t>(8 * i);
+        plots.thdArrayA[i] = params.vThdA;
+        plots.thdArrayB[i] = params.vThdB;
+    }
+}
+
+int CC_PANEL(int, int, int event, void*, int, int) {
+    if (event == EVENT_CLOSE) {
+        CloseCom(line.com);
+        QuitUserInterface(0);
+    }
+    return 0;
+}
+
+int CC_POPUP(int, int, int event, void*, int, int) {
+    if (event == EVENT_CLOSE) {
+        HidePanel(panels.panelPopUp);
+        SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 1);
+    }
+    return 0;
+}
+
+int CC_DropDCom(int panel, int control, int event, void*, int, int) {
+    if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+    CloseCom(line.com);
+    GetCtrlVal(panel, control, &line.com);
+    ShowStatus("Init COM-Port ...");
+    InitRS232(line.com);
+    return 0;
+}
+
+int WinMain(int argc, char** argv) {
+    Options options;
+    const Parsed parsed = ParseCommandLine(argc, argv, &options);
+    if (parsed == Parsed::Exit) return 0;
+    if (parsed == Parsed::Error) return -1;
+    if (InitPlatform(argc, argv) < 0) {
+        std::fputs("qtor-kmb: cannot initialise the user interface\n", stderr);
+        return -1;
+    }
+    if (options.demo) PortTableSetSimulated(1, true);
+    if (!options.port.empty()) PortTableSetDevice(1, options.port);
+    RegisterCallbacks();
+    panels.panelHandle = LoadPanel(0, kPanelFile, PANEL);
+    if (panels.panelHandle < 0) return -1;
+    panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
+    if (panels.panelPopUp < 0) return -1;
+    files.proj_dir = GetProjectDir();
+    InstallParameterView();
+    InitVars();
+    FillPortSelector();
+    InitRS232(line.com);
+    DisplayPanel(panels.panelHandle);
+    RunUserInterface();
+    CloseCom(line.com);
+    DiscardPanel(panels.panelPopUp);
+    DiscardPanel(panels.panelHandle);
+    return 0;
+}

@@ -1,0 +1,20 @@
+// Start-up, the panel shell and shutdown.
+#pragma once
+
+// The program's logic entry: returns the process exit status (0 after a normal end, -1 when
+// the platform or a panel cannot be initialised).
+int WinMain(int argc, char** argv);
+
+void InitVars();
+void ShowInfoText(const char* text, int left, int top, int pointSize);
+// Makes every callback of the panel file findable by name.
+void RegisterCallbacks();
+// Fills the port selector from the port table and selects `com`.
+void FillPortSelector();
+
+int CC_PANEL(int panel, int control, int event, void* callbackData, int eventData1,
+             int eventData2);
+int CC_POPUP(int panel, int control, int event, void* callbackData, int eventData1,
+             int eventData2);
+int CC_DropDCom(int panel, int control, int event, void* callbackData, int eventData1,
+                int eventData2);

@@ -1,0 +1,50 @@
+#include "arrays.h"
+
+int Copy1D(const double* source, int n, double* destination) {
+    if (n < 1) return kArrayBadCount;
+    for (int i = 0; i < n; ++i) destination[i] = source[i];
+    return kArrayOk;
+}
+
+int MaxMin1D(const double* array, int n, double* max, int* maxIndex, double* min, int* minIndex) {
+    if (n < 1) return kArrayBadCount;
+    double hi = array[0], lo = array[0];
+    int hiAt = 0, loAt = 0;
+    // Strict comparisons: the first of equal extremes wins, and a NaN changes nothing.
+    for (int i = 0; i < n; ++i) {
+        if (array[i] > hi) {
+            hi = array[i];
+            hiAt = i;
+        } else if (array[i] < lo) {
+            lo = array[i];
+            loAt = i;
+        }
+    }
+    *max = hi;
+    *maxIndex = hiAt;
+    *min = lo;
+    *minIndex = loAt;
+    return kArrayOk;
+}
+
+int Set1D(double* array, int n, double value) {
+    if (n < 1) return kArrayBadCount;
+    for (int i = 0; i < n; ++i) array[i] = value;
+    return kArrayOk;
+}
+
+int Shift(const double* source, int n, int d, double* destination) {
+    if (n < 1) return kArrayBadCount;
+    if (d >= n || d <= -n) return kArrayBadShift;
+    if (d == 0) return Copy1D(source, n, destination);
+    // The copy direction reads every element before it is overwritten, so in place works.
+    if (d > 0) {
+        for (int i = n - d - 1; i >= 0; --i) destination[i + d] = source[i];
+        for (int i = 0; i < d; ++i) destination[i] = 0.0;
+    } else {
+        const int m = -d;
+        for (int j = 0; j <= n - m - 1; ++j) destination[j] = source[j + m];
+        for (int j = n - m; j < n; ++j) destination[j] = 0.0;
+    }
+    return kArrayOk;
+}

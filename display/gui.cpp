@@ -1,0 +1,225 @@
+#include "gui.h"
+
+#include "QtorKMBscope10.h"
+#include "arrays.h"
+#include "model.h"
+#include "toolkit.h"
+
+namespace {
+
+constexpr double kToleranceBandTop = 0.35;
+constexpr int kStripPoints = 101;
+constexpr int kStripTraces = 5;
+
+void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t* threshold) {
+    const int p = panels.panelHandle;
+    SetAxisScalingMode(p, graph, VAL_XAXIS, VAL_MANUAL, 1.0, 1024.0);
+    SetAxisScalingMode(p, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 1023.0);
+    DeleteGraphPlot(p, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    PlotXY(p, graph, plots.xArray, samples, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
+           VAL_RED);
+    PlotXY(p, graph, plots.xArray, threshold, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
+           1, VAL_DK_GREEN);
+}
+
+// Five traces per sample: upper limit, lower limit, set-point, measured value, set-point.
+void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColor) {
+    const int p = panels.panelHandle;
+    Shift(history, kHistory, -5, history);
+    const StripLimits lim = StripChartLimits(tVal, params.tTol);
+    history[495] = lim.upper;
+    history[496] = lim.lower;
+    history[497] = tVal;
+    history[498] = value;
+    history[499] = tVal;
+    SetCtrlAttribute(p, chart, ATTR_POINTS_PER_SCREEN, kStripPoints);
+    SetCtrlAttribute(p, chart, ATTR_SCROLL_MODE, 1);
+    int zoom = 0;
+    GetCtrlVal(p, TOGBTN_Zoom, &zoom);
+    if (zoom == 0) {
+        SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    } else if (lim.low < lim.high) {
+        SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, lim.low, lim.high);
+    }
+    const int colors[kStripTraces] = {VAL_DK_GREEN, VAL_DK_GREEN, VAL_BLACK, valueColor, VAL_RED};
+    for (int t = 0; t < kStripTraces; ++t) {
+        SetTraceAttribute(p, chart, t + 1, ATTR_TRACE_COLOR, colors[t]);
+    }
+    SetCtrlAttribute(p, chart, ATTR_NUM_TRACES, kStripTraces);
+    PlotStripChart(p, chart, history, kHistory, 0, 0);
+}
+
+// Low edges below 0 become 1, high edges above 1023 become 1024.
+ToleranceWindow Corrected(int low, int high) {
+    if (low < 0) low = 1;
+    if (high > 1023) high = 1024;
+    return {true, static_cast<double>(low), static_cast<double>(high)};
+}
+
+void DrawWindow(int graph, const ToleranceWindow& w) {
+    if (!w.drawn) return;
+    PlotRectangle(panels.panelHandle, graph, w.low, 0.0, w.high, kToleranceBandTop, VAL_GREEN,
+                  VAL_GREEN);
+}
+
+}  // namespace
+
+void PlotDATACurveA(const std::uint16_t* samples) {
+    PlotDataCurve(GRAPH_CurveA, samples, plots.thdArrayA);
+}
+
+void PlotDATACurveB(const std::uint16_t* samples) {
+    PlotDataCurve(GRAPH_CurveB, samples, plots.thdArrayB);
+}
+
+bool DataBufferZoom(const double* data, int ccdmaxpixel, ZoomRange* range) {
+    double max = 0, min = 0;
+    int maxAt = 0, minAt = 0;
+    MaxMin1D(data, MAXPOINT, &max, &maxAt, &min, &minAt);
+    // Every conversion truncates towards zero.
+    const int span = static_cast<int>(max - min);
+    int low = static_cast<int>(min - span);
+    int high = static_cast<int>(max + span);
+    if (high > ccdmaxpixel) high = ccdmaxpixel;
+    if (low < 1) low = 1;
+    if (span < 10) {
+        low -= 40;
+        high += 40;
+    }
+    range->low = low;
+    range->high = high;
+    return low < high;
+}
+
+void PlotDATABuffer(const double* data) {
+    const int p = panels.panelHandle;
+    SetAxisScalingMode(p, GRAPH_Buffer, VAL_XAXIS, VAL_MANUAL, 1.0, 128.0);
+    SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    DeleteGraphPlot(p, GRAPH_Buffer, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    int zoom = 0;
+    GetCtrlVal(p, TOGBTN_Zoom, &zoom);
+    if (zoom == 0) {
+        SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    } else {
+        ZoomRange r;
+        if (DataBufferZoom(data, line.ccdmaxpixel, &r)) {
+            SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, r.low, r.high);
+        }
+    }
+    const std::uint16_t* x = plots.dxArray;
+    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
+           VAL_SOLID, 1, VAL_DK_GREEN);
+    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
+           VAL_SOLID, 1, VAL_DK_GREEN);
+    PlotXY(p, GRAPH_Buffer, x, plots.teachArray, MAXPOINT, VAL_THIN_LINE, VAL_SIMPLE_DOT, VAL_DASH,
+           1, VAL_BLACK);
+    PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
+           VAL_RED);
+}
+
+void PlotVIDEOBarGraph() {
+    const int p = panels.panelHandle;
+    SetCtrlVal(p, NUM_Bvalue, unsigned{meas.Bvalue});
+    SetCtrlVal(p, NUM_Avalue, unsigned{meas.Avalue});
+    SetCtrlVal(p, NUM_Mvalue, unsigned{meas.Mvalue});
+    SetCtrlVal(p, NUM_leftA, unsigned{meas.leftA});
+    SetCtrlVal(p, NUM_rightA, unsigned{meas.rightA});
+    SetCtrlVal(p, NUM_leftB, unsigned{meas.leftB});
+    SetCtrlVal(p, NUM_rightB, unsigned{meas.rightB});
+    plots.curposA = meas.Avalue;
+    plots.curposB = meas.Bvalue;
+    for (int graph : {GRAPH_VideoA, GRAPH_VideoB}) {
+        SetAxisScalingMode(p, graph, VAL_XAXIS, VAL_MANUAL, 0.0, 1024.0);
+    }
+    DeleteGraphPlot(p, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(p, GRAPH_VideoB, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    SetGraphCursor(p, GRAPH_VideoA, 1, plots.curposA, 0.75);
+    SetGraphCursor(p, GRAPH_VideoB, 1, plots.curposB, 0.75);
+    PlotRectangle(p, GRAPH_VideoA, meas.leftA, 0.0, meas.rightA, 1.0, VAL_RED, VAL_RED);
+    PlotRectangle(p, GRAPH_VideoB, meas.leftB, 0.0, meas.rightB, 1.0, VAL_RED, VAL_RED);
+    // Evaluation mode 3: cursor 2 shows the deviation of M from 512 on the side it lies.
+    if (params.eModeA == 3) {
+        if (meas.Mvalue > 512) {
+            SetCursorAttribute(p, GRAPH_VideoB, 2, ATTR_CURSOR_POINT_STYLE, VAL_NO_POINT);
+            SetCursorAttribute(p, GRAPH_VideoA, 2, ATTR_CURSOR_POINT_STYLE, VAL_SOLID_CIRCLE);
+            SetGraphCursor(p, GRAPH_VideoA, 2, meas.Mvalue - 512, 0.5);
+        } else if (meas.Mvalue < 512) {
+            SetCursorAttribute(p, GRAPH_VideoA, 2, ATTR_CURSOR_POINT_STYLE, VAL_NO_POINT);
+            SetCursorAttribute(p, GRAPH_VideoB, 2, ATTR_CURSOR_POINT_STYLE, VAL_SOLID_CIRCLE);
+            SetGraphCursor(p, GRAPH_VideoB, 2, 512 - meas.Mvalue, 0.5);
+        } else {
+            SetCursorAttribute(p, GRAPH_VideoA, 2, ATTR_CURSOR_POINT_STYLE, VAL_NO_POINT);
+            SetCursorAttribute(p, GRAPH_VideoB, 2, ATTR_CURSOR_POINT_STYLE, VAL_NO_POINT);
+        }
+    }
+    if (params.ePoti == 1) {
+        SetCtrlVal(p, NEDITTolLeff, unsigned{params.tTol});
+    } else if (params.ePoti == 2) {
+        SetCtrlVal(p, NEDITeachA, unsigned{params.tValA});
+        SetCtrlVal(p, NEDITeachB, unsigned{params.tValB});
+    } else {
+        SetCtrlVal(p, NEDITTolLeff, unsigned{params.tTol});
+        SetCtrlVal(p, NEDITeachA, unsigned{params.tValA});
+        SetCtrlVal(p, NEDITeachB, unsigned{params.tValB});
+    }
+}
+
+StripLimits StripChartLimits(int tVal, int tTol) {
+    StripLimits s;
+    s.upper = tVal + tTol;
+    if (s.upper > 1023) s.upper = 1023;
+    s.lower = tVal - tTol;
+    if (s.lower < 1) s.lower = 1;
+    const int half = tTol < 10 ? 40 : 4 * tTol;
+    s.low = tVal - half;
+    s.high = tVal + half;
+    if (s.high > 1023) s.high = 1023;
+    if (s.low < 1) s.low = 1;
+    return s;
+}
+
+void PlotRAWGraphA() {
+    PlotRawGraph(STRIP_RawA, plots.arrayNORM_A, params.tValA, meas.Avalue, VAL_GREEN);
+}
+
+void PlotRAWGraphB() {
+    PlotRawGraph(STRIP_RawB, plots.arrayNORM_B, params.tValB, meas.Bvalue, VAL_BLUE);
+}
+
+ToleranceWindows ToleranceWindowsFor(int evalMode, int posA, int posB) {
+    const int tValA = params.tValA, tValB = params.tValB, tTol = params.tTol;
+    ToleranceWindows w;
+    switch (evalMode) {
+        case 0:
+            w.a = Corrected(tValA - tTol, tValA + tTol);
+            break;
+        case 1:
+            w.b = Corrected(tValB - tTol, tValB + tTol);
+            break;
+        case 2: {
+            const int h = tTol / 2;
+            int centreA = tValA, centreB = tValB;
+            if (meas.edcntA != 0 && meas.edcntB != 0) {
+                const int s = (posA - posB) / 2;  // truncates toward zero
+                centreA = tValA + s;
+                centreB = tValB - s;
+            }
+            w.a = Corrected(centreA - h, centreA + h);
+            w.b = Corrected(centreB - h, centreB + h);
+            break;
+        }
+        case 3:
+            w.a = {true, 1.0, static_cast<double>(tTol)};
+            w.b = w.a;
+            break;
+        default:
+            break;
+    }
+    return w;
+}
+
+void PlotTOLWindow(int evalMode, int posA, int posB) {
+    const ToleranceWindows w = ToleranceWindowsFor(evalMode, posA, posB);
+    DrawWindow(GRAPH_VideoA, w.a);
+    DrawWindow(GRAPH_VideoB, w.b);
+}

@@ -1,0 +1,26 @@
+// Device commands of the sensor link: connect, echo check, firmware text, 64-word block read,
+// max/min reset and parameter read. Each runs to completion (send, wait, evaluate, report) and
+// writes its outcome to the status line.
+#pragma once
+
+void InitRS232(int port);
+int CheckComLine(int port);
+int GetFirmwareInfo();
+int ReadData64(int start, int selector);
+void ResetMaxMin();
+void PushGET(int target);
+
+// Text the status line shows for a negative open result.
+const char* OpenErrorText(int code);
+
+// Writes `text` to the main panel's status line at once.
+void ShowStatus(const char* text);
+
+// How a parameter read shows its result. The link knows nothing of the panels: the parameter
+// mapping installs these at start-up. `showParameters` range-corrects and shows the set;
+// `drawToleranceWindow` draws the window for the evaluation mode on the panel.
+struct ParameterView {
+    void (*showParameters)() = nullptr;
+    void (*drawToleranceWindow)() = nullptr;
+};
+void SetParameterView(ParameterView view);

@@ -1,0 +1,14 @@
+// Between the panels' parameter controls and the parameter set.
+#pragma once
+
+#include "model.h"
+
+// The twelve panel controls into their parameter variables, uncorrected.
+void GetPanelValues();
+// Range-corrects the parameter set, shows it on the panels, refills the threshold lines,
+// redraws the data curves and covers the video graphs with the grey background.
+void SetPanelValues();
+// Replaces every value above its limit by its replacement.
+void RangeCorrect(ParameterSet& p);
+// Lets parameter reads show their result through SetPanelValues and the tolerance window.
+void InstallParameterView();

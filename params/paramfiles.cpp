@@ -1,0 +1,76 @@
+#include "paramfiles.h"
+
+#include "QtorKMBscope10.h"
+#include "commands.h"
+#include "files.h"
+#include "mapping.h"
+#include "model.h"
+#include "toolkit.h"
+
+FilePaths files;
+
+namespace {
+
+constexpr int kFieldWidth = 4;
+
+}  // namespace
+
+bool SelectParameterFileToSave() {
+    return FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg",
+                           "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON,
+                           &files.file_name) > 0;
+}
+
+void SendParaToFile() {
+    GetPanelValues();
+    CopyVarsToPP();
+    std::uint32_t values[PNUM];
+    for (int k = 0; k < PNUM; ++k) values[k] = line.pp[k];
+    if (ArrayToFile(files.file_name, values, PNUM, kFieldWidth) < 0) {
+        SetStatus("Parameter file could not be written!");
+        ShowStatus(line.szStatus);
+    }
+}
+
+void ReadParaFromFile() {
+    std::string path;
+    if (FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg", "Q-TOR-HPK-Series-Parameter-File",
+                        VAL_LOAD_BUTTON, &path) <= 0) {
+        return;
+    }
+    files.file_name = path;
+    std::uint32_t values[PNUM] = {};
+    const int read = FileToArray(path, values, PNUM);
+    // Words the file does not supply keep their current values.
+    CopyVarsToPP();
+    for (int k = 0; k < read && k < PNUM; ++k) line.pp[k] = static_cast<std::uint16_t>(values[k]);
+    CopyPPtoVars();
+    if (read < 0) {
+        SetStatus("Parameter file unreadable - parameters kept!");
+    } else if (read < PNUM) {
+        SetStatus("Parameter file incomplete - missing values kept!");
+    }
+}
+
+void WriteMeasurementFile() {
+    if (ArrayToFile(files.measurement_file, plots.dummybuf, MAXPOINT, kFieldWidth) < 0) {
+        SetStatus("Measurement file could not be written!");
+        ShowStatus(line.szStatus);
+    }
+}
+
+int CC_CHECKFile(int panel, int control, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    int checked = 0;
+    GetCtrlVal(panel, control, &checked);
+    if (checked != 1) return 0;
+    std::string path;
+    if (FileSelectPopup(files.proj_dir, "QTORMeasure.dat", "*.dat", "Q-TOR-Measurement-Data-File",
+                        VAL_OK_BUTTON, &path) < 1) {
+        SetCtrlVal(panel, control, 0);
+        return 0;
+    }
+    files.measurement_file = path;
+    WriteMeasurementFile();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "files.h"
+
+#include <QFileDialog>
+#include <QSaveFile>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+FileDialogHook dialogHook;
+
+template <typename T>
+int WriteColumn(const std::string& path, const T* values, int count, int width) {
+    if (count < 1 || path.empty()) return -1;
+    std::string text;
+    text.reserve(static_cast<size_t>(count) * (width + 2));
+    char field[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(field, sizeof field, "%*lu\n", width, static_cast<unsigned long>(values[i]));
+        text += field;
+    }
+    // Written beside the target and renamed over it: a failed write leaves the old file whole.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return -1;
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+        static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+        return -1;
+    }
+    return file.commit() ? 0 : -1;
+}
+
+}  // namespace
+
+void SetFileDialogHook(FileDialogHook hook) { dialogHook = std::move(hook); }
+
+int FileSelectPopup(const std::string& directory, const std::string& defaultName,
+                    const std::string& filter, const std::string& title, FileButton button,
+                    std::string* path) {
+    if (dialogHook) {
+        return dialogHook(FileDialogRequest{directory, defaultName, filter, title, button}, path);
+    }
+    QFileDialog dialog(nullptr, QString::fromStdString(title), QString::fromStdString(directory),
+                       QString::fromStdString(filter));
+    dialog.setAcceptMode(button == VAL_LOAD_BUTTON ? QFileDialog::AcceptOpen
+                                                   : QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);  // an existing file or a new name
+    dialog.setLabelText(QFileDialog::Accept, button == VAL_LOAD_BUTTON ? "Load" : "OK");
+    const QString suffix = QString::fromStdString(filter).section('.', -1);
+    if (!suffix.isEmpty() && suffix != "*") dialog.setDefaultSuffix(suffix);
+    dialog.selectFile(QString::fromStdString(defaultName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
+    *path = dialog.selectedFiles().first().toStdString();
+    return 1;
+}
+
+int ArrayToFile(const std::string& path, const std::uint32_t* values, int count, int width) {
+    return WriteColumn(path, values, count, width);
+}
+
+int ArrayToFile(const std::string& path, const std::uint16_t* values, int count, int width) {
+    return WriteColumn(path, values, count, width);
+}
+
+int FileToArray(const std::string& path, std::uint32_t* values, int count) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return -1;
+    int read = 0;
+    std::string token;
+    while (read < count && in >> token) {
+        // Whitespace (spaces, CR, LF) separates numbers; anything else ends the reading.
+        std::uint64_t v = 0;
+        for (char c : token) {
+            if (!std::isdigit(static_cast<unsigned char>(c))) return read;
+            v = (v * 10 + static_cast<std::uint64_t>(c - '0')) & 0xFFFFFFFFull;
+        }
+        values[read++] = static_cast<std::uint32_t>(v);
+    }
+    return read;
+}

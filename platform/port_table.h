@@ -1,0 +1,38 @@
+// The port table: which device a serial port number stands for.
+//
+// Numbers are filled from the serial ports the system lists (COMn is n on Windows,
+// elsewhere the listed ports are numbered from 1 in a stable order). A device path can be
+// put on a number (a pseudo-terminal works), and so can the in-process simulated sensor.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+class Sensor;
+}
+
+struct PortEntry {
+    int number = 0;
+    std::string device;  // path or platform name; "simulated sensor" for the simulated port
+    bool simulated = false;
+};
+
+// Lists the numbered ports: system ports, then overrides, then the simulated sensor last.
+std::vector<PortEntry> PortTableList();
+
+// Puts a device path on a number (replacing what it had).
+void PortTableSetDevice(int number, const std::string& device);
+// Puts the in-process simulated sensor on a number; paced at 19200 baud or instant.
+void PortTableSetSimulated(int number, bool paced);
+// Drops every override and rescans the system ports.
+void PortTableReset();
+// The number the simulated sensor is offered on in the port selector when nothing put it
+// elsewhere (one past the last listed port).
+int PortTableSimulatedNumber();
+// The device name a number maps to, or empty when it has none.
+std::string PortTableDevice(int number);
+
+// The in-process simulated sensor behind a port number, or nullptr; tests use it to inject
+// faults and to read the frames it received.
+sim::Sensor* PortSimSensor(int number);

@@ -1,0 +1,54 @@
+// Serial-port operations of the run-time contract, over a numbered port table.
+//
+// Every port number maps to a device (see port_table.h). Results follow the
+// run-time's convention: a count or 0 on success, a negative code on failure.
+#pragma once
+
+#include <cstdint>
+
+// Negative results. The open errors use the codes the start-up reports by text.
+enum ComError : int {
+    kComUnknownSystemError = -1,  // an error the OS reports that no other code fits
+    kComInvalidPort = -2,         // port number outside 1..kMaxPorts
+    kComNotOpen = -3,             // operation on a port that is not open (or was closed by a hang-up)
+    kComIoError = -4,             // read or write failed on an open port
+    kComNoPortFound = -6,         // the port number has no device in the port table
+    kComCannotOpen = -7,          // the device exists but cannot be opened (busy, missing, no permission)
+    kComInvalidParameter = -13,   // baud, parity, data bits, stop bits or queue size not accepted
+    kComTimeout = -99,            // a read or write did not complete within the port time-out
+};
+
+constexpr int kMaxPorts = 32;
+
+// Parity values and handshake modes.
+constexpr int NOPARITY = 0;
+constexpr int LWRS_HWHANDSHAKE_OFF = 0;
+
+// Event bits of the receive notification.
+constexpr int LWRS_RXFLAG = 0x0002;    // event character received
+constexpr int LWRS_TXEMPTY = 0x0004;   // transmit queue empty
+constexpr int LWRS_RECEIVE = 0x8000;   // input queue holds at least the notify count
+
+// portNumber, the event that fired, callback data.
+using ComCallbackPtr = void (*)(int portNumber, int eventMask, void* callbackData);
+
+// deviceName empty or null: the port table decides which device number `port` is.
+int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
+int SetComTime(int port, double timeoutSeconds);
+int SetCTSMode(int port, int mode);
+// A null function removes the notification. Only LWRS_RECEIVE is delivered: it fires inside
+// event pumping once the input queue holds notifyCount bytes.
+int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
+                       ComCallbackPtr callbackFunction, void* callbackData);
+// Writes count bytes and flushes them to the device; returns the count written or a negative code.
+int ComWrt(int port, const std::uint8_t* buffer, int count);
+// Reads up to count bytes, waiting at most the port time-out for them (without pumping events);
+// returns the count read (possibly short) or a negative code.
+int ComRd(int port, std::uint8_t* buffer, int count);
+// Bytes waiting in the input queue, including what the OS holds.
+int GetInQLen(int port);
+int FlushInQ(int port);
+int FlushOutQ(int port);
+// Closing a port that is not open is harmless and returns 0.
+int CloseCom(int port);

@@ -1,0 +1,119 @@
+// Panels, controls, events and the event loop of the run-time contract.
+//
+// Panels come from the panel file (a Qt Designer document); controls are addressed by
+// (panel handle, control constant). Callbacks are found by the names the panel file gives
+// them, in a table the program fills with RegisterCallback before loading panels.
+#pragma once
+
+#include <string>
+
+enum EventKind : int {
+    EVENT_NONE = 0,
+    EVENT_COMMIT = 1,
+    EVENT_VAL_CHANGED = 2,
+    EVENT_LEFT_CLICK = 3,
+    EVENT_CLOSE = 4,
+};
+
+// Panel and control callbacks: (panel, control, event, callback data, event data 1, 2).
+using CtrlCallbackPtr = int (*)(int panel, int control, int event, void* callbackData,
+                                int eventData1, int eventData2);
+
+// Makes a callback findable by its name in the panel file.
+void RegisterCallback(const std::string& name, CtrlCallbackPtr fn);
+
+// Creates the application object. Returns 0, or a negative value when no display can be opened.
+int InitPlatform(int& argc, char** argv);
+// Folder of the running program.
+std::string GetProjectDir();
+
+// Loads panel `panelId` from `fileName` (relative names are looked up beside the program).
+// Returns a positive handle, or a negative value after a line on standard error naming the
+// problem (missing or unreadable file, no such panel, a control without its constant, ...).
+int LoadPanel(int parentPanel, const char* fileName, int panelId);
+int DisplayPanel(int panel);
+int HidePanel(int panel);
+int DiscardPanel(int panel);
+int RunUserInterface();
+int QuitUserInterface(int returnCode);
+// Runs pending events and callbacks; waits briefly for the next event instead of spinning.
+void ProcessSystemEvents();
+
+// Control values: number, switch, ring index, text.
+int SetCtrlVal(int panel, int control, int value);
+int SetCtrlVal(int panel, int control, unsigned value);
+int SetCtrlVal(int panel, int control, double value);
+int SetCtrlVal(int panel, int control, const char* text);
+int GetCtrlVal(int panel, int control, int* value);
+int GetCtrlVal(int panel, int control, unsigned short* value);
+int GetCtrlVal(int panel, int control, double* value);
+int GetCtrlVal(int panel, int control, std::string* text);
+
+enum CtrlAttribute : int {
+    ATTR_DIMMED,
+    ATTR_VISIBLE,
+    ATTR_TEXT_FONT,  // string value
+    ATTR_TEXT_BGCOLOR,
+    ATTR_TEXT_COLOR,
+    ATTR_TEXT_POINT_SIZE,
+    ATTR_POINTS_PER_SCREEN,  // strip charts
+    ATTR_NUM_TRACES,         // strip charts
+    ATTR_SCROLL_MODE,        // strip charts; accepted, continuous scrolling is the only mode
+};
+int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
+int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);
+int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value);
+
+constexpr const char* VAL_APP_META_FONT = "NIApp";
+
+enum CtrlStyle : int { CTRL_TEXT_MSG = 1 };
+// Creates a control at pixel position (top, left); returns its constant.
+int NewCtrl(int panel, CtrlStyle style, const char* label, int top, int left);
+
+// Colours are 0xRRGGBB.
+constexpr int VAL_RED = 0xFF0000;
+constexpr int VAL_GREEN = 0x00FF00;
+constexpr int VAL_DK_GREEN = 0x008000;
+constexpr int VAL_BLUE = 0x0000FF;
+constexpr int VAL_BLACK = 0x000000;
+constexpr int VAL_WHITE = 0xFFFFFF;
+constexpr int VAL_GRAY = 0xA0A0A0;
+
+enum PlotStyle : int { VAL_THIN_LINE = 0, VAL_FAT_LINE = 1 };
+enum PointStyle : int { VAL_NO_POINT = 0, VAL_SIMPLE_DOT = 1, VAL_SOLID_CIRCLE = 2 };
+enum LineStyle : int { VAL_SOLID = 0, VAL_DASH = 1 };
+enum Axis : int { VAL_XAXIS = 0, VAL_LEFT_YAXIS = 1 };
+enum ScalingMode : int { VAL_MANUAL = 0, VAL_AUTOSCALE = 1 };
+constexpr int VAL_ALL_PLOTS = -1;
+constexpr int VAL_IMMEDIATE_DRAW = 1;
+
+// Connected curves; the array types are those the callers use. Return a plot handle (> 0).
+int PlotXY(int panel, int control, const unsigned short* x, const unsigned short* y, int count,
+           PlotStyle plotStyle, PointStyle pointStyle, LineStyle lineStyle, int pointFrequency,
+           int color);
+int PlotXY(int panel, int control, const unsigned short* x, const double* y, int count,
+           PlotStyle plotStyle, PointStyle pointStyle, LineStyle lineStyle, int pointFrequency,
+           int color);
+int PlotXY(int panel, int control, const double* x, const double* y, int count,
+           PlotStyle plotStyle, PointStyle pointStyle, LineStyle lineStyle, int pointFrequency,
+           int color);
+// Appends count interleaved values (trace 1, 2, ..., n, trace 1, ...) from y[start], taking
+// every (skip + 1)th value.
+int PlotStripChart(int panel, int control, const double* y, int count, int start, int skip);
+int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2,
+                  int frameColor, int fillColor);
+// plotHandle VAL_ALL_PLOTS deletes every plot; cursors stay.
+int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
+int SetGraphCursor(int panel, int control, int cursor, double x, double y);
+enum CursorAttribute : int { ATTR_CURSOR_POINT_STYLE };
+int SetCursorAttribute(int panel, int control, int cursor, CursorAttribute attribute, int value);
+enum TraceAttribute : int { ATTR_TRACE_COLOR };
+int SetTraceAttribute(int panel, int control, int trace, TraceAttribute attribute, int value);
+int SetAxisScalingMode(int panel, int control, Axis axis, ScalingMode mode, double min, double max);
+
+// Ring (drop-down) entries: label shown, value returned by GetCtrlVal.
+int ClearListCtrl(int panel, int control);
+int InsertListItem(int panel, int control, int index, const char* label, int value);
+
+// Renders a panel as it would appear on screen into a PNG file (works without a display).
+int SavePanelImage(int panel, const char* path);

@@ -1,0 +1,14 @@
+// gtest main for test folders that need the application object (offscreen by default).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+inline int RunQtTests(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
