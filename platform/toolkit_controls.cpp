@@ -1,0 +1,362 @@
+// Control values and attributes, text messages created at run time, ring entries.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "graph_view.h"
+#include "toolkit_internal.h"
+
+using namespace qtor;
+
+namespace {
+
+constexpr const char* kTextColor = "qtorTextColor";
+constexpr const char* kBgColor = "qtorBgColor";
+constexpr const char* kAutoSize = "qtorAutoSize";
+constexpr const char* kLineHeight = "qtorLineHeight";
+
+QString ColorName(int rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF).name();
+}
+
+void Restyle(QWidget* w) {
+    QString css;
+    if (QVariant v = w->property(kTextColor); v.isValid())
+        css += QString("color: %1;").arg(ColorName(v.toInt()));
+    if (QVariant v = w->property(kBgColor); v.isValid())
+        css += QString("background-color: %1;").arg(ColorName(v.toInt()));
+    w->setStyleSheet(css);
+}
+
+void FitText(QWidget* w) {
+    if (w->property(kAutoSize).toBool()) w->adjustSize();
+}
+
+// Sizes are given as the height of a line of text in pixels; pick the largest font whose
+// line fits, so texts placed a line height apart do not overlap.
+void SetLineHeight(QWidget* w, int pixels) {
+    QFont f = w->font();
+    int size = std::max(1, pixels);
+    f.setPixelSize(size);
+    while (size > 1 && QFontMetrics(f).height() > pixels) f.setPixelSize(--size);
+    w->setFont(f);
+    w->setProperty(kLineHeight, pixels);
+    FitText(w);
+}
+
+// Indicators change with every record of a fast acquisition; repainting them each time would
+// cost more than the acquisition. They show their latest value once per screen refresh.
+constexpr const char* kPendingValue = "qtorPendingValue";
+std::vector<QPointer<QSpinBox>> g_pendingIndicators;
+
+}  // namespace
+
+void qtor::ShowPendingIndicators() {
+    std::vector<QPointer<QSpinBox>> pending;
+    pending.swap(g_pendingIndicators);
+    for (QSpinBox* spin : pending) {
+        if (!spin) continue;
+        const QVariant v = spin->property(kPendingValue);
+        spin->setProperty(kPendingValue, QVariant());
+        if (v.isValid()) spin->setValue(v.toInt());
+    }
+}
+
+namespace {
+
+void SetIndicator(QSpinBox* spin, int value) {
+    value = std::clamp(value, spin->minimum(), spin->maximum());
+    if (!spin->property(kPendingValue).isValid()) {
+        if (spin->value() == value) return;
+        g_pendingIndicators.emplace_back(spin);
+    }
+    spin->setProperty(kPendingValue, value);
+    static QTimer* timer = [] {
+        auto* t = new QTimer(QCoreApplication::instance());
+        t->setSingleShot(true);
+        t->setInterval(RefreshIntervalMs());
+        QObject::connect(t, &QTimer::timeout, ShowPendingIndicators);
+        return t;
+    }();
+    if (!timer->isActive()) timer->start();
+}
+
+int SetNumber(Control& c, double value) {
+    QWidget* w = c.widget;
+    switch (c.kind) {
+        case CtrlKind::Indicator:
+            SetIndicator(static_cast<QSpinBox*>(w), int(std::lround(value)));
+            return 0;
+        case CtrlKind::Numeric: {
+            auto* spin = static_cast<QSpinBox*>(w);
+            const int v = int(std::lround(value));
+            if (spin->value() != v) {
+                const QSignalBlocker block(spin);
+                spin->setValue(v);
+            }
+            spin->setProperty(kLastValue, spin->value());
+            return 0;
+        }
+        case CtrlKind::Ring: {
+            auto* combo = static_cast<QComboBox*>(w);
+            const int index = combo->findData(int(std::lround(value)));
+            if (index < 0) return kErrBadValue;
+            const QSignalBlocker block(combo);
+            combo->setCurrentIndex(index);
+            return 0;
+        }
+        case CtrlKind::Toggle:
+        case CtrlKind::Check:
+            // clicked() is not emitted for this, so no event; toggled() keeps switch labels right.
+            static_cast<QAbstractButton*>(w)->setChecked(value != 0);
+            return 0;
+        case CtrlKind::Text:
+            if (auto* label = qobject_cast<QLabel*>(w))
+                label->setText(QString::number(value));
+            else if (auto* edit = qobject_cast<QLineEdit*>(w))
+                edit->setText(QString::number(value));
+            FitText(w);
+            return 0;
+        default:
+            return kErrBadControl;
+    }
+}
+
+int GetNumber(const Control& c, double* out) {
+    QWidget* w = c.widget;
+    switch (c.kind) {
+        case CtrlKind::Numeric:
+        case CtrlKind::Indicator: {
+            const QVariant pending = w->property(kPendingValue);
+            *out = pending.isValid() ? pending.toInt() : static_cast<QSpinBox*>(w)->value();
+            return 0;
+        }
+        case CtrlKind::Ring: {
+            auto* combo = static_cast<QComboBox*>(w);
+            if (combo->currentIndex() < 0) return kErrBadValue;
+            *out = combo->currentData().toDouble();
+            return 0;
+        }
+        case CtrlKind::Toggle:
+        case CtrlKind::Check:
+            *out = static_cast<QAbstractButton*>(w)->isChecked() ? 1 : 0;
+            return 0;
+        case CtrlKind::Text: {
+            bool ok = false;
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(w))
+                text = label->text();
+            else if (auto* edit = qobject_cast<QLineEdit*>(w))
+                text = edit->text();
+            *out = text.trimmed().toDouble(&ok);
+            return ok ? 0 : kErrBadValue;
+        }
+        default:
+            return kErrBadControl;
+    }
+}
+
+}  // namespace
+
+int SetCtrlVal(int panel, int control, double value) {
+    Control* c = FindControl(panel, control);
+    return c ? SetNumber(*c, value) : kErrBadControl;
+}
+int SetCtrlVal(int panel, int control, int value) {
+    return SetCtrlVal(panel, control, double(value));
+}
+int SetCtrlVal(int panel, int control, unsigned value) {
+    return SetCtrlVal(panel, control, double(value));
+}
+
+int SetCtrlVal(int panel, int control, const char* text) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    const QString s = QString::fromUtf8(text ? text : "");
+    if (auto* label = qobject_cast<QLabel*>(c->widget))
+        label->setText(s);
+    else if (auto* edit = qobject_cast<QLineEdit*>(c->widget))
+        edit->setText(s);
+    else
+        return kErrBadValue;
+    FitText(c->widget);
+    return 0;
+}
+
+int GetCtrlVal(int panel, int control, double* value) {
+    Control* c = FindControl(panel, control);
+    return c ? GetNumber(*c, value) : kErrBadControl;
+}
+
+int GetCtrlVal(int panel, int control, int* value) {
+    double v = 0;
+    const int rc = GetCtrlVal(panel, control, &v);
+    if (rc == 0) *value = int(std::lround(v));
+    return rc;
+}
+
+int GetCtrlVal(int panel, int control, unsigned short* value) {
+    double v = 0;
+    const int rc = GetCtrlVal(panel, control, &v);
+    if (rc == 0) *value = static_cast<unsigned short>(std::lround(v));
+    return rc;
+}
+
+int GetCtrlVal(int panel, int control, std::string* text) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    QWidget* w = c->widget;
+    if (auto* label = qobject_cast<QLabel*>(w))
+        *text = label->text().toStdString();
+    else if (auto* edit = qobject_cast<QLineEdit*>(w))
+        *text = edit->text().toStdString();
+    else if (auto* combo = qobject_cast<QComboBox*>(w))
+        *text = combo->currentText().toStdString();
+    else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+        const QVariant pending = spin->property(kPendingValue);
+        *text = pending.isValid() ? std::to_string(pending.toInt()) : spin->text().toStdString();
+    } else
+        return kErrBadValue;
+    return 0;
+}
+
+int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    QWidget* w = c->widget;
+    switch (attribute) {
+        case ATTR_DIMMED:
+            w->setEnabled(value == 0);
+            return 0;
+        case ATTR_VISIBLE:
+            w->setVisible(value != 0);
+            return 0;
+        case ATTR_TEXT_COLOR:
+            w->setProperty(kTextColor, value);
+            Restyle(w);
+            return 0;
+        case ATTR_TEXT_BGCOLOR:
+            w->setProperty(kBgColor, value);
+            Restyle(w);
+            return 0;
+        case ATTR_TEXT_POINT_SIZE:
+            if (value <= 0) return kErrBadValue;
+            SetLineHeight(w, value);
+            return 0;
+        case ATTR_POINTS_PER_SCREEN:
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            if (value < 1) return kErrBadValue;
+            c->view->setPointsPerScreen(value);
+            return 0;
+        case ATTR_NUM_TRACES:
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            if (value < 1) return kErrBadValue;
+            c->view->setNumTraces(value);
+            return 0;
+        case ATTR_SCROLL_MODE:
+            return c->view && c->view->isStrip() ? 0 : kErrBadAttribute;
+        case ATTR_TEXT_FONT:
+            return kErrBadValue;  // takes a font name
+    }
+    return kErrBadAttribute;
+}
+
+int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    if (attribute != ATTR_TEXT_FONT || !value) return kErrBadAttribute;
+    QWidget* w = c->widget;
+    const QString name = QString::fromUtf8(value);
+    QFont f = name == VAL_APP_META_FONT ? QApplication::font() : QFont(name);
+    w->setFont(f);
+    if (int h = w->property(kLineHeight).toInt(); h > 0) SetLineHeight(w, h);
+    FitText(w);
+    return 0;
+}
+
+int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    QWidget* w = c->widget;
+    switch (attribute) {
+        case ATTR_DIMMED:
+            *value = w->isEnabled() ? 0 : 1;
+            return 0;
+        case ATTR_VISIBLE:
+            *value = w->isHidden() ? 0 : 1;
+            return 0;
+        case ATTR_TEXT_COLOR:
+        case ATTR_TEXT_BGCOLOR: {
+            const QVariant v = w->property(attribute == ATTR_TEXT_COLOR ? kTextColor : kBgColor);
+            if (!v.isValid()) {
+                const QColor q = w->palette().color(
+                    attribute == ATTR_TEXT_COLOR ? w->foregroundRole() : w->backgroundRole());
+                *value = int(q.rgb() & 0xFFFFFF);
+            } else {
+                *value = v.toInt();
+            }
+            return 0;
+        }
+        case ATTR_TEXT_POINT_SIZE: {
+            const int h = w->property(kLineHeight).toInt();
+            *value = h > 0 ? h : QFontMetrics(w->font()).height();
+            return 0;
+        }
+        case ATTR_POINTS_PER_SCREEN:
+        case ATTR_NUM_TRACES:
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            *value = attribute == ATTR_NUM_TRACES ? c->view->strip().numTraces
+                                                  : c->view->strip().pointsPerScreen;
+            return 0;
+        default:
+            return kErrBadAttribute;
+    }
+}
+
+int NewCtrl(int panel, CtrlStyle style, const char* label, int top, int left) {
+    Panel* p = FindPanel(panel);
+    if (!p) return kErrBadPanel;
+    if (style != CTRL_TEXT_MSG) return kErrBadValue;
+    // Text messages go to the header strip, which has no layout, at the pixel position given.
+    QWidget* parent = p->header ? p->header.data() : p->window.data();
+    auto* text = new QLabel(QString::fromUtf8(label ? label : ""), parent);
+    text->setProperty(kAutoSize, true);
+    text->setMargin(0);
+    text->move(left, top);
+    text->adjustSize();
+    text->show();
+    text->raise();
+    const int id = p->nextNewCtrl++;
+    Control c;
+    c.widget = text;
+    c.kind = CtrlKind::Text;
+    p->controls.emplace(id, c);
+    return id;
+}
+
+int ClearListCtrl(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    if (!c || c->kind != CtrlKind::Ring) return kErrBadControl;
+    auto* combo = static_cast<QComboBox*>(c->widget.data());
+    const QSignalBlocker block(combo);
+    combo->clear();
+    return 0;
+}
+
+int InsertListItem(int panel, int control, int index, const char* label, int value) {
+    Control* c = FindControl(panel, control);
+    if (!c || c->kind != CtrlKind::Ring) return kErrBadControl;
+    auto* combo = static_cast<QComboBox*>(c->widget.data());
+    const QSignalBlocker block(combo);
+    const int at = index < 0 || index > combo->count() ? combo->count() : index;
+    combo->insertItem(at, QString::fromUtf8(label ? label : ""), value);
+    return 0;
+}

@@ -1,0 +1,73 @@
+// Private to the toolkit: the registry of loaded panels and their controls.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "toolkit.h"
+
+namespace qtor {
+
+class GraphView;
+
+enum class CtrlKind {
+    Command,    // push button
+    Toggle,     // checkable push button (toggle button, switch)
+    Check,      // radio button, check box
+    Numeric,    // editable spin box
+    Indicator,  // read-only spin box
+    Text,       // label or line edit
+    Ring,       // combo box
+    Graph,
+    Strip,
+};
+
+struct Control {
+    QPointer<QWidget> widget;
+    CtrlKind kind = CtrlKind::Text;
+    QString callback;
+    GraphView* view = nullptr;  // graphs and strip charts; a child of the widget
+};
+
+struct Panel {
+    int handle = 0;
+    int id = 0;  // panel number in the panel file
+    QPointer<QWidget> window;
+    QPointer<QWidget> header;  // where NewCtrl places text messages; may be null
+    QString callback;
+    std::map<int, Control> controls;
+    int nextNewCtrl = 1000;
+};
+
+Panel* FindPanel(int handle);
+Control* FindControl(int panel, int control);
+// Every loaded panel, by handle.
+std::map<int, std::unique_ptr<Panel>>& Panels();
+
+// Calls the callback of a panel (control 0) or control later, from the event loop, so that a
+// callback that pumps events never runs inside a widget's own event handler.
+void PostEvent(int panel, int control, EventKind event);
+
+// Shows the values set on numeric indicators since the last screen refresh.
+void ShowPendingIndicators();
+
+// Connects a control's user actions to PostEvent.
+void WireControl(Panel& panel, int id, Control& control);
+// Catches the close box of a panel window.
+void WirePanel(Panel& panel);
+
+// Property of a numeric field: the value last reported or set, so that Qt's re-announcement
+// of an unchanged value on Enter is not taken for a change.
+constexpr const char* kLastValue = "qtorLastValue";
+
+// Error codes, negative like those of the run-time library they stand in for.
+constexpr int kErrBadPanel = -42;
+constexpr int kErrBadControl = -43;
+constexpr int kErrBadAttribute = -45;
+constexpr int kErrBadValue = -55;
+constexpr int kErrNotGraph = -70;
+
+}  // namespace qtor

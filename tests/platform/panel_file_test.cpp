@@ -1,0 +1,367 @@
+// The panel file as the program ships it, and the loader's answer to broken ones.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QtorKMBscope10.h"
+#include "toolkit.h"
+#include "toolkit_internal.h"
+
+namespace {
+
+const QString kPanelPath = QString(QTOR_BIN_DIR) + "/" + kPanelFile;
+
+struct Named {
+    const char* name;
+    int id;
+};
+
+const std::vector<Named> kMainControls = {
+    {"DropDCom", DropDCom},
+    {"BTNSend", BTNSend},
+    {"BTNData", BTNData},
+    {"BTNStop", BTNStop},
+    {"ButtonTeach", ButtonTeach},
+    {"ButtonReset", ButtonReset},
+    {"BIN_Sw_ParaSelect", BIN_Sw_ParaSelect},
+    {"RBTFile", RBTFile},
+    {"RBTEeprom", RBTEeprom},
+    {"RBTRam", RBTRam},
+    {"BTNGet", BTNGet},
+    {"BTNVideo", BTNVideo},
+    {"BTNRun", BTNRun},
+    {"NUM_Mvalue", NUM_Mvalue},
+    {"NUM_Bvalue", NUM_Bvalue},
+    {"NUM_Avalue", NUM_Avalue},
+    {"NEDITTolLeff", NEDITTolLeff},
+    {"NEDITeachB", NEDITeachB},
+    {"NEDITeachA", NEDITeachA},
+    {"TEXT_Status", TEXT_Status},
+    {"GRAPH_Buffer", GRAPH_Buffer},
+    {"GRAPH_CurveB", GRAPH_CurveB},
+    {"GRAPH_CurveA", GRAPH_CurveA},
+    {"GRAPH_VideoB", GRAPH_VideoB},
+    {"GRAPH_VideoA", GRAPH_VideoA},
+    {"STRIP_RawB", STRIP_RawB},
+    {"STRIP_RawA", STRIP_RawA},
+    {"TOGBTN_Zoom", TOGBTN_Zoom},
+    {"NUM_leftA", NUM_leftA},
+    {"NUM_rightA", NUM_rightA},
+    {"NUM_rightB", NUM_rightB},
+    {"NUM_leftB", NUM_leftB},
+};
+const std::vector<Named> kPopupControls = {
+    {"NEDITVideoThdB", NEDITVideoThdB}, {"NEDITVideoThdA", NEDITVideoThdA},
+    {"NEDITPowerA", NEDITPowerA},       {"NEDITSTime", NEDITSTime},
+    {"NEDITAverage", NEDITAverage},     {"DropPolarity", DropPolarity},
+    {"DropAnaMode", DropAnaMode},       {"DropEPoti", DropEPoti},
+    {"DropEvalMode", DropEvalMode},     {"CHECKFile", CHECKFile},
+};
+
+QByteArray PanelFileBytes() {
+    QFile f(kPanelPath);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(kPanelPath);
+    return f.readAll();
+}
+
+// Loads `bytes` as a panel file; returns the handle and what went to standard error.
+std::pair<int, std::string> LoadBroken(const QByteArray& bytes, int panelId = PANEL) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("broken.uir");
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    testing::internal::CaptureStderr();
+    const int h = LoadPanel(0, path.toLocal8Bit().constData(), panelId);
+    return {h, testing::internal::GetCapturedStderr()};
+}
+
+int Lines(const std::string& s) {
+    return int(std::count(s.begin(), s.end(), '\n'));
+}
+
+QWidget* Widget(int panel, int control) {
+    qtor::Control* c = qtor::FindControl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+class PanelFile : public testing::Test {
+  protected:
+    void SetUp() override {
+        main_ = LoadPanel(0, kPanelPath.toLocal8Bit().constData(), PANEL);
+        popup_ = LoadPanel(0, kPanelPath.toLocal8Bit().constData(), POPUP);
+        ASSERT_GT(main_, 0);
+        ASSERT_GT(popup_, 0);
+    }
+    void TearDown() override {
+        if (popup_ > 0) DiscardPanel(popup_);
+        if (main_ > 0) DiscardPanel(main_);
+    }
+    int main_ = -1, popup_ = -1;
+};
+
+TEST_F(PanelFile, EveryConstantOfTheHeaderIsAddressableOnItsPanel) {
+    for (const auto& [panel, list] :
+         {std::pair{main_, &kMainControls}, {popup_, &kPopupControls}}) {
+        for (const Named& c : *list) {
+            QWidget* w = Widget(panel, c.id);
+            ASSERT_NE(w, nullptr) << c.name;
+            EXPECT_EQ(w->objectName().toStdString(), c.name) << "constant " << c.id;
+            int visible = -1;
+            EXPECT_EQ(GetCtrlAttribute(panel, c.id, ATTR_VISIBLE, &visible), 0) << c.name;
+        }
+    }
+    // Constants of one panel are not valid on the other unless both have them.
+    int v = 0;
+    EXPECT_LT(GetCtrlVal(popup_, TEXT_Status, &v), 0);
+}
+
+TEST_F(PanelFile, RelativeNameIsFoundBesideTheProgramAndEachLoadIsANewInstance) {
+    const int again = LoadPanel(0, kPanelFile, PANEL);
+    ASSERT_GT(again, 0);
+    EXPECT_NE(again, main_);
+    SetCtrlVal(main_, NEDITeachA, 300);
+    int value = 0;
+    GetCtrlVal(again, NEDITeachA, &value);
+    EXPECT_EQ(value, 512);  // the other instance keeps the file's value
+    EXPECT_EQ(DiscardPanel(again), 0);
+    EXPECT_LT(SetCtrlVal(again, NEDITeachA, 1), 0);
+    EXPECT_LT(DiscardPanel(again), 0);
+}
+
+TEST_F(PanelFile, InitialValuesAndRangesHoldUnsigned16BitParameters) {
+    const std::vector<std::pair<int, int>> mainStart = {
+        {NEDITeachA, 512}, {NEDITeachB, 512}, {NEDITTolLeff, 100}, {BIN_Sw_ParaSelect, 1}};
+    for (auto [id, want] : mainStart) {
+        int v = -1;
+        ASSERT_EQ(GetCtrlVal(main_, id, &v), 0);
+        EXPECT_EQ(v, want) << "main control " << id;
+    }
+    const std::vector<std::pair<int, int>> popupStart = {
+        {NEDITPowerA, 200}, {NEDITVideoThdA, 512}, {NEDITVideoThdB, 512}, {DropPolarity, 0},
+        {DropEvalMode, 1},  {NEDITAverage, 1},     {DropEPoti, 0},        {DropAnaMode, 0},
+        {NEDITSTime, 1000}, {CHECKFile, 0}};
+    for (auto [id, want] : popupStart) {
+        int v = -1;
+        ASSERT_EQ(GetCtrlVal(popup_, id, &v), 0);
+        EXPECT_EQ(v, want) << "popup control " << id;
+    }
+    for (int id : {NEDITPowerA, NEDITVideoThdA, NEDITVideoThdB, NEDITAverage, NEDITSTime}) {
+        unsigned short v = 0;
+        EXPECT_EQ(SetCtrlVal(popup_, id, 65535u), 0);
+        GetCtrlVal(popup_, id, &v);
+        EXPECT_EQ(v, 65535) << "popup control " << id;
+        SetCtrlVal(popup_, id, 0);
+        GetCtrlVal(popup_, id, &v);
+        EXPECT_EQ(v, 0) << "popup control " << id;
+    }
+    // Selectors hold the listed values and nothing else.
+    for (auto [id, last] :
+         {std::pair{DropPolarity, 1}, {DropEvalMode, 3}, {DropEPoti, 4}, {DropAnaMode, 4}}) {
+        for (int value = 0; value <= last; ++value) {
+            int got = -1;
+            ASSERT_EQ(SetCtrlVal(popup_, id, value), 0) << id << " value " << value;
+            GetCtrlVal(popup_, id, &got);
+            EXPECT_EQ(got, value);
+            std::string text;
+            GetCtrlVal(popup_, id, &text);
+            EXPECT_FALSE(text.empty());
+        }
+        EXPECT_LT(SetCtrlVal(popup_, id, last + 1), 0) << id;
+    }
+}
+
+TEST_F(PanelFile, RingEntriesFilledAtRunTimeReturnTheirValues) {
+    ASSERT_EQ(ClearListCtrl(main_, DropDCom), 0);
+    InsertListItem(main_, DropDCom, -1, "COM3", 3);
+    InsertListItem(main_, DropDCom, -1, "COM7", 7);
+    InsertListItem(main_, DropDCom, 0, "COM1", 1);
+    int v = 0;
+    ASSERT_EQ(GetCtrlVal(main_, DropDCom, &v), 0);
+    EXPECT_EQ(v, 3);
+    SetCtrlVal(main_, DropDCom, 1);
+    std::string first;
+    GetCtrlVal(main_, DropDCom, &first);
+    EXPECT_EQ(first, "COM1");
+    ASSERT_EQ(SetCtrlVal(main_, DropDCom, 7), 0);
+    GetCtrlVal(main_, DropDCom, &v);
+    EXPECT_EQ(v, 7);
+    std::string label;
+    GetCtrlVal(main_, DropDCom, &label);
+    EXPECT_EQ(label, "COM7");
+    EXPECT_LT(SetCtrlVal(main_, DropDCom, 2), 0);
+    ClearListCtrl(main_, DropDCom);
+    EXPECT_LT(GetCtrlVal(main_, DropDCom, &v), 0);
+}
+
+TEST_F(PanelFile, SwitchAndAttributesShowTheirState) {
+    auto* sw = qobject_cast<QAbstractButton*>(Widget(main_, BIN_Sw_ParaSelect));
+    ASSERT_NE(sw, nullptr);
+    const QString hidden = sw->text();
+    SetCtrlVal(main_, BIN_Sw_ParaSelect, 0);
+    EXPECT_NE(sw->text(), hidden);  // the label follows the state
+    SetCtrlVal(main_, BIN_Sw_ParaSelect, 1);
+    EXPECT_EQ(sw->text(), hidden);
+
+    int v = -1;
+    SetCtrlAttribute(main_, BTNRun, ATTR_DIMMED, 1);
+    GetCtrlAttribute(main_, BTNRun, ATTR_DIMMED, &v);
+    EXPECT_EQ(v, 1);
+    SetCtrlAttribute(main_, BTNRun, ATTR_DIMMED, 0);
+    GetCtrlAttribute(main_, BTNRun, ATTR_DIMMED, &v);
+    EXPECT_EQ(v, 0);
+    SetCtrlAttribute(main_, GRAPH_CurveA, ATTR_VISIBLE, 1);
+    GetCtrlAttribute(main_, GRAPH_CurveA, ATTR_VISIBLE, &v);
+    EXPECT_EQ(v, 1);
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_VISIBLE, 0);
+    GetCtrlAttribute(main_, STRIP_RawA, ATTR_VISIBLE, &v);
+    EXPECT_EQ(v, 0);
+}
+
+// Indicators repaint at most once per screen refresh, but read back at once.
+TEST_F(PanelFile, IndicatorsReadBackAtOnceAndShowTheLatestValue) {
+    auto* a = qobject_cast<QSpinBox*>(Widget(main_, NUM_Avalue));
+    ASSERT_NE(a, nullptr);
+    for (int v = 1; v <= 300; ++v) SetCtrlVal(main_, NUM_Avalue, v);
+    int got = 0;
+    GetCtrlVal(main_, NUM_Avalue, &got);
+    EXPECT_EQ(got, 300);
+    std::string text;
+    GetCtrlVal(main_, NUM_Avalue, &text);
+    EXPECT_EQ(text, "300");
+    QElapsedTimer t;
+    t.start();
+    while (a->value() != 300 && t.elapsed() < 1000) QApplication::processEvents();
+    EXPECT_EQ(a->value(), 300);
+    EXPECT_LT(t.elapsed(), 200);
+    // Setting a value and back before the refresh leaves the shown value alone.
+    SetCtrlVal(main_, NUM_Avalue, 5);
+    SetCtrlVal(main_, NUM_Avalue, 300);
+    GetCtrlVal(main_, NUM_Avalue, &got);
+    EXPECT_EQ(got, 300);
+    QTest::qWait(50);
+    EXPECT_EQ(a->value(), 300);
+}
+
+// The five information texts land in the header strip at fixed positions: they must fit and
+// must not run into each other.
+TEST_F(PanelFile, InformationTextsAtTheirPositionsDoNotOverlap) {
+    struct Info {
+        const char* text;
+        int left, top, size;
+    };
+    const Info infos[] = {{"PC-SOFTWARE: Q-TOR Series", 15, 8, 11},
+                          {"Optical Line Sensors Ltd.", 15, 21, 11},
+                          {"Phone +00 (0)000 000000-0", 15, 36, 11},
+                          {"Q-TOR KMB-Dored", 165, 22, 20},
+                          {"Version 1.0", 345, 30, 11}};
+    DisplayPanel(main_);
+    std::vector<QRect> rects;
+    for (const Info& i : infos) {
+        const int id = NewCtrl(main_, CTRL_TEXT_MSG, "", i.top, i.left);
+        ASSERT_GE(id, 1000);
+        EXPECT_EQ(SetCtrlAttribute(main_, id, ATTR_TEXT_FONT, VAL_APP_META_FONT), 0);
+        SetCtrlAttribute(main_, id, ATTR_TEXT_BGCOLOR, 0x0080FF);
+        SetCtrlAttribute(main_, id, ATTR_TEXT_COLOR, VAL_WHITE);
+        SetCtrlAttribute(main_, id, ATTR_TEXT_POINT_SIZE, i.size);
+        SetCtrlVal(main_, id, i.text);
+        auto* label = qobject_cast<QLabel*>(Widget(main_, id));
+        ASSERT_NE(label, nullptr);
+        QApplication::processEvents();
+        EXPECT_EQ(label->pos(), QPoint(i.left, i.top)) << i.text;
+        // The glyphs, not just the widget box, must fit.
+        const QFontMetrics fm(label->font());
+        const QRect ink(label->mapTo(label->window(), QPoint(0, 0)),
+                        QSize(fm.horizontalAdvance(i.text), fm.height()));
+        EXPECT_LE(ink.height(), i.size) << i.text;
+        EXPECT_LE(label->width(), ink.width() + 2) << "auto-sized to its text: " << i.text;
+        EXPECT_GE(label->width(), ink.width()) << i.text;
+        EXPECT_LE(ink.bottom(), label->parentWidget()->height()) << i.text;
+        for (const QRect& other : rects) EXPECT_FALSE(ink.intersects(other)) << i.text;
+        rects.push_back(ink);
+    }
+    // The header strip sits at the panel's origin, so the positions are panel positions.
+    EXPECT_EQ(Widget(main_, 1000)->parentWidget()->mapTo(Widget(main_, 1000)->window(), QPoint()),
+              QPoint(0, 0));
+    // A second panel numbers its own texts.
+    EXPECT_EQ(NewCtrl(popup_, CTRL_TEXT_MSG, "x", 0, 0), 1000);
+}
+
+TEST_F(PanelFile, StatusLineHoldsSeventyOneCharacters) {
+    const std::string text =
+        "Timeout RS232-Line! Parameter-frame received! - Line Ok! Init COM-Port.";
+    ASSERT_EQ(text.size(), 71u);
+    DisplayPanel(main_);
+    SetCtrlVal(main_, TEXT_Status, text.c_str());
+    QApplication::processEvents();
+    auto* label = qobject_cast<QLabel*>(Widget(main_, TEXT_Status));
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(label->contentsRect().width(),
+              label->fontMetrics().horizontalAdvance(QString::fromStdString(text)));
+    std::string back;
+    GetCtrlVal(main_, TEXT_Status, &back);
+    EXPECT_EQ(back, text);
+}
+
+TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) {
+    const QByteArray good = PanelFileBytes();
+    ASSERT_FALSE(good.isEmpty());
+
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        int panelId;
+        const char* mentions;
+    };
+    QByteArray noCtrl = good;
+    // Strip the constant off the run button.
+    const int at = noCtrl.indexOf("name=\"BTNRun\"");
+    ASSERT_GT(at, 0);
+    const int prop = noCtrl.indexOf("<property name=\"ctrl\"", at);
+    const int end = noCtrl.indexOf("</property>", prop) + int(strlen("</property>"));
+    noCtrl.remove(prop, end - prop);
+    QByteArray duplicate = good;
+    duplicate.replace("<number>13</number>", "<number>15</number>");  // BTNVideo takes BTNRun's
+    const Case cases[] = {
+        {"empty", QByteArray(), PANEL, "empty"},
+        {"blank", QByteArray("  \n"), PANEL, "empty"},
+        {"truncated", good.left(good.size() / 2), PANEL, "malformed"},
+        {"not a panel document", QByteArray("<html><body/></html>"), PANEL, "not a panel"},
+        {"no such panel", good, 3, "no panel 3"},
+        {"control without constant", noCtrl, PANEL, "BTNRun"},
+        {"duplicated constant", duplicate, PANEL, "15"},
+    };
+    for (const Case& c : cases) {
+        const auto [handle, err] = LoadBroken(c.bytes, c.panelId);
+        EXPECT_LT(handle, 0) << c.what;
+        EXPECT_EQ(Lines(err), 1) << c.what << ": " << err;
+        EXPECT_NE(err.find(c.mentions), std::string::npos) << c.what << ": " << err;
+    }
+    // The popup of the file without BTNRun's constant is still fine.
+    const int popup = LoadBroken(noCtrl, POPUP).first;
+    EXPECT_GT(popup, 0);
+    DiscardPanel(popup);
+
+    testing::internal::CaptureStderr();
+    EXPECT_LT(LoadPanel(0, "/nonexistent/dir/QtorKMBscope10.uir", PANEL), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Lines(err), 1);
+    EXPECT_NE(err.find("not found"), std::string::npos) << err;
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+// What graphs and strip charts keep of what is plotted, and what reaches the screen.
+#include <gtest/gtest.h>
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <vector>
+
+#include "QtorKMBscope10.h"
+#include "graph_model.h"
+#include "graph_view.h"
+#include "toolkit.h"
+#include "toolkit_internal.h"
+
+namespace {
+
+const QByteArray kPanelPath = QByteArray(QTOR_BIN_DIR) + "/" + kPanelFile;
+
+class ToolkitGraphs : public testing::Test {
+  protected:
+    void SetUp() override {
+        main_ = LoadPanel(0, kPanelPath.constData(), PANEL);
+        ASSERT_GT(main_, 0);
+    }
+    void TearDown() override { DiscardPanel(main_); }
+    const GraphModel& Model(int control) {
+        const GraphModel* m = GetGraphModel(main_, control);
+        EXPECT_NE(m, nullptr);
+        return *m;
+    }
+    int main_ = -1;
+};
+
+TEST_F(ToolkitGraphs, AxesStartFromThePanelFileAndFollowManualScaling) {
+    for (int g : {GRAPH_VideoA, GRAPH_VideoB}) {
+        EXPECT_EQ(Model(g).x.min, 0);
+        EXPECT_EQ(Model(g).x.max, 1024);
+        EXPECT_EQ(Model(g).y.min, 0);
+        EXPECT_EQ(Model(g).y.max, 1);
+        EXPECT_EQ(Model(g).cursors.size(), 2u);
+    }
+    EXPECT_EQ(SetAxisScalingMode(main_, GRAPH_Buffer, VAL_XAXIS, VAL_MANUAL, 1, 128), 0);
+    EXPECT_EQ(SetAxisScalingMode(main_, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, -39, 40), 0);
+    EXPECT_EQ(Model(GRAPH_Buffer).x.min, 1);
+    EXPECT_EQ(Model(GRAPH_Buffer).x.max, 128);
+    EXPECT_EQ(Model(GRAPH_Buffer).y.min, -39);
+    EXPECT_EQ(Model(GRAPH_Buffer).y.max, 40);
+    // An empty or reversed range leaves the axis as it was.
+    EXPECT_LT(SetAxisScalingMode(main_, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 50, 50), 0);
+    EXPECT_LT(SetAxisScalingMode(main_, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 60, 50), 0);
+    EXPECT_EQ(Model(GRAPH_Buffer).y.min, -39);
+    EXPECT_EQ(Model(GRAPH_Buffer).y.max, 40);
+    // Graph operations are refused on controls that are not graphs.
+    EXPECT_EQ(GetGraphModel(main_, BTNRun), nullptr);
+    EXPECT_EQ(GetGraphModel(main_, STRIP_RawA), nullptr);
+    EXPECT_EQ(GetStripChartModel(main_, GRAPH_VideoA), nullptr);
+    const double xy[2] = {0, 1};
+    EXPECT_LT(PlotXY(main_, NEDITeachA, xy, xy, 2, VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, 0),
+              0);
+    EXPECT_LT(PlotRectangle(main_, STRIP_RawA, 0, 0, 1, 1, 0, 0), 0);
+}
+
+TEST_F(ToolkitGraphs, PlotsRectanglesAndDeletionKeepCursors) {
+    const unsigned short x[4] = {0, 8, 16, 65535};
+    const unsigned short y[4] = {1, 2, 1023, 65535};
+    const double yd[4] = {0.5, 1.5, 2.5, -1};
+    const int a =
+        PlotXY(main_, GRAPH_CurveA, x, y, 4, VAL_THIN_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_BLUE);
+    const int b =
+        PlotXY(main_, GRAPH_CurveA, x, yd, 4, VAL_FAT_LINE, VAL_NO_POINT, VAL_DASH, 1, VAL_RED);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_NE(a, b);
+    const GraphModel& m = Model(GRAPH_CurveA);
+    ASSERT_EQ(m.plots.size(), 2u);
+    EXPECT_EQ(m.plots[0].handle, a);
+    EXPECT_FALSE(m.plots[0].isRect);
+    EXPECT_EQ(m.plots[0].curve.x, (std::vector<double>{0, 8, 16, 65535}));
+    EXPECT_EQ(m.plots[0].curve.y, (std::vector<double>{1, 2, 1023, 65535}));
+    EXPECT_EQ(m.plots[0].curve.pointStyle, VAL_SIMPLE_DOT);
+    EXPECT_EQ(m.plots[0].curve.color, VAL_BLUE);
+    EXPECT_EQ(m.plots[1].curve.y, (std::vector<double>{0.5, 1.5, 2.5, -1}));
+    EXPECT_EQ(m.plots[1].curve.plotStyle, VAL_FAT_LINE);
+    EXPECT_EQ(m.plots[1].curve.lineStyle, VAL_DASH);
+
+    EXPECT_EQ(DeleteGraphPlot(main_, GRAPH_CurveA, a, VAL_IMMEDIATE_DRAW), 0);
+    ASSERT_EQ(m.plots.size(), 1u);
+    EXPECT_EQ(m.plots[0].handle, b);
+    EXPECT_LT(DeleteGraphPlot(main_, GRAPH_CurveA, a, VAL_IMMEDIATE_DRAW), 0);
+
+    const GraphModel& v = Model(GRAPH_VideoA);
+    EXPECT_EQ(SetGraphCursor(main_, GRAPH_VideoA, 1, 300, 1.0), 0);
+    EXPECT_EQ(SetGraphCursor(main_, GRAPH_VideoA, 2, 88, 0.5), 0);
+    EXPECT_EQ(SetCursorAttribute(main_, GRAPH_VideoA, 2, ATTR_CURSOR_POINT_STYLE, VAL_SOLID_CIRCLE),
+              0);
+    EXPECT_LT(SetGraphCursor(main_, GRAPH_VideoA, 3, 0, 0), 0);
+    EXPECT_LT(SetGraphCursor(main_, GRAPH_VideoA, 0, 0, 0), 0);
+    const int r = PlotRectangle(main_, GRAPH_VideoA, 600, 0, 400, 1, VAL_RED, VAL_RED);
+    EXPECT_GT(r, 0);
+    PlotRectangle(main_, GRAPH_VideoA, 0, 0, 1023, 1, VAL_GRAY, VAL_GRAY);
+    ASSERT_EQ(v.plots.size(), 2u);
+    EXPECT_TRUE(v.plots[0].isRect);
+    EXPECT_EQ(v.plots[0].rect.x1, 600);
+    EXPECT_EQ(v.plots[0].rect.x2, 400);
+    EXPECT_EQ(v.plots[1].rect.fillColor, VAL_GRAY);
+
+    EXPECT_EQ(DeleteGraphPlot(main_, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW), 0);
+    EXPECT_TRUE(v.plots.empty());
+    ASSERT_EQ(v.cursors.size(), 2u);
+    EXPECT_EQ(v.cursors[0].x, 300);
+    EXPECT_EQ(v.cursors[0].y, 1.0);
+    EXPECT_EQ(v.cursors[1].x, 88);
+    EXPECT_EQ(v.cursors[1].pointStyle, VAL_SOLID_CIRCLE);
+    // Handles keep counting: a stale handle never names a new plot.
+    EXPECT_GT(PlotRectangle(main_, GRAPH_VideoA, 0, 0, 1, 1, 0, 0), r);
+    // The other graph is untouched.
+    EXPECT_TRUE(Model(GRAPH_VideoB).plots.empty());
+}
+
+TEST_F(ToolkitGraphs, StripChartScrollsKeepingTheNewestPointsPerTrace) {
+    ASSERT_EQ(SetCtrlAttribute(main_, STRIP_RawA, ATTR_POINTS_PER_SCREEN, 101), 0);
+    ASSERT_EQ(SetCtrlAttribute(main_, STRIP_RawA, ATTR_SCROLL_MODE, 1), 0);
+    ASSERT_EQ(SetCtrlAttribute(main_, STRIP_RawA, ATTR_NUM_TRACES, 5), 0);
+    const int colors[5] = {VAL_DK_GREEN, VAL_DK_GREEN, VAL_BLACK, VAL_GREEN, VAL_RED};
+    for (int t = 0; t < 5; ++t)
+        EXPECT_EQ(SetTraceAttribute(main_, STRIP_RawA, t + 1, ATTR_TRACE_COLOR, colors[t]), 0);
+    EXPECT_EQ(SetAxisScalingMode(main_, STRIP_RawA, VAL_LEFT_YAXIS, VAL_MANUAL, 600, 1023), 0);
+
+    // Sample k of trace t carries 1000 k + t; each call appends 100 samples.
+    std::vector<double> history(500);
+    int sample = 0;
+    for (int call = 0; call < 3; ++call) {
+        for (int k = 0; k < 100; ++k, ++sample)
+            for (int t = 0; t < 5; ++t) history[5 * k + t] = 1000.0 * sample + t;
+        ASSERT_EQ(PlotStripChart(main_, STRIP_RawA, history.data(), 500, 0, 0), 0);
+    }
+    const StripChartModel* m = GetStripChartModel(main_, STRIP_RawA);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->numTraces, 5);
+    EXPECT_EQ(m->pointsPerScreen, 101);
+    EXPECT_EQ(m->appendedPoints, 300);
+    EXPECT_EQ(m->traceColors, std::vector<int>(colors, colors + 5));
+    EXPECT_EQ(m->y.min, 600);
+    EXPECT_EQ(m->y.max, 1023);
+    ASSERT_EQ(m->traces.size(), 5u);
+    for (int t = 0; t < 5; ++t) {
+        const std::deque<double>& d = m->traces[t];
+        ASSERT_EQ(d.size(), 101u) << "trace " << t + 1;
+        EXPECT_EQ(d.back(), 1000.0 * 299 + t) << "newest last";
+        EXPECT_EQ(d.front(), 1000.0 * 199 + t) << "oldest of the screen first";
+    }
+    // Every other value from index 1: trace 1 gets 1, 5, 9; trace 2 gets 3, 7.
+    ASSERT_EQ(SetCtrlAttribute(main_, STRIP_RawB, ATTR_NUM_TRACES, 2), 0);
+    const double y[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    PlotStripChart(main_, STRIP_RawB, y, 5, 1, 1);
+    const StripChartModel* b = GetStripChartModel(main_, STRIP_RawB);
+    EXPECT_EQ(b->traces[0], (std::deque<double>{1, 5, 9}));
+    EXPECT_EQ(b->traces[1], (std::deque<double>{3, 7}));
+    EXPECT_EQ(b->appendedPoints, 2);
+    // Fewer points per screen drops the oldest at once.
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_POINTS_PER_SCREEN, 10);
+    EXPECT_EQ(m->traces[3].size(), 10u);
+    EXPECT_EQ(m->traces[3].back(), 1000.0 * 299 + 3);
+}
+
+QColor PixelAt(QCustomPlot* plot, const QImage& image, double x, double y) {
+    const QPoint p(int(plot->xAxis->coordToPixel(x)), int(plot->yAxis->coordToPixel(y)));
+    const qreal dpr = image.devicePixelRatio();
+    return image.pixelColor(int(p.x() * dpr), int(p.y() * dpr));
+}
+
+TEST_F(ToolkitGraphs, RectanglesAndCursorsReachTheScreen) {
+    DisplayPanel(main_);
+    QApplication::processEvents();
+    PlotRectangle(main_, GRAPH_VideoA, 0, 0, 1023, 1, VAL_GRAY, VAL_GRAY);
+    PlotRectangle(main_, GRAPH_VideoA, 600, 0, 400, 1, VAL_RED, VAL_RED);  // corners reversed
+    SetGraphCursor(main_, GRAPH_VideoA, 2, 800, 0.5);
+    SetCursorAttribute(main_, GRAPH_VideoA, 2, ATTR_CURSOR_POINT_STYLE, VAL_SOLID_CIRCLE);
+    QTemporaryDir dir;
+    ASSERT_EQ(SavePanelImage(main_, dir.filePath("main.png").toLocal8Bit().constData()), 0);
+    EXPECT_FALSE(QImage(dir.filePath("main.png")).isNull());
+
+    QWidget* host = qtor::FindControl(main_, GRAPH_VideoA)->widget;
+    auto* plot = host->findChild<QCustomPlot*>();
+    ASSERT_NE(plot, nullptr);
+    const QImage image = plot->grab().toImage();
+    EXPECT_EQ(PixelAt(plot, image, 500, 0.5), QColor(255, 0, 0));
+    EXPECT_EQ(PixelAt(plot, image, 420, 0.25), QColor(255, 0, 0));
+    EXPECT_EQ(PixelAt(plot, image, 300, 0.5), QColor(0xA0, 0xA0, 0xA0));
+    EXPECT_EQ(PixelAt(plot, image, 700, 0.5), QColor(0xA0, 0xA0, 0xA0));
+    EXPECT_NE(PixelAt(plot, image, 800, 0.5), QColor(0xA0, 0xA0, 0xA0)) << "cursor marker";
+
+    // After deleting all plots, the background is gone but the cursor stays drawn.
+    DeleteGraphPlot(main_, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    ASSERT_EQ(SavePanelImage(main_, dir.filePath("main2.png").toLocal8Bit().constData()), 0);
+    const QImage after = plot->grab().toImage();
+    EXPECT_EQ(PixelAt(plot, after, 500, 0.5), QColor(255, 255, 255));
+    EXPECT_NE(PixelAt(plot, after, 800, 0.5), QColor(255, 255, 255));
+}
+
+}  // namespace
