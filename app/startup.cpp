@@ -13,6 +13,7 @@
 #include "paramfiles.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "signals.h"
 #include "teach.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -26,7 +27,8 @@ constexpr const char* kUsage =
     "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
     "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
     "  --help         show this text\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    "SIGINT and SIGTERM close the main panel, as its close box does.\n";
 
 enum class Parsed { Run, Exit, Error };
 
@@ -190,6 +192,7 @@ int WinMain(int argc, char** argv) {
     panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
     if (panels.panelPopUp < 0) return -1;
     files.proj_dir = GetProjectDir();
+    OnTerminationRequest([] { CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0); });
     InstallParameterView();
     InitVars();
     FillPortSelector();

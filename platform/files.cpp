@@ -1,15 +1,42 @@
 #include "files.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 FileDialogHook dialogHook;
+
+// Written beside the target and renamed over it: a failed or interrupted write leaves the old
+// file whole. The size is checked before the rename, since a write cut short (disk full, file
+// size limit) can still report success while buffered.
+bool WriteWhole(const std::string& path, const std::string& text) {
+    const fs::path target(QString::fromStdString(path).toStdU16String());
+    fs::path temp = target;
+    temp += ".tmp-" + std::to_string(QRandomGenerator::global()->generate());
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+    bool ok = out.good();
+    out.close();
+    ok = ok && !out.fail();
+    std::error_code ec;
+    ok = ok && fs::file_size(temp, ec) == text.size() && !ec;
+    if (ok) fs::rename(temp, target, ec);
+    if (!ok || ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
 
 template <typename T>
 int WriteColumn(const std::string& path, const T* values, int count, int width) {
@@ -21,15 +48,7 @@ int WriteColumn(const std::string& path, const T* values, int count, int width) 
         std::snprintf(field, sizeof field, "%*lu\n", width, static_cast<unsigned long>(values[i]));
         text += field;
     }
-    // Written beside the target and renamed over it: a failed write leaves the old file whole.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return -1;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        return -1;
-    }
-    return file.commit() ? 0 : -1;
+    return WriteWhole(path, text) ? 0 : -1;
 }
 
 }  // namespace
@@ -65,7 +84,7 @@ int ArrayToFile(const std::string& path, const std::uint16_t* values, int count,
 }
 
 int FileToArray(const std::string& path, std::uint32_t* values, int count) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs::path(QString::fromStdString(path).toStdU16String()), std::ios::binary);
     if (!in) return -1;
     int read = 0;
     std::string token;

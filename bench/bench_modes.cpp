@@ -1,0 +1,132 @@
+// Measures run mode and video mode against the in-process simulated sensor, paced at the
+// line's 19200 baud and unpaced, next to a bare exchange loop on the same simulated line.
+// Prints figures; asserts nothing.
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case]
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "QtorKMBscope10.h"
+#include "com232.h"
+#include "commands.h"
+#include "graph_model.h"
+#include "mapping.h"
+#include "model.h"
+#include "modes.h"
+#include "port_table.h"
+#include "rs232.h"
+#include "sensor.h"
+#include "startup.h"
+#include "timer.h"
+#include "toolkit.h"
+
+namespace {
+
+struct Figures {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long long records = 0;
+};
+
+void Connect(bool paced) {
+    CloseCom(1);
+    PortTableReset();
+    PortTableSetSimulated(1, paced);
+    InitRS232(1);
+}
+
+long long DrawnRecords() {
+    const StripChartModel* s = GetStripChartModel(panels.panelHandle, STRIP_RawA);
+    return s ? s->appendedPoints / 100 : 0;
+}
+
+// Runs `mode` for `seconds`, stopped by a left click on Stop from the event loop.
+Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds,
+                long long (*count)()) {
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [] {
+        CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    });
+    const long long before = count();
+    const std::clock_t c0 = std::clock();
+    const double t0 = Timer();
+    mode(panels.panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0);
+    Figures f;
+    f.seconds = Timer() - t0;
+    f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
+    f.records = count() - before;
+    return f;
+}
+
+// The bare exchange: command 8, wait for the notification, next command; no drawing.
+Figures RawExchange(double seconds) {
+    Figures f;
+    const std::clock_t c0 = std::clock();
+    const double t0 = Timer();
+    while (Timer() - t0 < seconds) {
+        FlushQueues(line.com);
+        line.rx_flag = 0;
+        CopyVarsToPP();
+        FillTxBuf(8, line.pp);
+        WriteFrame(line.com);
+        const double sent = Timer();
+        while (line.rx_flag == 0 && Timer() - sent < TIMEOUT) ProcessSystemEvents();
+        if (line.rx_flag) ++f.records;
+    }
+    f.seconds = Timer() - t0;
+    f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
+    return f;
+}
+
+long long MeasureCommands() {
+    long long n = 0;
+    for (const auto& f : PortSimSensor(1)->Log()) n += f.command == 8;
+    return n;
+}
+
+void Print(const char* name, const Figures& f, double lineLimit) {
+    const double rate = f.records / f.seconds;
+    std::printf("%-34s %8.1f /s  %6.1f %% of line limit  CPU %5.1f %% of one core\n", name, rate,
+                lineLimit > 0 ? 100.0 * rate / lineLimit : 0.0,
+                100.0 * f.cpuSeconds / f.seconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::stod(argv[1]) : 5.0;
+    if (InitPlatform(argc, argv) < 0) return 1;
+    RegisterCallbacks();
+    panels.panelHandle = LoadPanel(0, kPanelFile, PANEL);
+    panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
+    if (panels.panelHandle < 0 || panels.panelPopUp < 0) return 1;
+    InstallParameterView();
+    InitVars();
+    DisplayPanel(panels.panelHandle);
+
+    // 36 bytes out and 36 back at 0.521 ms a byte.
+    const double runLimit = 1.0 / (72 * 10.0 / 19200);
+    // 36 + 36 + 4 x (36 + 128) bytes a cycle.
+    const double videoLimit = 1.0 / ((72 + 4 * 164) * 10.0 / 19200);
+    std::printf("command: QT_QPA_PLATFORM=%s %s %.1f\n",
+                qEnvironmentVariable("QT_QPA_PLATFORM").toUtf8().constData(), argv[0], seconds);
+
+    Connect(true);
+    Print("paced: bare exchange loop", RawExchange(seconds), runLimit);
+    Print("paced: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+
+    // Video cycles are counted by the measure commands the sensor received.
+    PortSimSensor(1)->ClearLog();
+    const Figures video = RunMode(CC_BTNVideo, seconds, MeasureCommands);
+    Print("paced: video mode, cycles", video, videoLimit);
+    std::printf("%-34s %8.1f ms (line time %.1f ms)\n", "paced: video cycle",
+                1000.0 * video.seconds / video.records, 1000.0 / videoLimit);
+
+    Connect(false);
+    Print("unpaced: bare exchange loop", RawExchange(seconds), 0);
+    Print("unpaced: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), 0);
+    CloseCom(1);
+    return 0;
+}

@@ -1,0 +1,183 @@
+// The connect sequence and the device commands against the simulated sensor.
+#include <cstring>
+
+#include "app_fixture.h"
+#include "com232.h"
+
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+
+class LinkCommands : public AppTest {};
+
+TEST_F(LinkCommands, StartUpSendsEchoParameterReadAndFirmwareRequestInOrder) {
+    SetCtrlVal(panels.panelPopUp, NEDITPowerA, 321);
+    GetPanelValues();
+    sensor->Ram()[0] = 222;  // powerA
+    sensor->Ram()[7] = 300;  // tValA
+    sensor->Ram()[9] = 600;  // tTol above its limit: corrected on the way to the panel
+    InitRS232(1);
+
+    ASSERT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
+    EXPECT_EQ(sensor->Log()[0].words[0], 321) << "echo carries the current parameter set";
+    EXPECT_EQ(Value(panels.panelPopUp, NEDITPowerA), 222);
+    EXPECT_EQ(Value(panels.panelHandle, NEDITeachA), 300);
+    EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 128);
+    EXPECT_EQ(params.tTol, 128);
+    EXPECT_EQ(StatusLine(), sensor->FirmwareText());
+    EXPECT_STREQ(line.szVersion, sensor->FirmwareText().c_str());
+    EXPECT_EQ(line.target, RAM);
+}
+
+TEST_F(LinkCommands, EchoWithWrongSyncWordStopsTheSequence) {
+    sensor->SetFault(5, Fault{FaultKind::kWrongSync, 0xAA00});
+    InitRS232(1);
+    EXPECT_EQ(StatusLine(), "read error - not sync byte 0xAA!");
+    EXPECT_EQ(line.pp[0], 0xAA00);
+    EXPECT_EQ(Commands(), (std::vector<int>{5}));
+}
+
+TEST_F(LinkCommands, FirmwareReplyOfSeventyThreeBytesLeavesVersionEmptyWithoutError) {
+    sensor->SetFault(7, Fault{FaultKind::kLengthen, 1});
+    OpenComConfig(1, "", 19200, NOPARITY, 8, 1, 4096, 4096);
+    InstallRxNotification(1);
+    line.com = 1;
+    SetStatus("before");
+    EXPECT_EQ(GetFirmwareInfo(), 73);
+    EXPECT_STREQ(line.szVersion, "");
+    EXPECT_EQ(StatusLine(), "before");
+
+    sensor->ClearFaults();
+    InitRS232(1);
+    EXPECT_EQ(StatusLine(), sensor->FirmwareText());
+}
+
+TEST_F(LinkCommands, FirmwareTextTakesTheLowByteOfEachWord) {
+    sensor->FirmwareText() = "V1.2";
+    InitRS232(1);
+    EXPECT_STREQ(line.szVersion, "V1.2");
+}
+
+TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
+    InitRS232(9);
+    EXPECT_EQ(StatusLine(), "No serial port found");
+    InitRS232(0);
+    EXPECT_EQ(StatusLine(), "Invalid port number");
+    PortTableSetDevice(2, "/nonexistent/ttyQTOR");
+    InitRS232(2);
+    EXPECT_EQ(StatusLine(), "Cannot open port");
+    EXPECT_TRUE(sensor->Log().empty());
+    EXPECT_STREQ(OpenErrorText(-5), "RS-232 error!");
+    EXPECT_STREQ(OpenErrorText(-99), "Timeout");
+    EXPECT_STREQ(OpenErrorText(-4), "Unknown I/0 error");
+    EXPECT_STREQ(OpenErrorText(-13), "Invalid parameter");
+}
+
+TEST_F(LinkCommands, ReadDataStoresOnlyTheRequestedHalfOfTheRequestedBuffer) {
+    Connect();
+    for (auto& v : plots.adcbufA) v = 7777;
+    for (auto& v : plots.adcbufB) v = 7777;
+    RemoveRxNotification(1);
+    EXPECT_EQ(ReadData64(64, SLAVE), 1);
+    ASSERT_EQ(sensor->Log().size(), 1u);
+    const auto expected = sensor->Video(0, sensor->Log()[0].time);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(plots.adcbufB[i], 7777);
+        EXPECT_EQ(plots.adcbufA[i], 7777);
+        EXPECT_EQ(plots.adcbufB[64 + i], expected[64 + i]) << i;
+    }
+    EXPECT_EQ(StatusLine(), "Data[64] block received!");
+    EXPECT_EQ(sensor->Log()[0].words[0], 64);
+    EXPECT_EQ(sensor->Log()[0].words[1], SLAVE);
+}
+
+// One time-out case per failing exchange kind; each waits the full 1.5 s.
+TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
+    Connect();
+    // A short block reply: stale bytes of the earlier reply must not reach the buffer.
+    sensor->SetFault(9, Fault{FaultKind::kCut, 100});
+    for (auto& v : plots.databuf) v = -1;
+    std::memset(line.szReadBuf, 0x11, sizeof line.szReadBuf);
+    RemoveRxNotification(1);
+    const double t0 = Timer();
+    ReadData64(0, MVBUF);
+    EXPECT_GE(Timer() - t0, TIMEOUT);
+    EXPECT_LT(Timer() - t0, TIMEOUT + 0.5);
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232 while reading 64 data-words!");
+    for (double v : plots.databuf) ASSERT_EQ(v, -1);
+    InstallRxNotification(1);
+
+    // No reply to the parameter read: values kept apart from the correction.
+    sensor->SetFault(2, Fault{FaultKind::kNoReply});
+    params.powerA = 700;
+    params.vThdB = 333;
+    PushGET(RAM);
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+    EXPECT_EQ(params.powerA, 250);
+    EXPECT_EQ(params.vThdB, 333);
+
+    sensor->SetFault(11, Fault{FaultKind::kNoReply});
+    ResetMaxMin();
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+}
+
+TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
+    sensor->SetFault(5, Fault{FaultKind::kNoReply});
+    InitRS232(1);
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+    EXPECT_EQ(Commands(), (std::vector<int>{5}));
+
+    sensor->ClearFaults();
+    sensor->ClearLog();
+    sensor->SetFault(7, Fault{FaultKind::kNoReply});
+    InitRS232(1);
+    EXPECT_EQ(StatusLine(), "Error reading firmware-info!");
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
+}
+
+TEST_F(LinkCommands, ResetAnsweredInTimeIsOk) {
+    Connect();
+    ResetMaxMin();
+    EXPECT_EQ(StatusLine(), "Reset Max/Min OK!");
+    EXPECT_EQ(Commands(), (std::vector<int>{11}));
+}
+
+TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) {
+    Connect();
+    params.tTol = 40;
+    params.tValA = 700;
+    SetCtrlVal(panels.panelPopUp, DropEvalMode, 0);
+    params.eModeA = 0;
+    PushGET(DATFILE);
+    EXPECT_TRUE(sensor->Log().empty());
+    EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 40);
+    const GraphModel* a = GetGraphModel(panels.panelHandle, GRAPH_VideoA);
+    ASSERT_NE(a, nullptr);
+    ASSERT_FALSE(a->plots.empty());
+    const RectModel& band = a->plots.back().rect;
+    EXPECT_EQ(band.x1, 660);
+    EXPECT_EQ(band.x2, 740);
+    EXPECT_EQ(band.fillColor, VAL_GREEN);
+}
+
+TEST_F(LinkCommands, PortChangeReinitialisesOncePerEvent) {
+    Connect();
+    SetCtrlVal(panels.panelHandle, DropDCom, 1);
+    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_COMMIT, nullptr, 0, 0);
+    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7, 5, 2, 7}));
+    EXPECT_EQ(line.com, 1);
+    EXPECT_EQ(StatusLine(), sensor->FirmwareText());
+}
+
+TEST_F(LinkCommands, PortSelectorListsThePortTableWithTheSimulatedSensorLast) {
+    FillPortSelector();
+    const auto ports = PortTableList();
+    ASSERT_FALSE(ports.empty());
+    EXPECT_TRUE(ports.back().simulated || ports.front().simulated);
+    EXPECT_EQ(Value(panels.panelHandle, DropDCom), 1);
+}
+
+}  // namespace

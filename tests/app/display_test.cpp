@@ -1,0 +1,181 @@
+// What the plot routines leave on the real graphs, read from the graph models.
+#include "app_fixture.h"
+#include "gui.h"
+
+namespace {
+
+class Display : public AppTest {
+protected:
+    static const GraphModel& Graph(int control) {
+        const GraphModel* g = GetGraphModel(panels.panelHandle, control);
+        EXPECT_NE(g, nullptr);
+        return *g;
+    }
+    static const StripChartModel& Strip(int control) {
+        const StripChartModel* s = GetStripChartModel(panels.panelHandle, control);
+        EXPECT_NE(s, nullptr);
+        return *s;
+    }
+};
+
+TEST_F(Display, InitVarsSetsArraysAndCursorsFromThePanel) {
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 300);
+    SetCtrlVal(panels.panelHandle, NEDITTolLeff, 40);
+    InitVars();
+    EXPECT_EQ(params.tValA, 300);
+    EXPECT_EQ(params.tTol, 40);
+    EXPECT_EQ(params.powerB, 200);
+    EXPECT_EQ(params.ePoti, 1);
+    EXPECT_EQ(Graph(GRAPH_VideoA).cursors[0].x, 300);
+    EXPECT_EQ(plots.xArray[127], 1016);
+    EXPECT_EQ(plots.dxArray[127], 127);
+    EXPECT_EQ(StatusLine(), "InitVars");
+    EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Zoom), 1);
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 512);
+    SetCtrlVal(panels.panelHandle, NEDITTolLeff, 100);
+}
+
+TEST_F(Display, ModeThreeMarksTheDeviationOnOneSideOnly) {
+    params.eModeA = 3;
+    meas.Mvalue = 600;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].x, 88);
+    EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].pointStyle, VAL_SOLID_CIRCLE);
+    EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_NO_POINT);
+
+    meas.Mvalue = 500;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].x, 12);
+    EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_SOLID_CIRCLE);
+    EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].pointStyle, VAL_NO_POINT);
+
+    meas.Mvalue = 512;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].x, 12) << "unchanged";
+    EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_NO_POINT);
+
+    params.eModeA = 1;
+    SetGraphCursor(panels.panelHandle, GRAPH_VideoA, 2, 333, 1.0);
+    meas.Mvalue = 900;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].x, 333);
+}
+
+TEST_F(Display, BarsReplaceEverythingPlottedAndCursorOneFollowsTheValue) {
+    params.eModeA = 0;
+    PushGET(DATFILE);  // grey background and tolerance band
+    ASSERT_GE(Graph(GRAPH_VideoA).plots.size(), 2u);
+    meas.Avalue = 420;
+    meas.leftA = 600;
+    meas.rightA = 500;
+    PlotVIDEOBarGraph();
+    const GraphModel& a = Graph(GRAPH_VideoA);
+    ASSERT_EQ(a.plots.size(), 1u);
+    EXPECT_EQ(a.plots[0].rect.fillColor, VAL_RED);
+    EXPECT_EQ(a.cursors[0].x, 420);
+    EXPECT_EQ(a.cursors[0].y, 0.75);
+    EXPECT_EQ(plots.curposA, 420);
+    EXPECT_EQ(a.x.min, 0);
+    EXPECT_EQ(a.x.max, 1024);
+    EXPECT_EQ(Value(panels.panelHandle, NUM_leftA), 600);
+}
+
+TEST_F(Display, PotiModeChoosesWhichFieldsFollowTheRecord) {
+    auto fields = [] {
+        return std::vector<int>{Value(panels.panelHandle, NEDITTolLeff),
+                                Value(panels.panelHandle, NEDITeachA),
+                                Value(panels.panelHandle, NEDITeachB)};
+    };
+    params.tTol = 11;
+    params.tValA = 22;
+    params.tValB = 33;
+    SetCtrlVal(panels.panelHandle, NEDITTolLeff, 1);
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 2);
+    SetCtrlVal(panels.panelHandle, NEDITeachB, 3);
+    params.ePoti = 1;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(fields(), (std::vector<int>{11, 2, 3}));
+    SetCtrlVal(panels.panelHandle, NEDITTolLeff, 1);
+    params.ePoti = 2;
+    PlotVIDEOBarGraph();
+    EXPECT_EQ(fields(), (std::vector<int>{1, 22, 33}));
+    for (int poti : {0, 3, 4}) {
+        SetCtrlVal(panels.panelHandle, NEDITTolLeff, 1);
+        SetCtrlVal(panels.panelHandle, NEDITeachA, 2);
+        params.ePoti = static_cast<std::uint16_t>(poti);
+        PlotVIDEOBarGraph();
+        EXPECT_EQ(fields(), (std::vector<int>{11, 22, 33})) << poti;
+    }
+}
+
+TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
+    params.tValA = 1000;
+    params.tTol = 100;
+    meas.Avalue = 2000;
+    PlotRAWGraphA();
+    EXPECT_EQ(plots.arrayNORM_A[495], 1023);
+    EXPECT_EQ(plots.arrayNORM_A[496], 900);
+    EXPECT_EQ(plots.arrayNORM_A[497], 1000);
+    EXPECT_EQ(plots.arrayNORM_A[498], 2000);
+    EXPECT_EQ(plots.arrayNORM_A[499], 1000);
+    EXPECT_EQ(plots.arrayNORM_A[490], 0) << "the first record follows 99 empty samples";
+    const StripChartModel& s = Strip(STRIP_RawA);
+    EXPECT_EQ(s.numTraces, 5);
+    EXPECT_EQ(s.pointsPerScreen, 101);
+    EXPECT_EQ(s.y.min, 600);
+    EXPECT_EQ(s.y.max, 1023);
+    ASSERT_EQ(s.traceColors.size(), 5u);
+    EXPECT_EQ(s.traceColors[3], VAL_GREEN);
+    ASSERT_EQ(s.traces.size(), 5u);
+    EXPECT_EQ(s.traces[3].back(), 2000);
+
+    meas.Avalue = 10;
+    SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 0);
+    PlotRAWGraphA();
+    EXPECT_EQ(plots.arrayNORM_A[493], 2000) << "the earlier sample moved down by five";
+    EXPECT_EQ(Strip(STRIP_RawA).y.min, 0);
+    EXPECT_EQ(Strip(STRIP_RawA).y.max, 1024);
+    params.tValB = 500;
+    PlotRAWGraphB();
+    EXPECT_EQ(Strip(STRIP_RawB).traceColors[3], VAL_BLUE);
+    SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 1);
+}
+
+TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
+    std::vector<double> data(MAXPOINT, 500);
+    data[9] = 509;
+    for (auto* a : {plots.tolArrayHI, plots.tolArrayLO, plots.teachArray}) {
+        for (int i = 0; i < MAXPOINT; ++i) a[i] = 1;
+    }
+    PlotDATABuffer(data.data());
+    const GraphModel& g = Graph(GRAPH_Buffer);
+    ASSERT_EQ(g.plots.size(), 4u);
+    EXPECT_EQ(g.plots[2].curve.lineStyle, VAL_DASH);
+    EXPECT_EQ(g.plots[3].curve.color, VAL_RED);
+    EXPECT_EQ(g.plots[3].curve.x[0], 0);
+    EXPECT_EQ(g.y.min, 451);
+    EXPECT_EQ(g.y.max, 558);
+    EXPECT_EQ(g.x.min, 1);
+    EXPECT_EQ(g.x.max, 128);
+    SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 0);
+    PlotDATABuffer(data.data());
+    EXPECT_EQ(Graph(GRAPH_Buffer).y.max, 1024);
+    SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 1);
+}
+
+TEST_F(Display, DataCurvesDrawSamplesThenThreshold) {
+    plots.adcbufA[0] = 1100;
+    for (auto& t : plots.thdArrayA) t = 512;
+    PlotDATACurveA(plots.adcbufA);
+    const GraphModel& g = Graph(GRAPH_CurveA);
+    ASSERT_EQ(g.plots.size(), 2u);
+    EXPECT_EQ(g.plots[0].curve.color, VAL_RED);
+    EXPECT_EQ(g.plots[0].curve.y[0], 1100) << "not clamped";
+    EXPECT_EQ(g.plots[0].curve.x[127], 1016);
+    EXPECT_EQ(g.plots[1].curve.color, VAL_DK_GREEN);
+    EXPECT_EQ(g.plots[1].curve.y[64], 512);
+    EXPECT_EQ(g.x.min, 1);
+    EXPECT_EQ(g.y.max, 1023);
+}
+
+}  // namespace

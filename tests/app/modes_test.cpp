@@ -1,0 +1,255 @@
+// Run, video and data-buffer mode against the simulated sensor.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app_fixture.h"
+#include "modes.h"
+#include "teach.h"
+#include "transfer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+
+class Modes : public AppTest {
+protected:
+    void Click(int control, int event) {
+        const auto cb = control == BTNRun     ? CC_BTNRun
+                        : control == BTNStop  ? CC_BTNStop
+                        : control == BTNVideo ? CC_BTNVideo
+                                              : CC_BTNData;
+        cb(panels.panelHandle, control, event, nullptr, 0, 0);
+    }
+    void StopWhen(std::function<bool()> condition) {
+        When(condition, [this] { Click(BTNStop, EVENT_LEFT_CLICK); });
+    }
+    long long StripRecords(int chart) const {
+        const StripChartModel* m = GetStripChartModel(panels.panelHandle, chart);
+        return m ? m->appendedPoints / 100 : -1;
+    }
+};
+
+TEST_F(Modes, RunModeDrawsEveryRecordUntilStoppedByMouse) {
+    Connect();
+    const long long before = StripRecords(STRIP_RawA);
+    StopWhen([this] { return CountCommand(8) >= 50; });
+    Click(BTNRun, EVENT_COMMIT);
+
+    EXPECT_EQ(line.stop_flag, 1);
+    const int sent = CountCommand(8);
+    EXPECT_GE(sent, 50);
+    // Every reply is drawn; the last command may have been outstanding when stop came.
+    const long long drawn = StripRecords(STRIP_RawA) - before;
+    EXPECT_GE(drawn, sent - 1);
+    EXPECT_LE(drawn, sent);
+    EXPECT_EQ(StripRecords(STRIP_RawB) - before, drawn);
+    EXPECT_EQ(Commands().size(), static_cast<size_t>(sent)) << "only measure commands";
+    for (int c : {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}) EXPECT_FALSE(Dimmed(c)) << c;
+    EXPECT_EQ(line.rx_flag, 0);
+    EXPECT_EQ(line.graphrefresh, 0);
+    EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), meas.Avalue);
+}
+
+TEST_F(Modes, KeyboardStopDoesNotEndTheRunButTheMouseDoes) {
+    Connect();
+    When([this] { return CountCommand(8) >= 5; },
+         [this] { Click(BTNStop, EVENT_COMMIT); });
+    StopWhen([this] { return CountCommand(8) >= 30; });
+    Click(BTNRun, EVENT_COMMIT);
+    EXPECT_GE(CountCommand(8), 30);
+}
+
+TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
+    Connect();
+    When([this] { return CountCommand(8) >= 5; }, [] {
+        SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);
+        line.target = RAM;
+        CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    });
+    StopWhen([this] { return CountCommand(8) >= 15; });
+    Click(BTNRun, EVENT_COMMIT);
+    const auto& log = sensor->Log();
+    size_t send = 0;
+    while (send < log.size() && log[send].command != 1) ++send;
+    ASSERT_LT(send, log.size()) << "the send reached the sensor";
+    EXPECT_EQ(log[send].words[0], 432);
+    for (size_t i = 0; i < send; ++i) EXPECT_EQ(log[i].words[0], 200);
+    for (size_t i = send + 1; i < log.size(); ++i) EXPECT_EQ(log[i].words[0], 432) << i;
+    EXPECT_EQ(sensor->Ram()[0], 432);
+}
+
+TEST_F(Modes, SilencedSensorEndsRunModeLeavingTheLockSetAsItWas) {
+    Connect();
+    When([this] { return CountCommand(8) >= 10; },
+         [this] { sensor->SetFault(8, Fault{FaultKind::kNoReply}); });
+    const double t0 = Timer();
+    Click(BTNRun, EVENT_COMMIT);
+    EXPECT_LT(Timer() - t0, 2.5);
+    EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
+    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_FALSE(Dimmed(BTNRun));
+    EXPECT_TRUE(Dimmed(BTNVideo));
+    EXPECT_TRUE(Dimmed(BTNGet));
+    EXPECT_TRUE(Dimmed(BTNData));
+    EXPECT_FALSE(Dimmed(BTNSend));
+    Click(BTNStop, EVENT_LEFT_CLICK);
+    for (int c : {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}) EXPECT_FALSE(Dimmed(c));
+}
+
+TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
+    Connect();
+    line.target = EEPROM;
+    SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
+    SetCtrlVal(panels.panelHandle, RBTRam, 0);
+    // The sensor falls silent after three cycles: the mode ends by its time-out.
+    When([this] { return CountCommand(8) >= 3; },
+         [this] { sensor->SetFault(8, Fault{FaultKind::kNoReply}); });
+    Click(BTNVideo, EVENT_COMMIT);
+    EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
+
+    const auto& log = sensor->Log();
+    ASSERT_GE(log.size(), 11u);
+    ASSERT_EQ(log.size() % 5, 1u) << "the last measure command went unanswered";
+    const int order[4][2] = {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}};
+    for (size_t c = 0; c + 5 <= log.size(); c += 5) {
+        EXPECT_EQ(log[c].command, 8);
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_EQ(log[c + 1 + b].command, 9);
+            EXPECT_EQ(log[c + 1 + b].words[0], order[b][0]);
+            EXPECT_EQ(log[c + 1 + b].words[1], order[b][1]);
+        }
+    }
+    // Both curves show the buffers of the last cycle.
+    const auto lastA = sensor->Video(1, log[log.size() - 5].time);
+    const GraphModel* a = GetGraphModel(panels.panelHandle, GRAPH_CurveA);
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->plots.size(), 2u);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(a->plots[0].curve.y[i], lastA[i]);
+    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(Value(panels.panelHandle, RBTRam), 1);
+    EXPECT_EQ(Value(panels.panelHandle, RBTEeprom), 0);
+    EXPECT_FALSE(Dimmed(BTNRun));
+    EXPECT_FALSE(Dimmed(BTNVideo));
+    EXPECT_FALSE(Dimmed(BTNData));
+    EXPECT_TRUE(Dimmed(BTNSend));
+    EXPECT_TRUE(Dimmed(BTNGet));
+    CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    EXPECT_FALSE(Dimmed(BTNSend));
+    EXPECT_FALSE(Dimmed(BTNGet));
+}
+
+TEST_F(Modes, VideoStopDuringTheWaitStillCompletesTheCycle) {
+    Connect();
+    sensor->SetFault(8, Fault{FaultKind::kLate, 0.2});
+    StopWhen([this] { return CountCommand(8) >= 1; });
+    Click(BTNVideo, EVENT_COMMIT);
+    EXPECT_EQ(Commands(), (std::vector<int>{8, 9, 9, 9, 9}));
+}
+
+TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
+    Connect();
+    const fs::path dir = fs::temp_directory_path() / "qtor-data-mode";
+    fs::create_directories(dir);
+    const fs::path file = dir / "QTORMeasure.dat";
+    fs::remove(file);
+    SetFileDialogHook([&](const FileDialogRequest& r, std::string* path) {
+        EXPECT_EQ(r.title, "Q-TOR-Measurement-Data-File");
+        EXPECT_EQ(r.defaultName, "QTORMeasure.dat");
+        *path = file.string();
+        return 1;
+    });
+    SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
+    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    ASSERT_TRUE(fs::exists(file)) << "ticking records the current (zero) buffer at once";
+
+    Click(BTNData, EVENT_COMMIT);
+    Click(BTNData, EVENT_COMMIT);
+    EXPECT_EQ(Commands(), (std::vector<int>{8, 9, 9, 8, 9, 9}));
+    EXPECT_EQ(StatusLine(), "Data[64] block received!");
+    const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_Buffer);
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(g->plots.size(), 4u);
+    for (int i = 0; i < MAXPOINT; ++i) ASSERT_EQ(g->plots[3].curve.y[i], plots.newbuf[i]);
+
+    std::ifstream in(file);
+    std::stringstream content;
+    content << in.rdbuf();
+    std::string expected;
+    char row[16];
+    for (int i = 0; i < MAXPOINT; ++i) {
+        std::snprintf(row, sizeof row, "%4u\n", static_cast<unsigned>(plots.dummybuf[i]));
+        expected += row;
+    }
+    EXPECT_EQ(content.str(), expected) << "only the second buffer is in the file";
+    fs::remove_all(dir);
+}
+
+TEST_F(Modes, FailedBlockReadKeepsItsTextAndDoesNotRewriteTheFile) {
+    Connect();
+    const fs::path file = fs::temp_directory_path() / "qtor-data-fail.dat";
+    std::ofstream(file) << "old\n";
+    files.measurement_file = file.string();
+    SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
+    sensor->SetFault(9, Fault{FaultKind::kCut, 20, true});  // only the first block fails
+    Click(BTNData, EVENT_COMMIT);
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232 while reading 64 data-words!");
+    std::ifstream in(file);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "old");
+    fs::remove(file);
+}
+
+TEST_F(Modes, SilentSensorEndsDataModeBeforeAnyBlockRead) {
+    Connect();
+    sensor->SetFault(8, Fault{FaultKind::kNoReply});
+    Click(BTNData, EVENT_COMMIT);
+    EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
+    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(Commands(), (std::vector<int>{8}));
+}
+
+TEST(RingOrder, WorkedExample) {
+    double databuf[MAXPOINT], newbuf[MAXPOINT];
+    databuf[0] = 130;
+    for (int k = 1; k < MAXPOINT; ++k) databuf[k] = 1000 + k;
+    RingOrder(databuf, newbuf);
+    EXPECT_EQ(databuf[0], 1001);
+    EXPECT_EQ(newbuf[0], 1004);
+    EXPECT_EQ(newbuf[1], 1004);
+    EXPECT_EQ(newbuf[2], 1004);
+    EXPECT_EQ(newbuf[3], 1005);
+    EXPECT_EQ(newbuf[125], 1127);
+    EXPECT_EQ(newbuf[126], 1001);
+    EXPECT_EQ(newbuf[127], 1001);
+
+    databuf[0] = 256;  // a multiple of 128 keeps the stored order
+    for (int k = 1; k < MAXPOINT; ++k) databuf[k] = k;
+    RingOrder(databuf, newbuf);
+    for (int i = 3; i < MAXPOINT; ++i) EXPECT_EQ(newbuf[i], i);
+}
+
+TEST(DataBufferLines, CentreAndHalfWidthPerEvaluationMode) {
+    BufferLines b = DataBufferLines(0, 500, 300, 100);
+    EXPECT_EQ(b.centre, 300);
+    EXPECT_EQ(b.upper, 400);
+    EXPECT_EQ(b.lower, 200);
+    b = DataBufferLines(1, 500, 300, 100);
+    EXPECT_EQ(b.centre, 500);
+    b = DataBufferLines(2, 500, 300, 1);
+    EXPECT_EQ(b.upper, 501) << "half-width 0 is raised to 1";
+    EXPECT_EQ(b.lower, 499);
+    b = DataBufferLines(3, 900, 900, 100);
+    EXPECT_EQ(b.centre, 512);
+    EXPECT_EQ(DataBufferLines(1, 923, 0, 100).upper, 1023);
+    EXPECT_EQ(DataBufferLines(1, 924, 0, 100).upper, 1024);
+    EXPECT_EQ(DataBufferLines(1, 101, 0, 100).lower, 1);
+    EXPECT_EQ(DataBufferLines(1, 100, 0, 100).lower, 1);
+    EXPECT_EQ(DataBufferLines(1, 50, 0, 100).lower, 1);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// Range correction table and the numeric text files.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "files.h"
+#include "mapping.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Row {
+    std::uint16_t ParameterSet::*word;
+    int limit;
+    int replacement;
+};
+
+TEST(RangeCorrect, ValuesAtJustAboveAndFarAboveEachLimit) {
+    const Row rows[] = {
+        {&ParameterSet::powerA, 500, 250},   {&ParameterSet::vThdA, 1023, 512},
+        {&ParameterSet::vThdB, 1023, 512},   {&ParameterSet::polarity, 1, 1},
+        {&ParameterSet::eModeA, 3, 0},       {&ParameterSet::average, 128, 128},
+        {&ParameterSet::tValA, 1024, 512},   {&ParameterSet::tValB, 1024, 512},
+        {&ParameterSet::tTol, 512, 128},     {&ParameterSet::ePoti, 4, 0},
+        {&ParameterSet::anaMode, 4, 0},      {&ParameterSet::para13, 1023, 0},
+        {&ParameterSet::para14, 1023, 0},    {&ParameterSet::para15, 1023, 0},
+    };
+    for (const Row& r : rows) {
+        for (int value : {r.limit, r.limit + 1, 65535}) {
+            ParameterSet p;
+            p.*r.word = static_cast<std::uint16_t>(value);
+            RangeCorrect(p);
+            EXPECT_EQ(p.*r.word, value == r.limit ? r.limit : r.replacement)
+                << "limit " << r.limit << " value " << value;
+        }
+    }
+}
+
+TEST(RangeCorrect, TimeAndPowerBAreNeverCorrected) {
+    ParameterSet p;
+    p.sTime = 65535;
+    p.powerB = 65535;
+    RangeCorrect(p);
+    EXPECT_EQ(p.sTime, 65535);
+    EXPECT_EQ(p.powerB, 65535);
+}
+
+class TextFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("qtor-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir);
+    }
+    static std::string Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path dir;
+};
+
+TEST_F(TextFiles, OneRightAlignedValuePerLineReadingBackWideValues) {
+    const std::uint32_t values[] = {200, 0, 1023, 65535, 7};
+    const std::string path = (dir / "p.cfg").string();
+    ASSERT_EQ(ArrayToFile(path, values, 5, 4), 0);
+    EXPECT_EQ(Read(path), " 200\n   0\n1023\n65535\n   7\n");
+    std::uint32_t back[5] = {};
+    EXPECT_EQ(FileToArray(path, back, 5), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(back[i], values[i]);
+}
+
+TEST_F(TextFiles, ReadingAcceptsCrLfSpacesAndStopsAtText) {
+    const fs::path p = dir / "in.cfg";
+    std::ofstream(p, std::ios::binary) << "  600 \r\n12\r\n\r\n 4294967296\r\nabc\r\n9\r\n";
+    std::uint32_t v[6] = {};
+    EXPECT_EQ(FileToArray(p.string(), v, 6), 3);
+    EXPECT_EQ(v[0], 600u);
+    EXPECT_EQ(v[1], 12u);
+    EXPECT_EQ(v[2], 0u);  // 2^32 keeps its low 32 bits
+    EXPECT_EQ(FileToArray((dir / "missing.cfg").string(), v, 6), -1);
+}
+
+TEST_F(TextFiles, FullDiskLeavesTheOldFileWhole) {
+    const fs::path p = dir / "keep.dat";
+    const std::uint16_t first[] = {1, 2, 3};
+    ASSERT_EQ(ArrayToFile(p.string(), first, 3, 4), 0);
+    // A file-size limit fails the write part-way, as a full disk does, even for root.
+    std::uint16_t second[128];
+    for (auto& v : second) v = 9999;
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int result = ArrayToFile(p.string(), second, 128, 4);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_LT(result, 0);
+    EXPECT_EQ(Read(p), "   1\n   2\n   3\n");
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        EXPECT_EQ(entry.path().filename(), "keep.dat") << "temporary file left behind";
+    }
+}
+
+TEST_F(TextFiles, FolderRefusingWritesLeavesTheOldFileWhole) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+    const fs::path p = dir / "keep.cfg";
+    const std::uint32_t first[] = {5};
+    ASSERT_EQ(ArrayToFile(p.string(), first, 1, 4), 0);
+    fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const std::uint32_t second[] = {6};
+    EXPECT_LT(ArrayToFile(p.string(), second, 1, 4), 0);
+    EXPECT_EQ(Read(p), "   5\n");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// End to end: the program binary, offscreen, on a pseudo-terminal served by qtor-sensor-sim.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBin = QTOR_BIN_DIR;
+
+struct Child {
+    pid_t pid = -1;
+    FILE* out = nullptr;  // its standard output, when captured
+};
+
+Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureErr = false) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int fds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (captureOut || captureErr) {
+        if (pipe(fds) != 0) return {};
+        if (captureOut) posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        if (captureErr) posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Child c;
+    if (posix_spawn(&c.pid, args[0], &actions, nullptr, args.data(), environ) != 0) c.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (captureOut || captureErr) {
+        close(fds[1]);
+        c.out = fdopen(fds[0], "r");
+    }
+    return c;
+}
+
+// Exit status, or -1000 when it did not end within `seconds` (it is then killed).
+int WaitFor(Child& c, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(c.pid, &status, WNOHANG) == c.pid) {
+            if (c.out) fclose(c.out);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -100 - WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(c.pid, SIGKILL);
+    waitpid(c.pid, &status, 0);
+    if (c.out) fclose(c.out);
+    return -1000;
+}
+
+std::string FirstLine(FILE* f) {
+    char buf[512] = {};
+    if (!fgets(buf, sizeof buf, f)) return {};
+    std::string s = buf;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    return s;
+}
+
+TEST(Program, RunsOnAPseudoTerminalAndEndsWithZeroWhenItsPanelIsClosed) {
+    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant"}, true);
+    ASSERT_GT(sim.pid, 0);
+    const std::string pty = FirstLine(sim.out);
+    ASSERT_FALSE(pty.empty());
+
+    Child program = Spawn({kBin + "/qtor-kmb", "--port", pty}, false);
+    ASSERT_GT(program.pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // A termination request closes the main panel as its close box does.
+    kill(program.pid, SIGTERM);
+    EXPECT_EQ(WaitFor(program, 10), 0);
+    kill(sim.pid, SIGTERM);
+    EXPECT_EQ(WaitFor(sim, 5), 0);
+}
+
+TEST(Program, MissingPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
+    const fs::path dir = fs::temp_directory_path() / "qtor-no-panels";
+    fs::create_directories(dir);
+    fs::copy_file(kBin + "/qtor-kmb", dir / "qtor-kmb", fs::copy_options::overwrite_existing);
+    fs::remove(dir / "QtorKMBscope10.uir");
+    Child program = Spawn({(dir / "qtor-kmb").string()}, false, true);
+    ASSERT_GT(program.pid, 0);
+    std::string err;
+    char buf[512];
+    while (fgets(buf, sizeof buf, program.out)) err += buf;
+    const int status = WaitFor(program, 10);
+    EXPECT_EQ(status, 255);  // -1
+    EXPECT_NE(err.find("QtorKMBscope10.uir"), std::string::npos) << err;
+    fs::remove_all(dir);
+}
+
+TEST(Program, HelpAndVersionNeedNoDisplay) {
+    Child help = Spawn({kBin + "/qtor-kmb", "--help"}, true);
+    const std::string first = FirstLine(help.out);
+    EXPECT_EQ(WaitFor(help, 5), 0);
+    EXPECT_NE(first.find("--port"), std::string::npos);
+    Child version = Spawn({kBin + "/qtor-kmb", "--version"}, true);
+    EXPECT_EQ(FirstLine(version.out), "Q-TOR KMB-Dored Version 1.0");
+    EXPECT_EQ(WaitFor(version, 5), 0);
+}
+
+}  // namespace
