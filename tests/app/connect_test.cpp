@@ -1,5 +1,9 @@
 // The connect sequence and the device commands against the simulated sensor.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app_fixture.h"
 #include "com232.h"
@@ -178,6 +182,35 @@ TEST_F(LinkCommands, PortSelectorListsThePortTableWithTheSimulatedSensorLast) {
     ASSERT_FALSE(ports.empty());
     EXPECT_TRUE(ports.back().simulated || ports.front().simulated);
     EXPECT_EQ(Value(panels.panelHandle, DropDCom), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PanelFile, LackingAControlTheProgramNeedsIsRefused) {
+    const std::string source = std::string(QTOR_BIN_DIR) + "/" + kPanelFile;
+    std::ifstream in(source);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string content = text.str();
+    const std::string status = "<property name=\"ctrl\" stdset=\"0\"><number>26</number>";
+    const size_t at = content.find(status);
+    ASSERT_NE(at, std::string::npos);
+    content.replace(at, status.size(), "<property name=\"ctrl\" stdset=\"0\"><number>99</number>");
+    const std::string broken = (std::filesystem::temp_directory_path() / "broken.uir").string();
+    std::ofstream(broken) << content;
+
+    const PanelHandles kept = panels;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(LoadPanels(broken.c_str()), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("TEXT_Status"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    DiscardPanel(panels.panelHandle);
+    DiscardPanel(panels.panelPopUp);
+    panels = kept;
+    std::filesystem::remove(broken);
 }
 
 }  // namespace

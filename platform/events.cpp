@@ -1,0 +1,21 @@
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "toolkit.h"
+
+// Waiting for more events lets the thread sleep until something happens; the short wake-up
+// timer bounds that sleep so that callers polling a flag in a loop still get control back
+// about once a millisecond, without spinning a core.
+void ProcessSystemEvents() {
+    if (!QCoreApplication::instance()) return;
+    static QTimer* wake = [] {
+        auto* t = new QTimer;  // lives for the whole run
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+        t->setInterval(1);
+        return t;
+    }();
+    wake->start();
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}

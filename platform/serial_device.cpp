@@ -1,0 +1,150 @@
+// A system serial device through QSerialPort.
+#include <QObject>
+#include <QSerialPort>
+#include <cmath>
+
+#include "rs232.h"
+#include "serial_channel.h"
+#include "timer.h"
+
+namespace {
+
+int Milliseconds(double seconds) {
+    return seconds <= 0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0));
+}
+
+class DeviceChannel final : public SerialChannel {
+  public:
+    explicit DeviceChannel(std::unique_ptr<QSerialPort> port) : port_(std::move(port)) {
+        QObject::connect(port_.get(), &QSerialPort::readyRead, port_.get(), [this] {
+            if (inputChanged) inputChanged();
+        });
+        QObject::connect(port_.get(), &QSerialPort::errorOccurred, port_.get(),
+                         [this](QSerialPort::SerialPortError e) { OnError(e); });
+    }
+
+    // Only serial calls destroy a channel, and notifications reach callbacks through the
+    // event queue, never from inside a signal of this port: deleting it here is safe.
+    ~DeviceChannel() override {
+        port_->disconnect();
+        port_->close();
+    }
+
+    bool IsOpen() const override { return !lost_ && port_->isOpen(); }
+
+    int Write(const std::uint8_t* data, int count, double timeout) override {
+        if (!IsOpen()) return kComNotOpen;
+        const qint64 n = port_->write(reinterpret_cast<const char*>(data), count);
+        if (n < 0) return kComIoError;
+        // Nothing leaves before the event loop runs unless pushed out here.
+        port_->flush();
+        if (IsOpen() && port_->bytesToWrite() > 0)
+            port_->waitForBytesWritten(Milliseconds(timeout));
+        if (!IsOpen()) return kComNotOpen;
+        return port_->bytesToWrite() > 0 ? kComTimeout : static_cast<int>(n);
+    }
+
+    int QueueLength(bool pull) override {
+        if (!IsOpen()) return kComNotOpen;
+        // bytesAvailable() sees only Qt's buffer; take in what the OS holds first.
+        if (pull) port_->waitForReadyRead(0);
+        if (!IsOpen()) return kComNotOpen;
+        return static_cast<int>(port_->bytesAvailable());
+    }
+
+    int Read(std::uint8_t* out, int count, double timeout) override {
+        if (!IsOpen()) return kComNotOpen;
+        const double deadline = Timer() + timeout;
+        int got = 0;
+        for (;;) {
+            const qint64 n = port_->read(reinterpret_cast<char*>(out) + got, count - got);
+            if (n > 0) got += static_cast<int>(n);
+            if (got >= count || !IsOpen()) break;
+            const double left = deadline - Timer();
+            if (left <= 0) break;
+            if (!port_->waitForReadyRead(Milliseconds(left)) &&
+                port_->error() != QSerialPort::TimeoutError)
+                break;
+        }
+        return got;
+    }
+
+    int FlushInput() override {
+        if (!IsOpen()) return kComNotOpen;
+        port_->clear(QSerialPort::Input);  // kernel and Qt buffers alike
+        return 0;
+    }
+
+    int FlushOutput() override {
+        if (!IsOpen()) return kComNotOpen;
+        port_->clear(QSerialPort::Output);
+        return 0;
+    }
+
+    int SetHandshake(bool on) override {
+        if (!IsOpen()) return kComNotOpen;
+        return port_->setFlowControl(on ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl)
+                   ? 0
+                   : kComInvalidParameter;
+    }
+
+  private:
+    void OnError(QSerialPort::SerialPortError e) {
+        // NoError comes with every open, TimeoutError with every timed wait: not faults.
+        if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError) return;
+        ++errorCount;
+        // A vanished device keeps raising ReadError for ever while the port stays open.
+        // The error may come from inside the port's own read notifier, which closing would
+        // delete under its feet: refuse every operation now and close a moment later.
+        if ((e == QSerialPort::ReadError || e == QSerialPort::ResourceError) && !lost_) {
+            lost_ = true;
+            QSerialPort* port = port_.get();
+            QMetaObject::invokeMethod(
+                port, [port] { port->close(); }, Qt::QueuedConnection);
+            if (inputChanged) inputChanged();
+        }
+    }
+
+    std::unique_ptr<QSerialPort> port_;
+    bool lost_ = false;
+};
+
+int OpenErrorCode(QSerialPort::SerialPortError e) {
+    switch (e) {
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::PermissionError:
+        case QSerialPort::OpenError:
+            return kComCannotOpen;
+        case QSerialPort::UnsupportedOperationError:
+            return kComInvalidParameter;
+        default:
+            return kComUnknownSystemError;
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<SerialChannel> OpenDeviceChannel(const std::string& device, const SerialSettings& s,
+                                                 int* error) {
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(QString::fromStdString(device));
+    if (!port->open(QIODevice::ReadWrite)) {
+        *error = OpenErrorCode(port->error());
+        return nullptr;
+    }
+    static const QSerialPort::Parity kParity[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                  QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                  QSerialPort::SpaceParity};
+    const bool ok =
+        port->setBaudRate(static_cast<qint32>(s.baudRate)) &&
+        port->setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
+        port->setParity(kParity[s.parity]) &&
+        port->setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+        port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        *error = kComInvalidParameter;
+        port->close();
+        return nullptr;
+    }
+    return std::make_shared<DeviceChannel>(std::move(port));
+}

@@ -1,0 +1,94 @@
+// The simulated sensor: protocol engine, sensor model and fault injection. It answers
+// command frames as the device does; time is passed in by the caller (seconds), so the
+// same input always gives the same output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "faults.h"
+#include "frame.h"
+
+namespace sim {
+
+// One reply as the sensor produces it: the bytes, and when they start to leave relative to
+// the moment the command frame was complete.
+struct Reply {
+    std::vector<std::uint8_t> bytes;
+    double delay = 0.0;
+    bool hangUp = false;  // the sensor side disappears instead of answering
+};
+
+struct ReceivedFrame {
+    int command = 0;
+    Words words{};
+    double time = 0.0;  // when the frame's last byte reached the sensor
+};
+
+// Where the object's shadow falls on each channel at one moment.
+struct ObjectView {
+    int leftA = 0, rightA = 0, leftB = 0, rightB = 0;
+};
+
+class Sensor {
+  public:
+    Sensor();
+
+    // Feeds bytes that reached the sensor at time `now`. Complete frames are handled in order;
+    // bytes before a 00 55 header are dropped one at a time. Returns the replies, in order.
+    std::vector<Reply> Feed(const std::uint8_t* data, std::size_t count, double now);
+    // Handles one frame (its sync word already checked); nullopt means no reply.
+    std::optional<Reply> Handle(int command, const Words& payload, double now);
+
+    Words& Ram() { return ram_; }
+    Words& Eeprom() { return eeprom_; }
+    const Words& Ram() const { return ram_; }
+    const Words& Eeprom() const { return eeprom_; }
+    std::string& FirmwareText() { return firmware_; }
+    static Words DefaultParameters();
+
+    // Faults, keyed by command number; a new fault on a command replaces the old one.
+    void SetFault(int command, const Fault& fault) { faults_[command] = fault; }
+    void ClearFault(int command) { faults_.erase(command); }
+    void ClearFaults() { faults_.clear(); }
+    // True once a hang-up fault has fired: the sensor then ignores everything.
+    bool HungUp() const { return hungUp_; }
+
+    // Every frame with a valid sync word, known command or not.
+    const std::vector<ReceivedFrame>& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+
+    // The model, at time t (seconds).
+    ObjectView View(double t) const;
+    Words Measure(double t);  // a measurement record; updates max/min and the sample index
+    std::vector<std::uint16_t> Video(int channel, double t) const;  // 1 = A, 0 = B; 128 samples
+    std::vector<std::uint16_t> Ring(double t) const;  // word 0 = position, 1..127 = values
+    static constexpr double kRingPeriod = 0.02;       // one measured value into the ring
+    static constexpr int kRingSlots = kSamples - 1;
+
+  private:
+    std::optional<Reply> Answer(int command, const Words& payload, double now);
+    void ApplyFault(int command, std::optional<Reply>& reply);
+    int MeasuredA(double t) const;
+    int MeasuredB(double t) const;
+    std::vector<std::uint8_t> Header(int command, const Words& payload) const;
+
+    Words ram_;
+    Words eeprom_;
+    std::string firmware_ = "Q-TOR SIM V1.0";
+    std::map<int, Fault> faults_;
+    std::vector<ReceivedFrame> log_;
+    std::vector<std::uint8_t> pending_;  // bytes of an incomplete frame
+    bool hungUp_ = false;
+    bool extremaValid_ = false;
+    int anaMax_ = 0, anaMin_ = 0;
+    std::uint16_t sIndex_ = 0;
+    std::mt19937 garbage_{12345};  // fixed seed: garbage is reproducible
+};
+
+}  // namespace sim

@@ -1,0 +1,133 @@
+// Injected faults distort exactly the reply they are set on.
+#include <gtest/gtest.h>
+
+#include "faults.h"
+#include "sim_test_util.h"
+
+using namespace simtest;
+using sim::Fault;
+using sim::FaultKind;
+using sim::Sensor;
+
+namespace {
+
+std::vector<sim::Reply> Send(Sensor& s, int command, double t = 1.0) {
+    const auto frame = CommandFrame(command);
+    return s.Feed(frame.data(), frame.size(), t);
+}
+
+TEST(SensorFaults, EachKindChangesOnlyItsCommand) {
+    const auto clean = Exchange(*std::make_unique<Sensor>(), sim::kEcho);
+    {
+        Sensor s;
+        s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, false});
+        EXPECT_TRUE(Send(s, sim::kEcho).empty());
+        EXPECT_EQ(Send(s, sim::kReadRam).size(), 1u) << "other commands unaffected";
+        EXPECT_EQ(s.Log().size(), 2u) << "the command was still received";
+    }
+    {
+        Sensor s;
+        s.SetFault(sim::kEcho, {FaultKind::kLate, 0.25, false});
+        const auto r = Send(s, sim::kEcho);
+        ASSERT_EQ(r.size(), 1u);
+        EXPECT_DOUBLE_EQ(r[0].delay, 0.25);
+        EXPECT_EQ(r[0].bytes, clean);
+    }
+    {
+        Sensor s;
+        s.SetFault(sim::kEcho, {FaultKind::kCut, 35, false});
+        const auto r = Exchange(s, sim::kEcho);
+        EXPECT_EQ(r, std::vector<std::uint8_t>(clean.begin(), clean.begin() + 35));
+    }
+    {
+        Sensor s;
+        s.SetFault(sim::kFirmware, {FaultKind::kLengthen, 1, false});
+        EXPECT_EQ(Exchange(s, sim::kFirmware).size(), 73u);
+        EXPECT_EQ(Exchange(s, sim::kEcho), clean);
+    }
+    {
+        Sensor s;
+        s.SetFault(sim::kEcho, {FaultKind::kWrongSync, 0, false});
+        auto r = Exchange(s, sim::kEcho);
+        EXPECT_EQ(r[0], 0xAA);
+        EXPECT_EQ(r[1], 0x00);
+        EXPECT_TRUE(std::equal(r.begin() + 2, r.end(), clean.begin() + 2));
+        s.SetFault(sim::kEcho, {FaultKind::kWrongSync, 0x0055, false});
+        EXPECT_EQ(sim::GetWord(Exchange(s, sim::kEcho).data()), 0x0055);
+    }
+    {
+        Sensor s;
+        s.SetFault(sim::kDataBlock, {FaultKind::kGarbage, 0, false});
+        const auto a = Exchange(s, sim::kDataBlock);
+        const auto b = Exchange(s, sim::kDataBlock);
+        ASSERT_EQ(a.size(), 128u);
+        EXPECT_NE(a, b) << "fresh garbage each time";
+        EXPECT_NE(a, Exchange(*std::make_unique<Sensor>(), sim::kDataBlock));
+    }
+}
+
+TEST(SensorFaults, HangUpSilencesTheSensorForGood) {
+    Sensor s;
+    s.SetFault(sim::kReadRam, {FaultKind::kHangUp, 0, true});
+    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
+    const auto r = Send(s, sim::kReadRam);
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_TRUE(r[0].hangUp);
+    EXPECT_TRUE(r[0].bytes.empty());
+    EXPECT_TRUE(s.HungUp());
+    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    EXPECT_EQ(s.Log().size(), 2u);
+}
+
+TEST(SensorFaults, OnceFaultFiresOnlyOnceAndWaitsForAReply) {
+    Sensor s;
+    s.SetFault(sim::kWriteRam, {FaultKind::kNoReply, 0, true});  // 1 never answers anyway
+    Send(s, sim::kWriteRam);
+    s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, true});
+    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
+
+    s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, false});
+    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    s.ClearFaults();
+    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
+}
+
+TEST(FaultParsing, AcceptsTheDocumentedForms) {
+    struct Case {
+        const char* text;
+        int command;
+        FaultKind kind;
+        double arg;
+    } cases[] = {
+        {"5:noreply", 5, FaultKind::kNoReply, 0},
+        {"2:late:0.5", 2, FaultKind::kLate, 0.5},
+        {"7:cut:10", 7, FaultKind::kCut, 10},
+        {"8:lengthen:4", 8, FaultKind::kLengthen, 4},
+        {"5:badsync", 5, FaultKind::kWrongSync, 0},
+        {"5:badsync:0x55", 5, FaultKind::kWrongSync, 85},
+        {"9:garbage", 9, FaultKind::kGarbage, 0},
+        {"11:hangup", 11, FaultKind::kHangUp, 0},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto spec = sim::ParseFault(c.text, true, &error);
+        ASSERT_TRUE(spec) << c.text << ": " << error;
+        EXPECT_EQ(spec->command, c.command) << c.text;
+        EXPECT_EQ(spec->fault.kind, c.kind) << c.text;
+        EXPECT_DOUBLE_EQ(spec->fault.arg, c.arg) << c.text;
+        EXPECT_TRUE(spec->fault.once);
+    }
+}
+
+TEST(FaultParsing, RejectsMalformedText) {
+    for (const char* text : {"", "5", "5:", "x:noreply", "0:noreply", "5:explode", "2:late",
+                             "7:cut:abc", "7:cut:-3", "5:noreply:1x"}) {
+        std::string error;
+        EXPECT_FALSE(sim::ParseFault(text, false, &error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+}  // namespace
