@@ -60,7 +60,65 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
     return Parsed::Run;
 }
 
+struct NamedControl {
+    int constant;
+    const char* name;
+};
+
+constexpr NamedControl kMainControls[] = {
+    {DropDCom, "DropDCom"},       {BTNSend, "BTNSend"},
+    {BTNData, "BTNData"},         {BTNStop, "BTNStop"},
+    {ButtonTeach, "ButtonTeach"}, {ButtonReset, "ButtonReset"},
+    {BIN_Sw_ParaSelect, "BIN_Sw_ParaSelect"}, {RBTFile, "RBTFile"},
+    {RBTEeprom, "RBTEeprom"},     {RBTRam, "RBTRam"},
+    {BTNGet, "BTNGet"},           {BTNVideo, "BTNVideo"},
+    {BTNRun, "BTNRun"},           {NUM_Mvalue, "NUM_Mvalue"},
+    {NUM_Bvalue, "NUM_Bvalue"},   {NUM_Avalue, "NUM_Avalue"},
+    {NEDITTolLeff, "NEDITTolLeff"}, {NEDITeachB, "NEDITeachB"},
+    {NEDITeachA, "NEDITeachA"},   {TEXT_Status, "TEXT_Status"},
+    {GRAPH_Buffer, "GRAPH_Buffer"}, {GRAPH_CurveB, "GRAPH_CurveB"},
+    {GRAPH_CurveA, "GRAPH_CurveA"}, {GRAPH_VideoB, "GRAPH_VideoB"},
+    {GRAPH_VideoA, "GRAPH_VideoA"}, {STRIP_RawB, "STRIP_RawB"},
+    {STRIP_RawA, "STRIP_RawA"},   {TOGBTN_Zoom, "TOGBTN_Zoom"},
+    {NUM_leftA, "NUM_leftA"},     {NUM_rightA, "NUM_rightA"},
+    {NUM_rightB, "NUM_rightB"},   {NUM_leftB, "NUM_leftB"},
+};
+
+constexpr NamedControl kPopupControls[] = {
+    {NEDITVideoThdB, "NEDITVideoThdB"}, {NEDITVideoThdA, "NEDITVideoThdA"},
+    {NEDITPowerA, "NEDITPowerA"},       {NEDITSTime, "NEDITSTime"},
+    {NEDITAverage, "NEDITAverage"},     {DropPolarity, "DropPolarity"},
+    {DropAnaMode, "DropAnaMode"},       {DropEPoti, "DropEPoti"},
+    {DropEvalMode, "DropEvalMode"},     {CHECKFile, "CHECKFile"},
+};
+
+// A panel file that lacks a control the program addresses is as unusable as a missing one.
+template <size_t N>
+bool HasControls(int panel, int panelId, const NamedControl (&controls)[N]) {
+    for (const NamedControl& c : controls) {
+        int visible = 0;
+        if (GetCtrlAttribute(panel, c.constant, ATTR_VISIBLE, &visible) < 0) {
+            std::fprintf(stderr, "qtor-kmb: %s: panel %d has no control %s (%d)\n", kPanelFile,
+                         panelId, c.name, c.constant);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+int LoadPanels(const char* file) {
+    panels.panelHandle = LoadPanel(0, file, PANEL);
+    if (panels.panelHandle < 0) return -1;
+    panels.panelPopUp = LoadPanel(0, file, POPUP);
+    if (panels.panelPopUp < 0) return -1;
+    if (!HasControls(panels.panelHandle, PANEL, kMainControls) ||
+        !HasControls(panels.panelPopUp, POPUP, kPopupControls)) {
+        return -1;
+    }
+    return 0;
+}
 
 void RegisterCallbacks() {
     struct Entry {
@@ -187,10 +245,7 @@ int WinMain(int argc, char** argv) {
     if (options.demo) PortTableSetSimulated(1, true);
     if (!options.port.empty()) PortTableSetDevice(1, options.port);
     RegisterCallbacks();
-    panels.panelHandle = LoadPanel(0, kPanelFile, PANEL);
-    if (panels.panelHandle < 0) return -1;
-    panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
-    if (panels.panelPopUp < 0) return -1;
+    if (LoadPanels(kPanelFile) < 0) return -1;
     files.proj_dir = GetProjectDir();
     OnTerminationRequest([] { CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0); });
     InstallParameterView();

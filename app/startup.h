@@ -5,6 +5,10 @@
 // the platform or a panel cannot be initialised).
 int WinMain(int argc, char** argv);
 
+// Loads both panels into panelHandle and panelPopUp and checks that they carry every control
+// the program addresses; -1 after one line on standard error when they do not.
+int LoadPanels(const char* file);
+
 void InitVars();
 void ShowInfoText(const char* text, int left, int top, int pointSize);
 // Makes every callback of the panel file findable by name.
