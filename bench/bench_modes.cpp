@@ -46,6 +46,14 @@ long long DrawnRecords() {
     return s ? s->appendedPoints / 100 : 0;
 }
 
+// A stop leaves the last reply on the line; a user's next click comes long after it has
+// arrived and been discarded, so the next case waits for that too.
+void Settle() {
+    const double end = Timer() + 0.2;
+    while (Timer() < end) ProcessSystemEvents();
+    FlushInQ(line.com);
+}
+
 // Runs `mode` for `seconds`, stopped by a left click on Stop from the event loop.
 Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds,
                 long long (*count)()) {
@@ -60,6 +68,7 @@ Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds,
     f.seconds = Timer() - t0;
     f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
     f.records = count() - before;
+    Settle();
     return f;
 }
 
@@ -100,8 +109,9 @@ double MeanCycle() {
 
 void Print(const char* name, const Figures& f, double lineLimit) {
     const double rate = f.records / f.seconds;
-    std::printf("%-34s %8.1f /s  %6.1f %% of line limit  CPU %5.1f %% of one core\n", name, rate,
-                lineLimit > 0 ? 100.0 * rate / lineLimit : 0.0,
+    char share[32] = "";
+    if (lineLimit > 0) std::snprintf(share, sizeof share, "%5.1f %% of line limit", 100.0 * rate / lineLimit);
+    std::printf("%-34s %9.1f /s  %-20s  CPU %5.1f %% of one core\n", name, rate, share,
                 100.0 * f.cpuSeconds / f.seconds);
 }
 

@@ -6,14 +6,14 @@
 
 // Waiting for more events lets the thread sleep until something happens; the short wake-up
 // timer bounds that sleep so that callers polling a flag in a loop still get control back
-// about once a millisecond, without spinning a core.
+// every few milliseconds, without spinning a core.
 void ProcessSystemEvents() {
     if (!QCoreApplication::instance()) return;
     static QTimer* wake = [] {
         auto* t = new QTimer;  // lives for the whole run
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
-        t->setInterval(1);
+        t->setInterval(5);
         return t;
     }();
     wake->start();

@@ -66,6 +66,14 @@ GraphView::GraphView(QWidget* host, bool strip)
     plot_ = new QCustomPlot(host);
     layout->addWidget(plot_);
     plot_->setNoAntialiasingOnDrag(true);
+    // The data has a buffer of its own, so a new record redraws only the data; axes and grid
+    // share the buffer below it, and the unused legend and overlay layers go, so that each
+    // repaint composes as few buffers as possible.
+    plot_->moveLayer(plot_->layer("axes"), plot_->layer("grid"), QCustomPlot::limAbove);
+    plot_->removeLayer(plot_->layer("overlay"));
+    plot_->removeLayer(plot_->layer("legend"));
+    plot_->layer("main")->setMode(QCPLayer::lmBuffered);
+    plot_->setNotAntialiasedElements(QCP::aeAll);
     plot_->setAttribute(Qt::WA_TransparentForMouseEvents);  // display only, like the panel's graphs
 
     const QColor titleColor(host->property("titleColor").toString());
@@ -103,6 +111,7 @@ GraphView::GraphView(QWidget* host, bool strip)
         stripModel_.traces.resize(1);
     } else {
         plot_->addLayer("cursors", plot_->layer("main"), QCustomPlot::limAbove);
+        plot_->layer("cursors")->setMode(QCPLayer::lmBuffered);
         graph_.cursors.resize(kCursors);
         cursorPlaced_.assign(kCursors, false);
         for (int i = 0; i < kCursors; ++i) {
@@ -200,6 +209,7 @@ bool GraphView::setCursorPointStyle(int cursor, int style) {
 void GraphView::setAxisRange(bool yAxis, double min, double max) {
     AxisRange& r = strip_ ? stripModel_.y : (yAxis ? graph_.y : graph_.x);
     if (strip_ && !yAxis) return;  // a strip chart's x axis is its screen width
+    if (r.min == min && r.max == max) return;  // set on every record, rarely changed
     r = {min, max};
     axesDirty_ = true;
     markDirty();
@@ -263,26 +273,33 @@ void GraphView::syncAxes() {
     }
 }
 
+// Curves and rectangles are kept in pools and reused: adding or removing an item would
+// invalidate the layer's buffer and force a full replot on every record.
 void GraphView::syncPlots() {
-    plot_->clearPlottables();
-    for (QCPItemRect* r : rectItems_) plot_->removeItem(r);
-    rectItems_.clear();
+    size_t rects = 0, curves = 0;
     for (const PlotItem& p : graph_.plots) {
         if (p.isRect) {
+            if (rects == rectItems_.size()) {
+                auto* item = new QCPItemRect(plot_);
+                item->setClipToAxisRect(true);
+                item->setLayer("main");
+                rectItems_.push_back(item);
+            }
+            QCPItemRect* item = rectItems_[rects++];
             const RectModel& r = p.rect;
-            auto* item = new QCPItemRect(plot_);
             // Corners in either order span the same area.
             item->topLeft->setCoords(std::min(r.x1, r.x2), std::max(r.y1, r.y2));
             item->bottomRight->setCoords(std::max(r.x1, r.x2), std::min(r.y1, r.y2));
             item->setPen(QPen(Rgb(r.frameColor), 1));
             item->setBrush(Rgb(r.fillColor));
-            item->setClipToAxisRect(true);
-            item->setLayer("main");
-            rectItems_.push_back(item);
+            item->setVisible(true);
             continue;
         }
+        if (curves == curveItems_.size()) {
+            curveItems_.push_back(new QCPCurve(plot_->xAxis, plot_->yAxis));
+        }
+        QCPCurve* curve = curveItems_[curves++];
         const CurveModel& c = p.curve;
-        auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
         QPen pen(Rgb(c.color), c.plotStyle == VAL_FAT_LINE ? 2.0 : 1.0);
         if (c.lineStyle == VAL_DASH) pen.setStyle(Qt::DashLine);
         curve->setPen(pen);
@@ -290,11 +307,16 @@ void GraphView::syncPlots() {
             curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Rgb(c.color), 3));
         else if (c.pointStyle == VAL_SOLID_CIRCLE)
             curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Rgb(c.color), 7));
+        else
+            curve->setScatterStyle(QCPScatterStyle());
         const int n = int(std::min(c.x.size(), c.y.size()));
         QVector<QCPCurveData> data(n);
         for (int i = 0; i < n; ++i) data[i] = QCPCurveData(i, c.x[i], c.y[i]);
         curve->data()->set(data, true);
+        curve->setVisible(true);
     }
+    for (size_t i = rects; i < rectItems_.size(); ++i) rectItems_[i]->setVisible(false);
+    for (size_t i = curves; i < curveItems_.size(); ++i) curveItems_[i]->setVisible(false);
 }
 
 void GraphView::syncCursors() {
@@ -356,8 +378,19 @@ void GraphView::renderNow() {
         if (plotsDirty_) syncPlots();
         if (cursorsDirty_) syncCursors();
     }
+    // With the axes unchanged only the data layer and the cursor layer are drawn again;
+    // the axes, ticks and grid keep their buffer.
+    const bool full = axesDirty_ || !layersReplotted_;
+    const bool dataChanged = plotsDirty_ || stripDirty_;
+    const bool cursorsChanged = cursorsDirty_;
     axesDirty_ = plotsDirty_ = cursorsDirty_ = stripDirty_ = false;
-    plot_->replot(QCustomPlot::rpQueuedRefresh);
+    if (full) {
+        plot_->replot(QCustomPlot::rpQueuedRefresh);
+        layersReplotted_ = true;
+        return;
+    }
+    if (dataChanged) plot_->layer("main")->replot();
+    if (cursorsChanged && plot_->layer("cursors")) plot_->layer("cursors")->replot();
 }
 
 }  // namespace qtor

@@ -13,6 +13,7 @@
 class QWidget;
 class QCustomPlot;
 class QCPItemRect;
+class QCPCurve;
 class QCPItemStraightLine;
 class QCPItemTracer;
 class QCPGraph;
@@ -75,8 +76,10 @@ class GraphView : public QObject {
 
     bool plotsDirty_ = true, cursorsDirty_ = true, axesDirty_ = true, stripDirty_ = true;
     bool scheduled_ = false;
+    bool layersReplotted_ = false;  // a full replot has filled every layer buffer
     std::vector<bool> cursorPlaced_;
     std::vector<QCPItemRect*> rectItems_;
+    std::vector<QCPCurve*> curveItems_;
     struct CursorItems {
         QCPItemStraightLine* line;
         QCPItemTracer* marker;

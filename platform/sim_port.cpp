@@ -83,27 +83,35 @@ class SimChannel final : public SerialChannel, public std::enable_shared_from_th
     }
 
     // Arms a wake-up for the next moment the port has news: the sensor gets the frame
-    // written last (it may hang up then), or the watched count of bytes has arrived and
-    // nobody has been told yet. Serial calls advance the line themselves, so an arrival
-    // that is already past still needs its report.
+    // written last (it may hang up then), the watched count of bytes has arrived, or the whole
+    // reply has (a caller polling the queue without a notification then wakes at once).
+    // Serial calls advance the line themselves, so an arrival that is already past still needs
+    // its report.
     void Schedule() {
         if (!open_) return;
         const double now = Timer();
         std::optional<double> at = link_.SensorDoneAt();
-        if (watch_ > 0) {
-            const auto ready = link_.HostReadyAt(static_cast<std::size_t>(watch_));
-            if (ready && *ready > reported_) at = at ? std::min(*at, *ready) : *ready;
-        }
+        auto consider = [&](std::optional<double> t) {
+            if (t && *t > reported_) at = at ? std::min(*at, *t) : *t;
+        };
+        if (watch_ > 0) consider(link_.HostReadyAt(static_cast<std::size_t>(watch_)));
+        consider(link_.HostReadyAt(link_.ToHost().Size()));
         if (!at) return;
         if (pending_ && *pending_ <= *at) return;  // an earlier wake-up covers it
         pending_ = *at;
-        const auto ms = static_cast<int>(std::ceil(std::max(0.0, *at - now) * 1000.0));
+        // Qt's timers count whole milliseconds: wake up to one early and sleep the rest, so
+        // a reply is reported when its last byte is due, not up to a millisecond later.
+        const auto ms = static_cast<int>(std::floor(std::max(0.0, *at - now) * 1000.0));
         QTimer::singleShot(ms, Qt::PreciseTimer, SerialEventContext(), [weak = weak_from_this()] {
             if (auto self = weak.lock()) self->OnTimer();
         });
     }
 
     void OnTimer() {
+        if (pending_) {
+            const double early = *pending_ - Timer();
+            if (early > 0 && early < 0.002) Delay(early);
+        }
         pending_.reset();
         if (!Alive()) return;  // Alive() has reported the hang-up
         reported_ = Timer();

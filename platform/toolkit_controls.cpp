@@ -82,7 +82,9 @@ void SetIndicator(QSpinBox* spin, int value) {
     static QTimer* timer = [] {
         auto* t = new QTimer(QCoreApplication::instance());
         t->setSingleShot(true);
-        t->setInterval(RefreshIntervalMs());
+        // Digits changing faster than ten times a second cannot be read; the value itself is
+        // current at once for GetCtrlVal.
+        t->setInterval(std::max(RefreshIntervalMs(), 100));
         QObject::connect(t, &QTimer::timeout, ShowPendingIndicators);
         return t;
     }();
