@@ -67,11 +67,11 @@ GraphView::GraphView(QWidget* host, bool strip)
     layout->addWidget(plot_);
     plot_->setNoAntialiasingOnDrag(true);
     // The data has a buffer of its own, so a new record redraws only the data; axes and grid
-    // share the buffer below it, and the unused legend and overlay layers go, so that each
-    // repaint composes as few buffers as possible.
+    // share the buffer below it with the legend and overlay layers, so that each repaint
+    // composes as few buffers as possible.
     plot_->moveLayer(plot_->layer("axes"), plot_->layer("grid"), QCustomPlot::limAbove);
-    plot_->removeLayer(plot_->layer("overlay"));
-    plot_->removeLayer(plot_->layer("legend"));
+    plot_->moveLayer(plot_->layer("legend"), plot_->layer("axes"), QCustomPlot::limAbove);
+    plot_->moveLayer(plot_->layer("overlay"), plot_->layer("legend"), QCustomPlot::limAbove);
     plot_->layer("main")->setMode(QCPLayer::lmBuffered);
     plot_->setNotAntialiasedElements(QCP::aeAll);
     plot_->setAttribute(Qt::WA_TransparentForMouseEvents);  // display only, like the panel's graphs

@@ -206,6 +206,10 @@ std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidg
     // The panel becomes a window of its own; the rest of the document goes.
     if (panelWidget == root.get()) root.release();
     panelWidget->setParent(parent, Qt::Window);
+    // Keep the size the panel file gives: a window never resized explicitly is grown to its
+    // size hint whenever a mode shows other graphs.
+    panelWidget->resize(panelWidget->size());
+    panelWidget->setAttribute(Qt::WA_Resized);
     root.reset();
     panel->window = panelWidget;
     for (auto& [id, c] : panel->controls) PrepareControl(c);

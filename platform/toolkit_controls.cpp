@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimer>
@@ -230,6 +232,28 @@ int GetCtrlVal(int panel, int control, std::string* text) {
     return 0;
 }
 
+namespace {
+
+// A mode shows its graphs before it hides the others. Laid out at once, the window would
+// grow to hold both sets and stay grown; the layout waits for the whole arrangement instead.
+void SetVisibleDeferringLayout(QWidget* w, bool visible) {
+    QWidget* window = w->window();
+    QLayout* layout = window ? window->layout() : nullptr;
+    if (!layout || !window->isVisible() || !layout->isEnabled()) {
+        w->setVisible(visible);
+        return;
+    }
+    layout->setEnabled(false);
+    w->setVisible(visible);
+    QTimer::singleShot(0, window, [layout = QPointer<QLayout>(layout)] {
+        if (!layout) return;
+        layout->setEnabled(true);
+        layout->activate();
+    });
+}
+
+}  // namespace
+
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value) {
     Control* c = FindControl(panel, control);
     if (!c) return kErrBadControl;
@@ -239,7 +263,7 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             w->setEnabled(value == 0);
             return 0;
         case ATTR_VISIBLE:
-            w->setVisible(value != 0);
+            SetVisibleDeferringLayout(w, value != 0);
             return 0;
         case ATTR_TEXT_COLOR:
             w->setProperty(kTextColor, value);

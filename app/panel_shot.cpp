@@ -1,0 +1,104 @@
+// Renders the panels to PNG files without a display, from data of the simulated sensor
+// (a tool beside the program, so it may use a Qt timer to press Stop):
+//   qtor-panel-shot OUTPUT-FOLDER
+// main-panel.png: video curves with their thresholds and the tolerance window;
+// main-panel-run.png: run mode after a few seconds of records; popup.png: the parameter popup.
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "QtorKMBscope10.h"
+#include "com232.h"
+#include "commands.h"
+#include "gui.h"
+#include "mapping.h"
+#include "model.h"
+#include "modes.h"
+#include "port_table.h"
+#include "rs232.h"
+#include "startup.h"
+#include "timer.h"
+#include "toolkit.h"
+#include "transfer.h"
+
+namespace {
+
+void Pump(double seconds) {
+    const double end = Timer() + seconds;
+    while (Timer() < end) ProcessSystemEvents();
+}
+
+bool Save(int panel, const std::string& path) {
+    if (SavePanelImage(panel, path.c_str()) < 0) {
+        std::fprintf(stderr, "qtor-panel-shot: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+void Show(int control, int visible) {
+    SetCtrlAttribute(panels.panelHandle, control, ATTR_VISIBLE, visible);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: qtor-panel-shot OUTPUT-FOLDER\n", stderr);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (InitPlatform(argc, argv) < 0) return 1;
+    RegisterCallbacks();
+    if (LoadPanels(kPanelFile) < 0) return 1;
+    InstallParameterView();
+    InitVars();
+    PortTableSetSimulated(1, false);
+    FillPortSelector();
+    DisplayPanel(panels.panelHandle);
+
+    // Evaluation mode 2 draws a tolerance window on both video graphs: send it to the sensor
+    // and read it back, as a user would.
+    InitRS232(1);
+    SetCtrlVal(panels.panelPopUp, DropEvalMode, 2);
+    SetCtrlVal(panels.panelHandle, NEDITeachB, 380);
+    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    Pump(0.05);
+    PushGET(RAM);
+
+    // One video line of each channel, drawn with its threshold; the bars stay off so the
+    // tolerance window remains in view.
+    RemoveRxNotification(line.com);
+    for (int selector : {MASTER, SLAVE}) {
+        ReadData64(0, selector);
+        ReadData64(64, selector);
+    }
+    InstallRxNotification(line.com);
+    Show(STRIP_RawA, 0);
+    Show(STRIP_RawB, 0);
+    Show(GRAPH_Buffer, 0);
+    Show(GRAPH_CurveA, 1);
+    Show(GRAPH_CurveB, 1);
+    PlotDATACurveA(plots.adcbufA);
+    PlotDATACurveB(plots.adcbufB);
+    ShowStatus(line.szVersion);
+    Pump(0.2);
+    bool ok = Save(panels.panelHandle, dir + "/main-panel.png");
+
+    // Run mode against the paced sensor for a few seconds, stopped as a user would.
+    CloseCom(1);
+    PortTableSetSimulated(1, true);
+    InitRS232(1);
+    QTimer::singleShot(4000, [] {
+        CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    });
+    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    ok = Save(panels.panelHandle, dir + "/main-panel-run.png") && ok;
+
+    ok = Save(panels.panelPopUp, dir + "/popup.png") && ok;
+    CloseCom(1);
+    return ok ? 0 : 1;
+}
