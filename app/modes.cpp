@@ -17,8 +17,6 @@
 
 namespace {
 
-// The mode lock set: Send stays usable in run mode, so parameter changes reach the next
-// record; Run is usable again as soon as a mode ends.
 void Dim(std::initializer_list<int> controls, int dimmed) {
     for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_DIMMED, dimmed);
 }
@@ -27,10 +25,11 @@ void Show(std::initializer_list<int> controls, int visible) {
     for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_VISIBLE, visible);
 }
 
-void SendMeasureCommand() {
+// Command 8 with pp as it is; returns the count written.
+int SendMeasureCommand() {
     line.order = 8;
     FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    WriteFrame(line.com);
+    return WriteFrame(line.com);
 }
 
 // Waits for the reply to the command just sent; false (and the mode stopped) on a time-out.
@@ -73,9 +72,7 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
     CopyVarsToPP();
     FlushQueues(line.com);
     line.rx_flag = 0;
-    line.order = 8;
-    FillTxBuf(8, line.pp);
-    if (WriteFrame(line.com) == kFrameBytes) ShowStatus("Line Ok!");
+    if (SendMeasureCommand() == kFrameBytes) ShowStatus("Line Ok!");
     line.tstart = Timer();
     line.stop_flag = 0;
     line.graphrefresh = 0;
@@ -91,10 +88,9 @@ int CC_BTNRun(int, int, int event, void*, int, int) {
         if (line.rx_flag == 1) {
             FlushQueues(line.com);
             CopyVarsToPP();
-            FillTxBuf(8, line.pp);
             line.rx_flag = 0;
             line.tstart = Timer();
-            WriteFrame(line.com);
+            SendMeasureCommand();
         }
         line.tdiff = Timer() - line.tstart;
         if (line.tdiff > TIMEOUT) {
@@ -151,7 +147,7 @@ void RingOrder(double* databuf, double* newbuf) {
     const int p = static_cast<int>(databuf[0]);
     databuf[0] = databuf[1];
     for (int i = 0; i < MAXPOINT; ++i) {
-        newbuf[i] = databuf[((p + i) % MAXPOINT + MAXPOINT) % MAXPOINT];
+        newbuf[i] = databuf[(p + i) % MAXPOINT];
     }
     newbuf[0] = newbuf[2];
     newbuf[1] = newbuf[2];

@@ -5,7 +5,6 @@
 // main-panel-run.png: run mode after a few seconds of records; popup.png: the parameter popup.
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "QtorKMBscope10.h"
@@ -50,7 +49,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return 1;

@@ -158,9 +158,17 @@ void FillPortSelector() {
     const int p = panels.panelHandle;
     ClearListCtrl(p, DropDCom);
     int index = 0;
+    bool listed = false;
     for (const PortEntry& port : PortTableList()) {
         const std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
         InsertListItem(p, DropDCom, index++, label.c_str(), port.number);
+        listed |= port.number == line.com;
+    }
+    // The port in use is shown even when it has no device, so the selector never names
+    // another port than the one the program talks to.
+    if (!listed) {
+        const std::string label = "COM" + std::to_string(line.com) + "  (no device)";
+        InsertListItem(p, DropDCom, 0, label.c_str(), line.com);
     }
     SetCtrlVal(p, DropDCom, line.com);
 }

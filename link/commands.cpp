@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <algorithm>
+
 #include "QtorKMBscope10.h"
 #include "com232.h"
 #include "model.h"
@@ -112,7 +114,7 @@ int GetFirmwareInfo() {
     StartWait();
     for (;;) {
         count = GetInQLen(line.com);
-        if (Elapsed() > TIMEOUT) {
+        if (Elapsed() > TIMEOUT || count < 0) {
             SetStatus("Timeout - reading firmware info!");
             break;
         }
@@ -120,7 +122,7 @@ int GetFirmwareInfo() {
         Delay(kQueuePollPause);
     }
     line.szVersion[0] = '\0';
-    const int toRead = count < kReadBufSize ? (count > 0 ? count : 0) : kReadBufSize;
+    const int toRead = std::clamp(count, 0, kReadBufSize);
     line.nBytesR = toRead > 0 ? ComRd(line.com, line.szReadBuf, toRead) : 0;
     if (line.nBytesR == kFirmwareBytes) {
         // One character per word: its low byte. The text ends at the first zero.
@@ -144,16 +146,10 @@ int ReadData64(int start, int selector) {
     line.order = 9;
     FlushOutQ(line.com);
     FlushInQ(line.com);
-    std::uint8_t* buf = line.szWriteBuf;
-    buf[0] = static_cast<std::uint8_t>((line.sync >> 8) & 0xFF);
-    buf[1] = static_cast<std::uint8_t>(line.sync & 0xFF);
-    buf[2] = 0;
-    buf[3] = 9;
-    buf[4] = static_cast<std::uint8_t>((start >> 8) & 0xFF);
-    buf[5] = static_cast<std::uint8_t>(start & 0xFF);
-    buf[6] = static_cast<std::uint8_t>((selector >> 8) & 0xFF);
-    buf[7] = static_cast<std::uint8_t>(selector & 0xFF);
-    for (int i = 8; i < kFrameBytes; ++i) buf[i] = 0;
+    // The request carries its own payload, not pp.
+    std::uint16_t request[PNUM] = {static_cast<std::uint16_t>(start),
+                                   static_cast<std::uint16_t>(selector)};
+    FillTxBuf(static_cast<std::uint16_t>(line.order), request);
     WriteFrame(line.com);
     ShowStatus("Waiting for Data[64] ...");
     StartWait();
@@ -161,13 +157,14 @@ int ReadData64(int start, int selector) {
     for (;;) {
         ProcessSystemEvents();
         count = GetInQLen(line.com);
-        if (Elapsed() > TIMEOUT) {
+        // A port closed meanwhile (the main panel closed, another port chosen) never answers.
+        if (Elapsed() > TIMEOUT || count < 0) {
             SetStatus("Timeout-RS-232 while reading 64 data-words!");
             break;
         }
         if (count >= kBlockBytes) break;
     }
-    const int toRead = count < kReadBufSize ? (count > 0 ? count : 0) : kReadBufSize;
+    const int toRead = std::clamp(count, 0, kReadBufSize);
     line.nBytesR = toRead > 0 ? ComRd(line.com, line.szReadBuf, toRead) : 0;
     if (line.nBytesR == kBlockBytes) SetStatus("Data[64] block received!");
     // Only a whole block is stored: after a time-out or a short read the buffer still holds

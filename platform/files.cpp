@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cctype>
 #include <cstdio>
@@ -71,7 +72,13 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     if (!suffix.isEmpty() && suffix != "*") dialog.setDefaultSuffix(suffix);
     dialog.selectFile(QString::fromStdString(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
-    *path = dialog.selectedFiles().first().toStdString();
+    QString chosen = dialog.selectedFiles().first();
+    // Only names with the filter's extension can be chosen: another one gets it appended.
+    if (!suffix.isEmpty() && suffix != "*" &&
+        QFileInfo(chosen).suffix().compare(suffix, Qt::CaseInsensitive) != 0) {
+        chosen += "." + suffix;
+    }
+    *path = chosen.toStdString();
     return 1;
 }
 

@@ -65,11 +65,13 @@ bool SimulatedElsewhere(const Table& t) {
                        [](const auto& o) { return o.second.sensor != nullptr; });
 }
 
+// Never port 1: on a machine whose serial ports are all gone, the start-up must report that
+// no port was found rather than connect to a simulation an operator could take for the sensor.
 int DefaultSimNumber(const Table& t) {
     int last = t.system.empty() ? 0 : t.system.rbegin()->first;
     for (const auto& [n, o] : t.overrides)
         if (!o.sensor) last = std::max(last, n);
-    return std::min(last + 1, kMaxPorts);
+    return std::clamp(last + 1, 2, kMaxPorts);
 }
 
 // The simulated sensor the default entry stands for, made on first use so that it keeps its

@@ -86,6 +86,7 @@ void WireControl(Panel& panel, int id, Control& control) {
     const int h = panel.handle;
     QWidget* w = control.widget;
     auto post = [h, id](EventKind e) { PostEvent(h, id, e); };
+    auto postChange = [h, id] { PostEvents(h, id, {EVENT_VAL_CHANGED, EVENT_COMMIT}); };
 
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->installEventFilter(Filter());
@@ -94,34 +95,41 @@ void WireControl(Panel& panel, int id, Control& control) {
             if (button->property(kLeftPress).toBool()) post(EVENT_LEFT_CLICK);
         });
         const bool hasValue = control.kind != CtrlKind::Command;
-        QObject::connect(button, &QAbstractButton::clicked, button, [post, hasValue] {
-            if (hasValue) post(EVENT_VAL_CHANGED);
-            post(EVENT_COMMIT);
+        QObject::connect(button, &QAbstractButton::clicked, button, [post, postChange, hasValue] {
+            if (hasValue) {
+                postChange();
+            } else {
+                post(EVENT_COMMIT);
+            }
         });
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
         QObject::connect(combo, &QComboBox::currentIndexChanged, combo,
                          [combo] { combo->setProperty(kPending, true); });
-        QObject::connect(combo, &QComboBox::activated, combo, [combo, post] {
-            if (combo->property(kPending).toBool()) post(EVENT_VAL_CHANGED);
+        QObject::connect(combo, &QComboBox::activated, combo, [combo, post, postChange] {
+            const bool changed = combo->property(kPending).toBool();
             combo->setProperty(kPending, false);
-            post(EVENT_COMMIT);
+            if (changed) {
+                postChange();
+            } else {
+                post(EVENT_COMMIT);
+            }
         });
         return;
     }
     if (auto* spin = qobject_cast<QSpinBox*>(w); spin && control.kind == CtrlKind::Numeric) {
         spin->installEventFilter(Filter());
         spin->setProperty(kLastValue, spin->value());
-        QObject::connect(spin, &QSpinBox::valueChanged, spin, [spin, post](int value) {
+        QObject::connect(spin, &QSpinBox::valueChanged, spin, [spin, post, postChange](int value) {
             if (spin->property(kLastValue).toInt() == value) return;
             spin->setProperty(kLastValue, value);
-            post(EVENT_VAL_CHANGED);
             if (spin->property(kTyping).toBool()) {
+                post(EVENT_VAL_CHANGED);
                 spin->setProperty(kPending, true);  // committed by Enter or leaving the field
             } else {
                 spin->setProperty(kPending, false);
-                post(EVENT_COMMIT);
+                postChange();
             }
         });
         QObject::connect(spin, &QAbstractSpinBox::editingFinished, spin, [spin, post] {

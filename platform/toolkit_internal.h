@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <initializer_list>
 #include <map>
 #include <memory>
 
@@ -50,6 +51,8 @@ std::map<int, std::unique_ptr<Panel>>& Panels();
 // Calls the callback of a panel (control 0) or control later, from the event loop, so that a
 // callback that pumps events never runs inside a widget's own event handler.
 void PostEvent(int panel, int control, EventKind event);
+// Several events of one user action, each dispatched after the previous callback returned.
+void PostEvents(int panel, int control, std::initializer_list<EventKind> events);
 
 // Shows the values set on numeric indicators since the last screen refresh.
 void ShowPendingIndicators();

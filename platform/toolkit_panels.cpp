@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QTimer>
+#include <vector>
 #include <cstdio>
 #include <map>
 
@@ -60,10 +61,17 @@ Control* FindControl(int panel, int control) {
     return it == p->controls.end() || !it->second.widget ? nullptr : &it->second;
 }
 
-void PostEvent(int panel, int control, EventKind event) {
+void PostEvent(int panel, int control, EventKind event) { PostEvents(panel, control, {event}); }
+
+void PostEvents(int panel, int control, std::initializer_list<EventKind> events) {
     // Queued calls run in the order posted, in whichever event loop or pumping runs next.
+    // Events of one user action go in one call: a callback that pumps events must not see
+    // the next event of the same action start inside it.
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [=] { Dispatch(panel, control, event); },
+        QCoreApplication::instance(),
+        [=, list = std::vector<EventKind>(events)] {
+            for (EventKind e : list) Dispatch(panel, control, e);
+        },
         Qt::QueuedConnection);
 }
 

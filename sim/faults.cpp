@@ -10,16 +10,17 @@ struct KindName {
     const char* name;
     FaultKind kind;
     bool needsArg;
+    double maxArg;  // a delay in seconds, a byte count or a 16-bit sync word
 };
 
 constexpr KindName kKinds[] = {
-    {"noreply", FaultKind::kNoReply, false},
-    {"late", FaultKind::kLate, true},
-    {"cut", FaultKind::kCut, true},
-    {"lengthen", FaultKind::kLengthen, true},
-    {"badsync", FaultKind::kWrongSync, false},
-    {"garbage", FaultKind::kGarbage, false},
-    {"hangup", FaultKind::kHangUp, false},
+    {"noreply", FaultKind::kNoReply, false, 0},
+    {"late", FaultKind::kLate, true, 3600},
+    {"cut", FaultKind::kCut, true, 65535},
+    {"lengthen", FaultKind::kLengthen, true, 65535},
+    {"badsync", FaultKind::kWrongSync, false, 0xFFFF},
+    {"garbage", FaultKind::kGarbage, false, 0},
+    {"hangup", FaultKind::kHangUp, false, 0},
 };
 
 bool ParseNumber(const std::string& s, double* out) {
@@ -63,7 +64,8 @@ std::optional<FaultSpec> ParseFault(const std::string& text, bool once, std::str
         spec.command = static_cast<int>(command);
         spec.fault.kind = k.kind;
         spec.fault.once = once;
-        if (!arg.empty() && !ParseNumber(arg, &spec.fault.arg)) return fail("bad argument");
+        if (!arg.empty() && (!ParseNumber(arg, &spec.fault.arg) || spec.fault.arg > k.maxArg))
+            return fail("bad argument");
         if (k.needsArg && arg.empty()) return fail("this fault needs an argument");
         return spec;
     }

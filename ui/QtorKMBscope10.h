@@ -6,7 +6,9 @@
 constexpr int PANEL = 1;  // main panel
 constexpr int POPUP = 2;  // parameter popup
 
-// Main panel controls.
+// Main panel controls. The mode lock set is Send (3), Data buffer (4), Get (12), Video (13)
+// and Run (15): Send stays usable in run mode, so that a parameter change reaches the next
+// record; Run is usable again as soon as a mode ends; Stop undims them all.
 constexpr int DropDCom = 2;
 constexpr int BTNSend = 3;   // mode lock set: dimmed in video mode only
 constexpr int BTNData = 4;   // mode lock set
