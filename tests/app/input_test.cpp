@@ -1,0 +1,141 @@
+// Real mouse and key input on the main panel's buttons, through the toolkit's event dispatch
+// to the program's callbacks.
+#include <QAbstractButton>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "app_fixture.h"
+#include "modes.h"
+#include "toolkit_internal.h"
+#include "transfer.h"
+
+namespace {
+
+// Events that reached the stop and send callbacks, in order, for telling a real left click
+// from a keyboard activation.
+std::vector<int> g_stopEvents;
+std::vector<int> g_sendEvents;
+
+int SpyStop(int panel, int control, int event, void* data, int d1, int d2) {
+    g_stopEvents.push_back(event);
+    return CC_BTNStop(panel, control, event, data, d1, d2);
+}
+
+int SpySend(int panel, int control, int event, void* data, int d1, int d2) {
+    g_sendEvents.push_back(event);
+    return CC_BTNSend(panel, control, event, data, d1, d2);
+}
+
+int Count(const std::vector<int>& events, int kind) {
+    int n = 0;
+    for (int e : events) n += e == kind;
+    return n;
+}
+
+class Input : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        g_stopEvents.clear();
+        g_sendEvents.clear();
+        RegisterCallback("CC_BTNStop", SpyStop);
+        RegisterCallback("CC_BTNSend", SpySend);
+        DisplayPanel(panels.panelHandle);
+        Pump(0.02);
+    }
+
+    void TearDown() override {
+        *live_ = false;
+        RegisterCallback("CC_BTNStop", CC_BTNStop);
+        RegisterCallback("CC_BTNSend", CC_BTNSend);
+        HidePanel(panels.panelHandle);
+        Pump(0.02);
+        AppTest::TearDown();
+    }
+
+    static QAbstractButton* Button(int control) {
+        qtor::Control* c = qtor::FindControl(panels.panelHandle, control);
+        return c ? qobject_cast<QAbstractButton*>(c->widget.data()) : nullptr;
+    }
+
+    // When(), dropped once the test has ended (see the fallback below).
+    void Guarded(std::function<bool()> condition, std::function<void()> action) {
+        auto live = live_;
+        When([live, condition] { return !*live || condition(); },
+             [live, action] {
+                 if (*live) action();
+             });
+    }
+
+    std::shared_ptr<bool> live_ = std::make_shared<bool>(true);
+};
+
+TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
+    Connect();
+    QAbstractButton* run = Button(BTNRun);
+    QAbstractButton* stop = Button(BTNStop);
+    ASSERT_NE(run, nullptr);
+    ASSERT_NE(stop, nullptr);
+
+    int keyAt = -1, clickAt = -1;
+    bool fallback = false;
+    Guarded([this] { return CountCommand(8) >= 5; },
+            [this, stop, &keyAt] {
+                keyAt = CountCommand(8);
+                stop->setFocus();
+                QTest::keyClick(stop, Qt::Key_Space);
+            });
+    Guarded([this, &keyAt] { return keyAt > 0 && CountCommand(8) >= keyAt + 20; },
+            [this, stop, &clickAt] {
+                clickAt = CountCommand(8);
+                QTest::mouseClick(stop, Qt::LeftButton);
+            });
+    // Whatever goes wrong, the loop ends and the test reports it.
+    const double t0 = Timer();
+    Guarded([t0] { return Timer() > t0 + 5.0; },
+            [&fallback] {
+                fallback = true;
+                CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+            });
+
+    QTest::mouseClick(run, Qt::LeftButton);
+    Pump(0.05);  // the run callback is dispatched from here and returns when the mode ends
+
+    EXPECT_FALSE(fallback);
+    ASSERT_GT(keyAt, 0) << "run mode was started by the mouse click";
+    ASSERT_GT(clickAt, 0) << "run mode survived the keyboard activation of stop";
+    EXPECT_LE(CountCommand(8), clickAt + 2) << "the mouse click ended it within a pass";
+    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(StatusLine(), "Line Ok!");
+    EXPECT_EQ(Count(g_stopEvents, EVENT_LEFT_CLICK), 1);
+    EXPECT_EQ(Count(g_stopEvents, EVENT_COMMIT), 2) << "one from the key, one from the mouse";
+    ASSERT_FALSE(g_stopEvents.empty());
+    EXPECT_EQ(g_stopEvents.front(), EVENT_COMMIT) << "the key gave a commit only";
+    for (int c : {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}) EXPECT_FALSE(Dimmed(c)) << c;
+}
+
+TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
+    Connect();
+    QAbstractButton* send = Button(BTNSend);
+    ASSERT_NE(send, nullptr);
+    line.target = RAM;
+    SetCtrlVal(panels.panelHandle, RBTRam, 1);
+    SetCtrlVal(panels.panelHandle, RBTEeprom, 0);
+    SetCtrlVal(panels.panelHandle, RBTFile, 0);
+    SetCtrlVal(panels.panelPopUp, NEDITPowerA, 321);
+
+    QTest::mouseClick(send, Qt::LeftButton);
+    Pump(0.05);
+    EXPECT_EQ(Commands(), (std::vector<int>{1}));
+    EXPECT_EQ(sensor->Ram()[0], 321);
+    EXPECT_EQ(StatusLine(), "Line Ok!");
+
+    send->setFocus();
+    QTest::keyClick(send, Qt::Key_Space);
+    Pump(0.05);
+    EXPECT_EQ(Commands(), (std::vector<int>{1})) << "a keyboard activation sends nothing";
+    EXPECT_EQ(g_sendEvents, (std::vector<int>{EVENT_LEFT_CLICK, EVENT_COMMIT, EVENT_COMMIT}));
+}
+
+}  // namespace
