@@ -182,7 +182,8 @@ int CC_BTNData(int, int, int event, void*, int, int) {
     line.tstart = Timer();
     if (!AwaitRecord()) return 0;
     CopyPPtoRAWVars();
-    const BufferLines lines = DataBufferLines(params.eModeA, params.tValA, params.tValB, params.tTol);
+    const BufferLines lines =
+        DataBufferLines(params.eModeA, params.tValA, params.tValB, params.tTol);
     meas.tVal = static_cast<std::uint16_t>(lines.centre);
     PlotVIDEOBarGraph();
     std::string failure;

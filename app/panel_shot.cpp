@@ -91,9 +91,8 @@ int main(int argc, char** argv) {
     CloseCom(1);
     PortTableSetSimulated(1, true);
     InitRS232(1);
-    QTimer::singleShot(4000, [] {
-        CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    });
+    QTimer::singleShot(
+        4000, [] { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); });
     CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
     ok = Save(panels.panelHandle, dir + "/main-panel-run.png") && ok;
 

@@ -65,32 +65,29 @@ struct NamedControl {
     const char* name;
 };
 
+// Each control with the name it is reported by.
+// clang-format off
+#define CONTROL(c) NamedControl{c, #c}
+
 constexpr NamedControl kMainControls[] = {
-    {DropDCom, "DropDCom"},       {BTNSend, "BTNSend"},
-    {BTNData, "BTNData"},         {BTNStop, "BTNStop"},
-    {ButtonTeach, "ButtonTeach"}, {ButtonReset, "ButtonReset"},
-    {BIN_Sw_ParaSelect, "BIN_Sw_ParaSelect"}, {RBTFile, "RBTFile"},
-    {RBTEeprom, "RBTEeprom"},     {RBTRam, "RBTRam"},
-    {BTNGet, "BTNGet"},           {BTNVideo, "BTNVideo"},
-    {BTNRun, "BTNRun"},           {NUM_Mvalue, "NUM_Mvalue"},
-    {NUM_Bvalue, "NUM_Bvalue"},   {NUM_Avalue, "NUM_Avalue"},
-    {NEDITTolLeff, "NEDITTolLeff"}, {NEDITeachB, "NEDITeachB"},
-    {NEDITeachA, "NEDITeachA"},   {TEXT_Status, "TEXT_Status"},
-    {GRAPH_Buffer, "GRAPH_Buffer"}, {GRAPH_CurveB, "GRAPH_CurveB"},
-    {GRAPH_CurveA, "GRAPH_CurveA"}, {GRAPH_VideoB, "GRAPH_VideoB"},
-    {GRAPH_VideoA, "GRAPH_VideoA"}, {STRIP_RawB, "STRIP_RawB"},
-    {STRIP_RawA, "STRIP_RawA"},   {TOGBTN_Zoom, "TOGBTN_Zoom"},
-    {NUM_leftA, "NUM_leftA"},     {NUM_rightA, "NUM_rightA"},
-    {NUM_rightB, "NUM_rightB"},   {NUM_leftB, "NUM_leftB"},
+    CONTROL(DropDCom), CONTROL(BTNSend), CONTROL(BTNData), CONTROL(BTNStop),
+    CONTROL(ButtonTeach), CONTROL(ButtonReset), CONTROL(BIN_Sw_ParaSelect), CONTROL(RBTFile),
+    CONTROL(RBTEeprom), CONTROL(RBTRam), CONTROL(BTNGet), CONTROL(BTNVideo), CONTROL(BTNRun),
+    CONTROL(NUM_Mvalue), CONTROL(NUM_Bvalue), CONTROL(NUM_Avalue), CONTROL(NEDITTolLeff),
+    CONTROL(NEDITeachB), CONTROL(NEDITeachA), CONTROL(TEXT_Status), CONTROL(GRAPH_Buffer),
+    CONTROL(GRAPH_CurveB), CONTROL(GRAPH_CurveA), CONTROL(GRAPH_VideoB), CONTROL(GRAPH_VideoA),
+    CONTROL(STRIP_RawB), CONTROL(STRIP_RawA), CONTROL(TOGBTN_Zoom), CONTROL(NUM_leftA),
+    CONTROL(NUM_rightA), CONTROL(NUM_rightB), CONTROL(NUM_leftB)
 };
 
 constexpr NamedControl kPopupControls[] = {
-    {NEDITVideoThdB, "NEDITVideoThdB"}, {NEDITVideoThdA, "NEDITVideoThdA"},
-    {NEDITPowerA, "NEDITPowerA"},       {NEDITSTime, "NEDITSTime"},
-    {NEDITAverage, "NEDITAverage"},     {DropPolarity, "DropPolarity"},
-    {DropAnaMode, "DropAnaMode"},       {DropEPoti, "DropEPoti"},
-    {DropEvalMode, "DropEvalMode"},     {CHECKFile, "CHECKFile"},
+    CONTROL(NEDITVideoThdB), CONTROL(NEDITVideoThdA), CONTROL(NEDITPowerA), CONTROL(NEDITSTime),
+    CONTROL(NEDITAverage), CONTROL(DropPolarity), CONTROL(DropAnaMode), CONTROL(DropEPoti),
+    CONTROL(DropEvalMode), CONTROL(CHECKFile)
 };
+// clang-format on
+
+#undef CONTROL
 
 // A panel file that lacks a control the program addresses is as unusable as a missing one.
 template <size_t N>

@@ -16,9 +16,7 @@ void RegisterCallbacks();
 // Fills the port selector from the port table and selects `com`.
 void FillPortSelector();
 
-int CC_PANEL(int panel, int control, int event, void* callbackData, int eventData1,
-             int eventData2);
-int CC_POPUP(int panel, int control, int event, void* callbackData, int eventData1,
-             int eventData2);
+int CC_PANEL(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CC_POPUP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CC_DropDCom(int panel, int control, int event, void* callbackData, int eventData1,
                 int eventData2);

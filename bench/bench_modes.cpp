@@ -5,12 +5,12 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case] [case ...]
 // Cases: paced-raw paced-run paced-video unpaced-raw unpaced-run (all when none is named).
 #include <QApplication>
-#include <algorithm>
-#include <vector>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "QtorKMBscope10.h"
 #include "com232.h"
@@ -55,8 +55,7 @@ void Settle() {
 }
 
 // Runs `mode` for `seconds`, stopped by a left click on Stop from the event loop.
-Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds,
-                long long (*count)()) {
+Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds, long long (*count)()) {
     QTimer::singleShot(static_cast<int>(seconds * 1000), [] {
         CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
     });
@@ -110,7 +109,8 @@ double MeanCycle() {
 void Print(const char* name, const Figures& f, double lineLimit) {
     const double rate = f.records / f.seconds;
     char share[32] = "";
-    if (lineLimit > 0) std::snprintf(share, sizeof share, "%5.1f %% of line limit", 100.0 * rate / lineLimit);
+    if (lineLimit > 0)
+        std::snprintf(share, sizeof share, "%5.1f %% of line limit", 100.0 * rate / lineLimit);
     std::printf("%-34s %9.1f /s  %-20s  CPU %5.1f %% of one core\n", name, rate, share,
                 100.0 * f.cpuSeconds / f.seconds);
 }

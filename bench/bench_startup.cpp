@@ -44,10 +44,10 @@ int main(int argc, char** argv) {
     DisplayPanel(panels.panelHandle);
     QApplication::processEvents();
     const double tShown = Timer();
-    std::printf("%-8s application %6.1f ms  panels %6.1f ms  start values %5.1f ms  "
-                "connect %7.1f ms  display %5.1f ms  total %7.1f ms  status \"%s\"\n",
-                mode.c_str(), 1000 * (tApp - t0), 1000 * (tPanels - tApp), 1000 * (tInit - tPanels),
-                1000 * (tConnect - tInit), 1000 * (tShown - tConnect), 1000 * (tShown - t0),
-                line.szStatus);
+    std::printf(
+        "%-8s application %6.1f ms  panels %6.1f ms  start values %5.1f ms  "
+        "connect %7.1f ms  display %5.1f ms  total %7.1f ms  status \"%s\"\n",
+        mode.c_str(), 1000 * (tApp - t0), 1000 * (tPanels - tApp), 1000 * (tInit - tPanels),
+        1000 * (tConnect - tInit), 1000 * (tShown - tConnect), 1000 * (tShown - t0), line.szStatus);
     return 0;
 }

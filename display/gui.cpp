@@ -18,8 +18,8 @@ void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t*
     DeleteGraphPlot(p, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
     PlotXY(p, graph, plots.xArray, samples, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
            VAL_RED);
-    PlotXY(p, graph, plots.xArray, threshold, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
-           1, VAL_DK_GREEN);
+    PlotXY(p, graph, plots.xArray, threshold, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
+           VAL_DK_GREEN);
 }
 
 // Five traces per sample: upper limit, lower limit, set-point, measured value, set-point.
@@ -107,14 +107,13 @@ void PlotDATABuffer(const double* data) {
         }
     }
     const std::uint16_t* x = plots.dxArray;
-    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
-           VAL_SOLID, 1, VAL_DK_GREEN);
-    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
-           VAL_SOLID, 1, VAL_DK_GREEN);
+    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
+           1, VAL_DK_GREEN);
+    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
+           1, VAL_DK_GREEN);
     PlotXY(p, GRAPH_Buffer, x, plots.teachArray, MAXPOINT, VAL_THIN_LINE, VAL_SIMPLE_DOT, VAL_DASH,
            1, VAL_BLACK);
-    PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
-           VAL_RED);
+    PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_RED);
 }
 
 void PlotVIDEOBarGraph() {
@@ -190,12 +189,8 @@ ToleranceWindows ToleranceWindowsFor(int evalMode, int posA, int posB) {
     const int tValA = params.tValA, tValB = params.tValB, tTol = params.tTol;
     ToleranceWindows w;
     switch (evalMode) {
-        case 0:
-            w.a = Corrected(tValA - tTol, tValA + tTol);
-            break;
-        case 1:
-            w.b = Corrected(tValB - tTol, tValB + tTol);
-            break;
+        case 0: w.a = Corrected(tValA - tTol, tValA + tTol); break;
+        case 1: w.b = Corrected(tValB - tTol, tValB + tTol); break;
         case 2: {
             const int h = tTol / 2;
             int centreA = tValA, centreB = tValB;
@@ -212,8 +207,7 @@ ToleranceWindows ToleranceWindowsFor(int evalMode, int posA, int posB) {
             w.a = {true, 1.0, static_cast<double>(tTol)};
             w.b = w.a;
             break;
-        default:
-            break;
+        default: break;
     }
     return w;
 }

@@ -17,8 +17,8 @@ void FillTxBuf(std::uint16_t order, const std::uint16_t* words) {
 
 void GetRxBuf(int count) {
     for (int k = 0; k < count && k < PNUM; ++k) {
-        line.pp[k] = static_cast<std::uint16_t>(line.szReadBuf[4 + 2 * k] * 256 +
-                                                line.szReadBuf[5 + 2 * k]);
+        line.pp[k] =
+            static_cast<std::uint16_t>(line.szReadBuf[4 + 2 * k] * 256 + line.szReadBuf[5 + 2 * k]);
     }
 }
 

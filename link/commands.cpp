@@ -173,9 +173,12 @@ int ReadData64(int start, int selector) {
         for (int i = 0; i < 64; ++i) {
             const std::uint16_t w =
                 static_cast<std::uint16_t>(line.szReadBuf[2 * i] * 256 + line.szReadBuf[2 * i + 1]);
-            if (selector == MASTER) plots.adcbufA[start + i] = w;
-            else if (selector == SLAVE) plots.adcbufB[start + i] = w;
-            else if (selector == MVBUF) plots.databuf[start + i] = w;
+            if (selector == MASTER)
+                plots.adcbufA[start + i] = w;
+            else if (selector == SLAVE)
+                plots.adcbufB[start + i] = w;
+            else if (selector == MVBUF)
+                plots.databuf[start + i] = w;
         }
     }
     ShowStatus(line.szStatus);

@@ -22,16 +22,15 @@ constexpr int kStatusSize = 72;            // 71 characters and the terminating 
 // The sixteen words of the parameter set, in packet order.
 struct ParameterSet {
     std::uint16_t powerA = 0, powerB = 0, vThdA = 0, vThdB = 0, polarity = 0, eModeA = 0,
-                  average = 0, tValA = 0, tValB = 0, tTol = 0, ePoti = 0, anaMode = 0,
-                  sTime = 0, para13 = 0, para14 = 0, para15 = 0;
+                  average = 0, tValA = 0, tValB = 0, tTol = 0, ePoti = 0, anaMode = 0, sTime = 0,
+                  para13 = 0, para14 = 0, para15 = 0;
 };
 
 // The measurement record's own words; words 3, 4 and 5 (tTol, tValA, tValB) land in the
 // parameter set.
 struct MeasurementRecord {
-    std::uint16_t Avalue = 0, Bvalue = 0, Mvalue = 0, tVal = 0, edcntA = 0, edcntB = 0,
-                  leftA = 0, rightA = 0, rightB = 0, leftB = 0, anaMax = 0, anaMin = 0,
-                  sIndex = 0;
+    std::uint16_t Avalue = 0, Bvalue = 0, Mvalue = 0, tVal = 0, edcntA = 0, edcntB = 0, leftA = 0,
+                  rightA = 0, rightB = 0, leftB = 0, anaMax = 0, anaMin = 0, sIndex = 0;
 };
 
 struct LinkState {

@@ -7,8 +7,8 @@
 
 namespace {
 
-void RedrawThreshold(int panel, int control, std::uint16_t* line, void (*plot)(const std::uint16_t*),
-                     const std::uint16_t* samples) {
+void RedrawThreshold(int panel, int control, std::uint16_t* line,
+                     void (*plot)(const std::uint16_t*), const std::uint16_t* samples) {
     int value = 0;
     GetCtrlVal(panel, control, &value);
     for (int i = 0; i < MAXPOINT; ++i) line[i] = static_cast<std::uint16_t>(value);

@@ -15,13 +15,13 @@ struct Limit {
 
 // In correction order. sTime and powerB are never corrected.
 constexpr Limit kLimits[] = {
-    {&ParameterSet::powerA, 500, 250},   {&ParameterSet::vThdA, 1023, 512},
-    {&ParameterSet::vThdB, 1023, 512},   {&ParameterSet::polarity, 1, 1},
-    {&ParameterSet::eModeA, 3, 0},       {&ParameterSet::average, 128, 128},
-    {&ParameterSet::tValA, 1024, 512},   {&ParameterSet::tValB, 1024, 512},
-    {&ParameterSet::tTol, 512, 128},     {&ParameterSet::ePoti, 4, 0},
-    {&ParameterSet::anaMode, 4, 0},      {&ParameterSet::para13, 1023, 0},
-    {&ParameterSet::para14, 1023, 0},    {&ParameterSet::para15, 1023, 0},
+    {&ParameterSet::powerA, 500, 250}, {&ParameterSet::vThdA, 1023, 512},
+    {&ParameterSet::vThdB, 1023, 512}, {&ParameterSet::polarity, 1, 1},
+    {&ParameterSet::eModeA, 3, 0},     {&ParameterSet::average, 128, 128},
+    {&ParameterSet::tValA, 1024, 512}, {&ParameterSet::tValB, 1024, 512},
+    {&ParameterSet::tTol, 512, 128},   {&ParameterSet::ePoti, 4, 0},
+    {&ParameterSet::anaMode, 4, 0},    {&ParameterSet::para13, 1023, 0},
+    {&ParameterSet::para14, 1023, 0},  {&ParameterSet::para15, 1023, 0},
 };
 
 struct PanelControl {
@@ -32,12 +32,12 @@ struct PanelControl {
 
 // The order in which the controls are read and written.
 constexpr PanelControl kControls[] = {
-    {true, NEDITPowerA, &ParameterSet::powerA},     {true, NEDITVideoThdA, &ParameterSet::vThdA},
-    {true, NEDITVideoThdB, &ParameterSet::vThdB},   {true, DropPolarity, &ParameterSet::polarity},
-    {true, DropEvalMode, &ParameterSet::eModeA},    {true, NEDITAverage, &ParameterSet::average},
-    {true, DropEPoti, &ParameterSet::ePoti},        {true, DropAnaMode, &ParameterSet::anaMode},
-    {true, NEDITSTime, &ParameterSet::sTime},       {false, NEDITeachA, &ParameterSet::tValA},
-    {false, NEDITeachB, &ParameterSet::tValB},      {false, NEDITTolLeff, &ParameterSet::tTol},
+    {true, NEDITPowerA, &ParameterSet::powerA},   {true, NEDITVideoThdA, &ParameterSet::vThdA},
+    {true, NEDITVideoThdB, &ParameterSet::vThdB}, {true, DropPolarity, &ParameterSet::polarity},
+    {true, DropEvalMode, &ParameterSet::eModeA},  {true, NEDITAverage, &ParameterSet::average},
+    {true, DropEPoti, &ParameterSet::ePoti},      {true, DropAnaMode, &ParameterSet::anaMode},
+    {true, NEDITSTime, &ParameterSet::sTime},     {false, NEDITeachA, &ParameterSet::tValA},
+    {false, NEDITeachB, &ParameterSet::tValB},    {false, NEDITTolLeff, &ParameterSet::tTol},
 };
 
 int PanelOf(const PanelControl& c) { return c.popup ? panels.panelPopUp : panels.panelHandle; }

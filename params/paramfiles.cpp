@@ -17,8 +17,7 @@ constexpr int kFieldWidth = 4;
 
 bool SelectParameterFileToSave() {
     return FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg",
-                           "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON,
-                           &files.file_name) > 0;
+                           "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON, &files.file_name) > 0;
 }
 
 void SendParaToFile() {

@@ -43,9 +43,9 @@ struct GraphModel {
 struct StripChartModel {
     int numTraces = 1;
     int pointsPerScreen = 100;
-    std::vector<int> traceColors;               // trace n is traceColors[n - 1]
-    std::vector<std::deque<double>> traces;     // the points on screen, oldest first
-    long long appendedPoints = 0;               // points per trace ever appended
+    std::vector<int> traceColors;            // trace n is traceColors[n - 1]
+    std::vector<std::deque<double>> traces;  // the points on screen, oldest first
+    long long appendedPoints = 0;            // points per trace ever appended
     AxisRange y;
 };
 

@@ -19,9 +19,7 @@ namespace {
 
 constexpr int kCursors = 2;
 
-QColor Rgb(int c) {
-    return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-}
+QColor Rgb(int c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
 
 // One timer for all views: whatever was plotted since the last screen refresh is drawn once.
 std::vector<GraphView*>& Pending() {
@@ -208,7 +206,7 @@ bool GraphView::setCursorPointStyle(int cursor, int style) {
 
 void GraphView::setAxisRange(bool yAxis, double min, double max) {
     AxisRange& r = strip_ ? stripModel_.y : (yAxis ? graph_.y : graph_.x);
-    if (strip_ && !yAxis) return;  // a strip chart's x axis is its screen width
+    if (strip_ && !yAxis) return;              // a strip chart's x axis is its screen width
     if (r.min == min && r.max == max) return;  // set on every record, rarely changed
     r = {min, max};
     axesDirty_ = true;
@@ -337,8 +335,7 @@ void GraphView::syncCursors() {
                 items.marker->setStyle(QCPItemTracer::tsCircle);
                 items.marker->setSize(3);
                 break;
-            default:
-                items.marker->setStyle(QCPItemTracer::tsNone);
+            default: items.marker->setStyle(QCPItemTracer::tsNone);
         }
         items.marker->setVisible(shown && c.pointStyle != VAL_NO_POINT);
     }

@@ -80,9 +80,7 @@ void PrepareControl(Control& c) {
             break;
         }
         case CtrlKind::Graph:
-        case CtrlKind::Strip:
-            c.view = new GraphView(w, c.kind == CtrlKind::Strip);
-            break;
+        case CtrlKind::Strip: c.view = new GraphView(w, c.kind == CtrlKind::Strip); break;
         case CtrlKind::Text:
             if (int chars = w->property("minChars").toInt(); chars > 0) {
                 const QFontMetrics fm(w->font());
@@ -101,8 +99,7 @@ void PrepareControl(Control& c) {
                 update(b->isChecked());
             }
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -118,9 +118,7 @@ void PortTableReset() {
     Scan(t);
 }
 
-int PortTableSimulatedNumber() {
-    return DefaultSimNumber(Scanned());
-}
+int PortTableSimulatedNumber() { return DefaultSimNumber(Scanned()); }
 
 std::string PortTableDevice(int number) {
     const PortTarget target = PortTableResolve(number);
@@ -128,9 +126,7 @@ std::string PortTableDevice(int number) {
     return target.device;
 }
 
-sim::Sensor* PortSimSensor(int number) {
-    return PortTableResolve(number).sensor.get();
-}
+sim::Sensor* PortSimSensor(int number) { return PortTableResolve(number).sensor.get(); }
 
 PortTarget PortTableResolve(int number) {
     Table& t = Scanned();

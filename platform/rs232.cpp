@@ -33,9 +33,7 @@ struct Port {
 std::array<Port, kMaxPorts + 1> g_ports;
 unsigned g_generation = 0;
 
-bool ValidNumber(int port) {
-    return port >= 1 && port <= kMaxPorts;
-}
+bool ValidNumber(int port) { return port >= 1 && port <= kMaxPorts; }
 
 bool ValidSettings(long baud, int parity, int dataBits, int stopBits, int inQ, int outQ) {
     static constexpr long kRates[] = {110,    300,    600,    1200,   2400,  4800,  9600,

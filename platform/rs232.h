@@ -10,12 +10,12 @@
 enum ComError : int {
     kComUnknownSystemError = -1,  // an error the OS reports that no other code fits
     kComInvalidPort = -2,         // port number outside 1..kMaxPorts
-    kComNotOpen = -3,             // operation on a port that is not open (or was closed by a hang-up)
-    kComIoError = -4,             // read or write failed on an open port
-    kComNoPortFound = -6,         // the port number has no device in the port table
-    kComCannotOpen = -7,          // the device exists but cannot be opened (busy, missing, no permission)
-    kComInvalidParameter = -13,   // baud, parity, data bits, stop bits or queue size not accepted
-    kComTimeout = -99,            // a read or write did not complete within the port time-out
+    kComNotOpen = -3,      // operation on a port that is not open (or was closed by a hang-up)
+    kComIoError = -4,      // read or write failed on an open port
+    kComNoPortFound = -6,  // the port number has no device in the port table
+    kComCannotOpen = -7,   // the device exists but cannot be opened (busy, missing, no permission)
+    kComInvalidParameter = -13,  // baud, parity, data bits, stop bits or queue size not accepted
+    kComTimeout = -99,           // a read or write did not complete within the port time-out
 };
 
 constexpr int kMaxPorts = 32;
@@ -25,9 +25,9 @@ constexpr int NOPARITY = 0;
 constexpr int LWRS_HWHANDSHAKE_OFF = 0;
 
 // Event bits of the receive notification.
-constexpr int LWRS_RXFLAG = 0x0002;    // event character received
-constexpr int LWRS_TXEMPTY = 0x0004;   // transmit queue empty
-constexpr int LWRS_RECEIVE = 0x8000;   // input queue holds at least the notify count
+constexpr int LWRS_RXFLAG = 0x0002;   // event character received
+constexpr int LWRS_TXEMPTY = 0x0004;  // transmit queue empty
+constexpr int LWRS_RECEIVE = 0x8000;  // input queue holds at least the notify count
 
 // portNumber, the event that fired, callback data.
 using ComCallbackPtr = void (*)(int portNumber, int eventMask, void* callbackData);

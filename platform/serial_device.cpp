@@ -113,12 +113,9 @@ int OpenErrorCode(QSerialPort::SerialPortError e) {
     switch (e) {
         case QSerialPort::DeviceNotFoundError:
         case QSerialPort::PermissionError:
-        case QSerialPort::OpenError:
-            return kComCannotOpen;
-        case QSerialPort::UnsupportedOperationError:
-            return kComInvalidParameter;
-        default:
-            return kComUnknownSystemError;
+        case QSerialPort::OpenError: return kComCannotOpen;
+        case QSerialPort::UnsupportedOperationError: return kComInvalidParameter;
+        default: return kComUnknownSystemError;
     }
 }
 

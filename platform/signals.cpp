@@ -31,8 +31,8 @@ void OnTerminationRequest(void (*handler)()) {
     if (wakeFds[0] >= 0) return;
     if (::pipe(wakeFds) != 0) return;
     for (int fd : wakeFds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    auto* notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char buf[16];
         while (::read(wakeFds[0], buf, sizeof buf) > 0) {

@@ -94,9 +94,8 @@ int PlotXY(int panel, int control, const unsigned short* x, const unsigned short
 int PlotXY(int panel, int control, const unsigned short* x, const double* y, int count,
            PlotStyle plotStyle, PointStyle pointStyle, LineStyle lineStyle, int pointFrequency,
            int color);
-int PlotXY(int panel, int control, const double* x, const double* y, int count,
-           PlotStyle plotStyle, PointStyle pointStyle, LineStyle lineStyle, int pointFrequency,
-           int color);
+int PlotXY(int panel, int control, const double* x, const double* y, int count, PlotStyle plotStyle,
+           PointStyle pointStyle, LineStyle lineStyle, int pointFrequency, int color);
 // Appends count interleaved values (trace 1, 2, ..., n, trace 1, ...) from y[start], taking
 // every (skip + 1)th value.
 int PlotStripChart(int panel, int control, const double* y, int count, int start, int skip);

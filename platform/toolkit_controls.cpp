@@ -129,8 +129,7 @@ int SetNumber(Control& c, double value) {
                 edit->setText(QString::number(value));
             FitText(w);
             return 0;
-        default:
-            return kErrBadControl;
+        default: return kErrBadControl;
     }
 }
 
@@ -163,8 +162,7 @@ int GetNumber(const Control& c, double* out) {
             *out = text.trimmed().toDouble(&ok);
             return ok ? 0 : kErrBadValue;
         }
-        default:
-            return kErrBadControl;
+        default: return kErrBadControl;
     }
 }
 
@@ -259,12 +257,8 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
     if (!c) return kErrBadControl;
     QWidget* w = c->widget;
     switch (attribute) {
-        case ATTR_DIMMED:
-            w->setEnabled(value == 0);
-            return 0;
-        case ATTR_VISIBLE:
-            SetVisibleDeferringLayout(w, value != 0);
-            return 0;
+        case ATTR_DIMMED: w->setEnabled(value == 0); return 0;
+        case ATTR_VISIBLE: SetVisibleDeferringLayout(w, value != 0); return 0;
         case ATTR_TEXT_COLOR:
             w->setProperty(kTextColor, value);
             Restyle(w);
@@ -287,10 +281,8 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             if (value < 1) return kErrBadValue;
             c->view->setNumTraces(value);
             return 0;
-        case ATTR_SCROLL_MODE:
-            return c->view && c->view->isStrip() ? 0 : kErrBadAttribute;
-        case ATTR_TEXT_FONT:
-            return kErrBadValue;  // takes a font name
+        case ATTR_SCROLL_MODE: return c->view && c->view->isStrip() ? 0 : kErrBadAttribute;
+        case ATTR_TEXT_FONT: return kErrBadValue;  // takes a font name
     }
     return kErrBadAttribute;
 }
@@ -313,12 +305,8 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
     if (!c) return kErrBadControl;
     QWidget* w = c->widget;
     switch (attribute) {
-        case ATTR_DIMMED:
-            *value = w->isEnabled() ? 0 : 1;
-            return 0;
-        case ATTR_VISIBLE:
-            *value = w->isHidden() ? 0 : 1;
-            return 0;
+        case ATTR_DIMMED: *value = w->isEnabled() ? 0 : 1; return 0;
+        case ATTR_VISIBLE: *value = w->isHidden() ? 0 : 1; return 0;
         case ATTR_TEXT_COLOR:
         case ATTR_TEXT_BGCOLOR: {
             const QVariant v = w->property(attribute == ATTR_TEXT_COLOR ? kTextColor : kBgColor);
@@ -342,8 +330,7 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
             *value = attribute == ATTR_NUM_TRACES ? c->view->strip().numTraces
                                                   : c->view->strip().pointsPerScreen;
             return 0;
-        default:
-            return kErrBadAttribute;
+        default: return kErrBadAttribute;
     }
 }
 

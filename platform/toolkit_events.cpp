@@ -46,9 +46,7 @@ class InputFilter : public QObject {
                 w->setProperty(kTyping, false);
                 break;
             }
-            case QEvent::MouseButtonRelease:
-                watched->setProperty(kLeftPress, false);
-                break;
+            case QEvent::MouseButtonRelease: watched->setProperty(kLeftPress, false); break;
             case QEvent::KeyPress: {
                 watched->setProperty(kLeftPress, false);
                 auto* key = static_cast<QKeyEvent*>(event);
@@ -60,11 +58,8 @@ class InputFilter : public QObject {
                 if (step || edit) watched->setProperty(kTyping, edit);
                 break;
             }
-            case QEvent::Wheel:
-                watched->setProperty(kTyping, false);
-                break;
-            default:
-                break;
+            case QEvent::Wheel: watched->setProperty(kTyping, false); break;
+            default: break;
         }
         return false;
     }

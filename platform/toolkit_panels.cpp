@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QTimer>
-#include <vector>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "graph_view.h"
 #include "panel_loader.h"
@@ -79,9 +79,7 @@ void PostEvents(int panel, int control, std::initializer_list<EventKind> events)
 
 using namespace qtor;
 
-void RegisterCallback(const std::string& name, CtrlCallbackPtr fn) {
-    Callbacks()[name] = fn;
-}
+void RegisterCallback(const std::string& name, CtrlCallbackPtr fn) { Callbacks()[name] = fn; }
 
 int InitPlatform(int& argc, char** argv) {
     if (!QCoreApplication::instance()) {

@@ -9,9 +9,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kOffsetB = 6;  // channel B sees the object a few pixels further right
 
-int Clamp(int v, int lo, int hi) {
-    return std::min(std::max(v, lo), hi);
-}
+int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
 
 // Share of the pixel range [a, a + 8) that lies inside [left, right).
 double Covered(int a, int left, int right) {
@@ -61,18 +59,11 @@ std::vector<std::uint8_t> Sensor::Header(int command, const Words& payload) cons
 
 std::optional<Reply> Sensor::Answer(int command, const Words& payload, double now) {
     switch (command) {
-        case kWriteRam:
-            ram_ = payload;
-            return std::nullopt;
-        case kWriteEeprom:
-            eeprom_ = payload;
-            return std::nullopt;
-        case kReadRam:
-            return Reply{Header(command, ram_)};
-        case kReadEeprom:
-            return Reply{Header(command, eeprom_)};
-        case kEcho:
-            return Reply{Header(command, payload)};
+        case kWriteRam: ram_ = payload; return std::nullopt;
+        case kWriteEeprom: eeprom_ = payload; return std::nullopt;
+        case kReadRam: return Reply{Header(command, ram_)};
+        case kReadEeprom: return Reply{Header(command, eeprom_)};
+        case kEcho: return Reply{Header(command, payload)};
         case kTeach:
             ram_[kTValA] = static_cast<std::uint16_t>(MeasuredA(now));
             ram_[kTValB] = static_cast<std::uint16_t>(MeasuredB(now));
@@ -84,8 +75,7 @@ std::optional<Reply> Sensor::Answer(int command, const Words& payload, double no
             for (std::size_t i = 0; i < n; ++i) r.bytes[2 * i + 1] = std::uint8_t(firmware_[i]);
             return r;
         }
-        case kMeasure:
-            return Reply{Header(command, Measure(now))};
+        case kMeasure: return Reply{Header(command, Measure(now))};
         case kDataBlock: {
             const int start = payload[0];
             const int selector = payload[1];
@@ -100,11 +90,8 @@ std::optional<Reply> Sensor::Answer(int command, const Words& payload, double no
             }
             return r;
         }
-        case kResetMaxMin:
-            extremaValid_ = false;
-            return Reply{Header(command, Measure(now))};
-        default:
-            return std::nullopt;  // unknown commands are ignored
+        case kResetMaxMin: extremaValid_ = false; return Reply{Header(command, Measure(now))};
+        default: return std::nullopt;  // unknown commands are ignored
     }
 }
 
@@ -122,26 +109,19 @@ void Sensor::ApplyFault(int command, std::optional<Reply>& reply) {
         auto& bytes = reply->bytes;
         const auto n = static_cast<std::size_t>(std::max(0.0, fault.arg));
         switch (fault.kind) {
-            case FaultKind::kNoReply:
-                reply.reset();
-                break;
-            case FaultKind::kLate:
-                reply->delay += std::max(0.0, fault.arg);
-                break;
+            case FaultKind::kNoReply: reply.reset(); break;
+            case FaultKind::kLate: reply->delay += std::max(0.0, fault.arg); break;
             case FaultKind::kCut:
                 if (n < bytes.size()) bytes.resize(n);
                 break;
-            case FaultKind::kLengthen:
-                bytes.insert(bytes.end(), n, 0x00);
-                break;
+            case FaultKind::kLengthen: bytes.insert(bytes.end(), n, 0x00); break;
             case FaultKind::kWrongSync:
                 PutWord(bytes.data(), fault.arg > 0 ? std::uint16_t(fault.arg) : 0xAA00);
                 break;
             case FaultKind::kGarbage:
                 for (auto& b : bytes) b = static_cast<std::uint8_t>(garbage_() & 0xFF);
                 break;
-            case FaultKind::kHangUp:
-                break;
+            case FaultKind::kHangUp: break;
         }
     }
     if (fault.once) faults_.erase(command);

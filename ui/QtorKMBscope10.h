@@ -10,8 +10,8 @@ constexpr int POPUP = 2;  // parameter popup
 // and Run (15): Send stays usable in run mode, so that a parameter change reaches the next
 // record; Run is usable again as soon as a mode ends; Stop undims them all.
 constexpr int DropDCom = 2;
-constexpr int BTNSend = 3;   // mode lock set: dimmed in video mode only
-constexpr int BTNData = 4;   // mode lock set
+constexpr int BTNSend = 3;  // mode lock set: dimmed in video mode only
+constexpr int BTNData = 4;  // mode lock set
 constexpr int BTNStop = 5;
 constexpr int ButtonTeach = 6;
 constexpr int ButtonReset = 7;

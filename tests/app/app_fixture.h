@@ -24,7 +24,7 @@
 #include "toolkit.h"
 
 class AppTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (panels.panelHandle > 0) return;
         RegisterCallbacks();

@@ -5,7 +5,7 @@
 namespace {
 
 class Display : public AppTest {
-protected:
+  protected:
     static const GraphModel& Graph(int control) {
         const GraphModel* g = GetGraphModel(panels.panelHandle, control);
         EXPECT_NE(g, nullptr);

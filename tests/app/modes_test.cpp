@@ -1,10 +1,11 @@
 // Run, video and data-buffer mode against the simulated sensor.
+#include "modes.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app_fixture.h"
-#include "modes.h"
 #include "teach.h"
 #include "transfer.h"
 
@@ -16,7 +17,7 @@ using sim::Fault;
 using sim::FaultKind;
 
 class Modes : public AppTest {
-protected:
+  protected:
     void Click(int control, int event) {
         const auto cb = control == BTNRun     ? CC_BTNRun
                         : control == BTNStop  ? CC_BTNStop
@@ -57,8 +58,7 @@ TEST_F(Modes, RunModeDrawsEveryRecordUntilStoppedByMouse) {
 
 TEST_F(Modes, KeyboardStopDoesNotEndTheRunButTheMouseDoes) {
     Connect();
-    When([this] { return CountCommand(8) >= 5; },
-         [this] { Click(BTNStop, EVENT_COMMIT); });
+    When([this] { return CountCommand(8) >= 5; }, [this] { Click(BTNStop, EVENT_COMMIT); });
     StopWhen([this] { return CountCommand(8) >= 30; });
     Click(BTNRun, EVENT_COMMIT);
     EXPECT_GE(CountCommand(8), 30);
@@ -66,11 +66,12 @@ TEST_F(Modes, KeyboardStopDoesNotEndTheRunButTheMouseDoes) {
 
 TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
     Connect();
-    When([this] { return CountCommand(8) >= 5; }, [] {
-        SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);
-        line.target = RAM;
-        CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    });
+    When([this] { return CountCommand(8) >= 5; },
+         [] {
+             SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);
+             line.target = RAM;
+             CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+         });
     StopWhen([this] { return CountCommand(8) >= 15; });
     Click(BTNRun, EVENT_COMMIT);
     const auto& log = sensor->Log();

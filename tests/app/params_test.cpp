@@ -17,12 +17,12 @@ using sim::Fault;
 using sim::FaultKind;
 
 class Params : public AppTest {
-protected:
+  protected:
     void SetUp() override {
         AppTest::SetUp();
         dir = fs::temp_directory_path() /
-              ("qtor-params-" + std::string(::testing::UnitTest::GetInstance()
-                                                ->current_test_info()->name()));
+              ("qtor-params-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         files.proj_dir = dir.string();
@@ -33,8 +33,9 @@ protected:
     }
     static void Radio(int control, int value) {
         SetCtrlVal(panels.panelHandle, control, value);
-        const auto cb = control == RBTRam ? CC_RBTRam : control == RBTEeprom ? CC_RBTEeprom
-                                                                             : CC_RBTFile;
+        const auto cb = control == RBTRam      ? CC_RBTRam
+                        : control == RBTEeprom ? CC_RBTEeprom
+                                               : CC_RBTFile;
         cb(panels.panelHandle, control, EVENT_VAL_CHANGED, nullptr, 0, 0);
     }
     static std::vector<int> Radios() {

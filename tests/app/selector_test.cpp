@@ -42,10 +42,11 @@ TEST_F(Selector, PortClosedUnderVideoModeEndsItByOneTimeOut) {
     Connect();
     double closedAt = 0;
     // Close while a block read waits: the remaining reads must not wait 1.5 s each.
-    When([this] { return CountCommand(9) >= 2; }, [&closedAt] {
-        closedAt = Timer();
-        CloseCom(line.com);
-    });
+    When([this] { return CountCommand(9) >= 2; },
+         [&closedAt] {
+             closedAt = Timer();
+             CloseCom(line.com);
+         });
     CC_BTNVideo(panels.panelHandle, BTNVideo, EVENT_COMMIT, nullptr, 0, 0);
     ASSERT_GT(closedAt, 0);
     EXPECT_LT(Timer() - closedAt, TIMEOUT + 0.6);

@@ -1,10 +1,10 @@
 // Array helpers: extremes with ties, in-place shifts in both directions, bad counts.
+#include "arrays.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
-
-#include "arrays.h"
 
 namespace {
 

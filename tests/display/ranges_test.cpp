@@ -59,7 +59,7 @@ TEST(StripChartLimits, ClampsLimitsAndWindow) {
 }
 
 class ToleranceWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetModel(); }
     static void Expect(const ToleranceWindow& w, double low, double high) {
         EXPECT_TRUE(w.drawn);

@@ -10,7 +10,7 @@
 namespace {
 
 class ModelCodec : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetModel();
         AssignParameterStartValues();

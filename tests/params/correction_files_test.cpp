@@ -1,6 +1,5 @@
 // Range correction table and the numeric text files.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,13 +23,13 @@ struct Row {
 
 TEST(RangeCorrect, ValuesAtJustAboveAndFarAboveEachLimit) {
     const Row rows[] = {
-        {&ParameterSet::powerA, 500, 250},   {&ParameterSet::vThdA, 1023, 512},
-        {&ParameterSet::vThdB, 1023, 512},   {&ParameterSet::polarity, 1, 1},
-        {&ParameterSet::eModeA, 3, 0},       {&ParameterSet::average, 128, 128},
-        {&ParameterSet::tValA, 1024, 512},   {&ParameterSet::tValB, 1024, 512},
-        {&ParameterSet::tTol, 512, 128},     {&ParameterSet::ePoti, 4, 0},
-        {&ParameterSet::anaMode, 4, 0},      {&ParameterSet::para13, 1023, 0},
-        {&ParameterSet::para14, 1023, 0},    {&ParameterSet::para15, 1023, 0},
+        {&ParameterSet::powerA, 500, 250}, {&ParameterSet::vThdA, 1023, 512},
+        {&ParameterSet::vThdB, 1023, 512}, {&ParameterSet::polarity, 1, 1},
+        {&ParameterSet::eModeA, 3, 0},     {&ParameterSet::average, 128, 128},
+        {&ParameterSet::tValA, 1024, 512}, {&ParameterSet::tValB, 1024, 512},
+        {&ParameterSet::tTol, 512, 128},   {&ParameterSet::ePoti, 4, 0},
+        {&ParameterSet::anaMode, 4, 0},    {&ParameterSet::para13, 1023, 0},
+        {&ParameterSet::para14, 1023, 0},  {&ParameterSet::para15, 1023, 0},
     };
     for (const Row& r : rows) {
         for (int value : {r.limit, r.limit + 1, 65535}) {
@@ -53,7 +52,7 @@ TEST(RangeCorrect, TimeAndPowerBAreNeverCorrected) {
 }
 
 class TextFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("qtor-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +

@@ -91,9 +91,7 @@ std::pair<int, std::string> LoadBroken(const QByteArray& bytes, int panelId = PA
     return {h, testing::internal::GetCapturedStderr()};
 }
 
-int Lines(const std::string& s) {
-    return int(std::count(s.begin(), s.end(), '\n'));
-}
+int Lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
 
 QWidget* Widget(int panel, int control) {
     qtor::Control* c = qtor::FindControl(panel, control);

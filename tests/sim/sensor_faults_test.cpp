@@ -122,9 +122,9 @@ TEST(FaultParsing, AcceptsTheDocumentedForms) {
 }
 
 TEST(FaultParsing, RejectsMalformedText) {
-    for (const char* text : {"", "5", "5:", "x:noreply", "0:noreply", "5:explode", "2:late",
-                             "7:cut:abc", "7:cut:-3", "5:noreply:1x", "7:lengthen:1e9",
-                             "9:cut:1e30", "5:badsync:70000", "2:late:1e300"}) {
+    for (const char* text :
+         {"", "5", "5:", "x:noreply", "0:noreply", "5:explode", "2:late", "7:cut:abc", "7:cut:-3",
+          "5:noreply:1x", "7:lengthen:1e9", "9:cut:1e30", "5:badsync:70000", "2:late:1e300"}) {
         std::string error;
         EXPECT_FALSE(sim::ParseFault(text, false, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
