@@ -243,10 +243,7 @@ int WinMain(int argc, char** argv) {
     const Parsed parsed = ParseCommandLine(argc, argv, &options);
     if (parsed == Parsed::Exit) return 0;
     if (parsed == Parsed::Error) return -1;
-    if (InitPlatform(argc, argv) < 0) {
-        std::fputs("qtor-kmb: cannot initialise the user interface\n", stderr);
-        return -1;
-    }
+    if (InitPlatform(argc, argv) < 0) return -1;  // it has said why on standard error
     if (options.demo) PortTableSetSimulated(1, true);
     if (!options.port.empty()) PortTableSetDevice(1, options.port);
     RegisterCallbacks();

@@ -88,7 +88,8 @@ int InitPlatform(int& argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
             qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            std::fprintf(stderr, "no display available (set DISPLAY or QT_QPA_PLATFORM)\n");
+            std::fprintf(stderr, "%s: no display available (set DISPLAY or QT_QPA_PLATFORM)\n",
+                         argc > 0 ? argv[0] : "qtor");
             return -1;
         }
 #endif

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +26,8 @@ struct Child {
     FILE* out = nullptr;  // its standard output, when captured
 };
 
-Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureErr = false) {
+Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureErr = false,
+            bool offscreen = true) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -38,7 +40,11 @@ Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureE
         if (captureErr) posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
     }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (offscreen) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else {
+        unsetenv("QT_QPA_PLATFORM");
+    }
     Child c;
     if (posix_spawn(&c.pid, args[0], &actions, nullptr, args.data(), environ) != 0) c.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -104,6 +110,23 @@ TEST(Program, MissingPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
     EXPECT_EQ(status, 255);  // -1
     EXPECT_NE(err.find("QtorKMBscope10.uir"), std::string::npos) << err;
     fs::remove_all(dir);
+}
+
+TEST(Program, NoDisplayEndsWithMinusOneAndOneLineSayingWhy) {
+    const std::string platform = getenv("QT_QPA_PLATFORM") ? getenv("QT_QPA_PLATFORM") : "";
+    const std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    Child program = Spawn({kBin + "/qtor-kmb", "--demo"}, false, true, /*offscreen=*/false);
+    ASSERT_GT(program.pid, 0);
+    std::string err;
+    char buf[512];
+    while (fgets(buf, sizeof buf, program.out)) err += buf;
+    EXPECT_EQ(WaitFor(program, 10), 255);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("display"), std::string::npos) << err;
+    if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+    if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
 }
 
 TEST(Program, HelpAndVersionNeedNoDisplay) {
