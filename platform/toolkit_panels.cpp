@@ -144,6 +144,16 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
 int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p) return kErrBadPanel;
+    // A panel shown for the first time while another is on screen opens over its centre,
+    // not wherever the window system puts new windows.
+    if (!p->window->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
+        for (const auto& [handle, other] : Panels()) {
+            if (handle == panel || !other->window || !other->window->isVisible()) continue;
+            const QRect area = other->window->frameGeometry();
+            p->window->move(area.center() - p->window->rect().center());
+            break;
+        }
+    }
     p->window->show();
     p->window->raise();
     p->window->activateWindow();
