@@ -4,6 +4,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case] [case ...]
 // Cases: paced-raw paced-run paced-video unpaced-raw unpaced-run (all when none is named).
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS port=PATH
+// runs the bare loop and run mode against a sensor on the serial device PATH instead (for
+// example qtor-sensor-sim's pseudo-terminal), so the figures leave out the simulation's work.
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
@@ -120,6 +123,10 @@ void Print(const char* name, const Figures& f, double lineLimit) {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::stod(argv[1]) : 5.0;
     std::vector<std::string> cases(argv + std::min(argc, 2), argv + argc);
+    std::string device;
+    for (const std::string& c : cases) {
+        if (c.rfind("port=", 0) == 0) device = c.substr(5);
+    }
     auto wanted = [&cases](const char* name) {
         return cases.empty() || std::find(cases.begin(), cases.end(), name) != cases.end();
     };
@@ -138,6 +145,17 @@ int main(int argc, char** argv) {
     const double videoLimit = 1.0 / ((72 + 4 * 164) * 10.0 / 19200);
     std::printf("command: QT_QPA_PLATFORM=%s %s %.1f\n",
                 qEnvironmentVariable("QT_QPA_PLATFORM").toUtf8().constData(), argv[0], seconds);
+
+    if (!device.empty()) {
+        CloseCom(1);
+        PortTableReset();
+        PortTableSetDevice(1, device);
+        InitRS232(1);
+        Print("device: bare exchange loop", RawExchange(seconds), runLimit);
+        Print("device: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+        CloseCom(1);
+        return 0;
+    }
 
     Connect(true);
     if (wanted("paced-raw")) Print("paced: bare exchange loop", RawExchange(seconds), runLimit);
