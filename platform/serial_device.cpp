@@ -1,7 +1,12 @@
 // A system serial device through QSerialPort.
 #include <QObject>
 #include <QSerialPort>
+#include <algorithm>
 #include <cmath>
+
+#ifdef Q_OS_LINUX
+#include <termios.h>
+#endif
 
 #include "rs232.h"
 #include "serial_channel.h"
@@ -17,6 +22,7 @@ class DeviceChannel final : public SerialChannel {
   public:
     explicit DeviceChannel(std::unique_ptr<QSerialPort> port) : port_(std::move(port)) {
         QObject::connect(port_.get(), &QSerialPort::readyRead, port_.get(), [this] {
+            Retune();
             if (inputChanged) inputChanged();
         });
         QObject::connect(port_.get(), &QSerialPort::errorOccurred, port_.get(),
@@ -66,12 +72,14 @@ class DeviceChannel final : public SerialChannel {
                 port_->error() != QSerialPort::TimeoutError)
                 break;
         }
+        Retune();
         return got;
     }
 
     int FlushInput() override {
         if (!IsOpen()) return kComNotOpen;
         port_->clear(QSerialPort::Input);  // kernel and Qt buffers alike
+        Retune();
         return 0;
     }
 
@@ -79,6 +87,16 @@ class DeviceChannel final : public SerialChannel {
         if (!IsOpen()) return kComNotOpen;
         port_->clear(QSerialPort::Output);
         return 0;
+    }
+
+    // On Linux a terminal whose VMIN is n (VTIME 0) reports itself readable only once n bytes
+    // are waiting: a device that delivers byte by byte then wakes the program once a frame
+    // instead of once a byte. The minimum is what the watched count still lacks beyond the
+    // bytes already taken in, so the frame's last byte always wakes it; with no watch (direct
+    // queue reads) every byte does again.
+    void WatchInput(int count) override {
+        watch_ = std::max(0, count);
+        Retune();
     }
 
     int SetHandshake(bool on) override {
@@ -89,6 +107,21 @@ class DeviceChannel final : public SerialChannel {
     }
 
   private:
+    void Retune() {
+#ifdef Q_OS_LINUX
+        if (!IsOpen()) return;
+        const int lacking = watch_ - static_cast<int>(port_->bytesAvailable());
+        const cc_t vmin = watch_ > 0 && watch_ <= 255 ? static_cast<cc_t>(std::max(1, lacking)) : 0;
+        if (vmin == vmin_) return;
+        termios t{};
+        const int fd = static_cast<int>(port_->handle());
+        if (fd < 0 || ::tcgetattr(fd, &t) != 0) return;
+        t.c_cc[VMIN] = vmin;
+        t.c_cc[VTIME] = 0;
+        if (::tcsetattr(fd, TCSANOW, &t) == 0) vmin_ = vmin;
+#endif
+    }
+
     void OnError(QSerialPort::SerialPortError e) {
         // NoError comes with every open, TimeoutError with every timed wait: not faults.
         if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError) return;
@@ -107,6 +140,8 @@ class DeviceChannel final : public SerialChannel {
 
     std::unique_ptr<QSerialPort> port_;
     bool lost_ = false;
+    int watch_ = 0;
+    unsigned char vmin_ = 0;  // as the port was opened
 };
 
 int OpenErrorCode(QSerialPort::SerialPortError e) {

@@ -37,6 +37,23 @@ class PtyPort : public ::testing::Test {
     std::unique_ptr<SimProcess> sim_;
 };
 
+// Part of a frame already taken in when the notification is installed: the rest must still
+// wake the program, however the port waits for whole frames.
+TEST_F(PtyPort, NotificationFiresForAFrameAlreadyPartlyTakenIn) {
+    Start({});  // paced: the reply crosses the line byte by byte
+    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_TRUE(PumpUntil([] { return GetInQLen(kPort) >= 10; }, 2.0));
+    const int taken = GetInQLen(kPort);
+    ASSERT_LT(taken, 36) << "the reply came too fast to split it";
+    Recorder r;
+    ASSERT_EQ(r.Install(kPort), 0);
+    EXPECT_TRUE(PumpUntil([&] { return r.calls == 1; }, 1.0));
+    EXPECT_EQ(r.frame.size(), 36u);
+    if (r.frame.size() == 36u) {
+        EXPECT_EQ(sim::GetWord(&r.frame[0]), sim::kReplySync);
+    }
+}
+
 TEST_F(PtyPort, NotificationAfterWholeReplyFrame) {
     Start({"--instant"});
     Recorder r;
