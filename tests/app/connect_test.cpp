@@ -7,6 +7,7 @@
 
 #include "app_fixture.h"
 #include "com232.h"
+#include "read_file.h"
 
 namespace {
 
@@ -190,10 +191,7 @@ namespace {
 
 TEST(PanelFile, LackingAControlTheProgramNeedsIsRefused) {
     const std::string source = std::string(QTOR_BIN_DIR) + "/" + kPanelFile;
-    std::ifstream in(source);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string content = text.str();
+    std::string content = ReadFile(source);
     const std::string status = "<property name=\"ctrl\" stdset=\"0\"><number>26</number>";
     const size_t at = content.find(status);
     ASSERT_NE(at, std::string::npos);

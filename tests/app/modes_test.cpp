@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "read_file.h"
 #include "teach.h"
 #include "transfer.h"
 
@@ -177,16 +178,13 @@ TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
     ASSERT_EQ(g->plots.size(), 4u);
     for (int i = 0; i < MAXPOINT; ++i) ASSERT_EQ(g->plots[3].curve.y[i], plots.newbuf[i]);
 
-    std::ifstream in(file);
-    std::stringstream content;
-    content << in.rdbuf();
     std::string expected;
     char row[16];
     for (int i = 0; i < MAXPOINT; ++i) {
         std::snprintf(row, sizeof row, "%4u\n", static_cast<unsigned>(plots.dummybuf[i]));
         expected += row;
     }
-    EXPECT_EQ(content.str(), expected) << "only the second buffer is in the file";
+    EXPECT_EQ(ReadFile(file), expected) << "only the second buffer is in the file";
     fs::remove_all(dir);
 }
 

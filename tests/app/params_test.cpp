@@ -6,6 +6,7 @@
 
 #include "app_fixture.h"
 #include "editfields.h"
+#include "read_file.h"
 #include "teach.h"
 #include "transfer.h"
 
@@ -48,12 +49,6 @@ class Params : public AppTest {
             *path = file.string();
             return 1;
         });
-    }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
     fs::path dir;
 };
@@ -138,7 +133,7 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     EXPECT_EQ(seen[0].filter, "*.cfg");
     EXPECT_EQ(seen[0].directory, dir.string());
 
-    const std::string text = Read(file);
+    const std::string text = ReadFile(file);
     std::istringstream lines(text);
     std::vector<std::string> rows;
     for (std::string row; std::getline(lines, row);) rows.push_back(row);
@@ -197,7 +192,7 @@ TEST_F(Params, MeasurementPathStaysApartFromParameterFiles) {
     AnswerDialogs(measure);
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
     CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
-    const std::string zeros = Read(measure);
+    const std::string zeros = ReadFile(measure);
     EXPECT_EQ(zeros.size(), 128u * 5);
     EXPECT_EQ(zeros.substr(0, 5), "   0\n");
 

@@ -10,6 +10,7 @@
 
 #include "files.h"
 #include "mapping.h"
+#include "read_file.h"
 
 namespace fs = std::filesystem;
 
@@ -64,12 +65,6 @@ class TextFiles : public ::testing::Test {
         fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
         fs::remove_all(dir);
     }
-    static std::string Read(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     fs::path dir;
 };
 
@@ -77,7 +72,7 @@ TEST_F(TextFiles, OneRightAlignedValuePerLineReadingBackWideValues) {
     const std::uint32_t values[] = {200, 0, 1023, 65535, 7};
     const std::string path = (dir / "p.cfg").string();
     ASSERT_EQ(ArrayToFile(path, values, 5, 4), 0);
-    EXPECT_EQ(Read(path), " 200\n   0\n1023\n65535\n   7\n");
+    EXPECT_EQ(ReadFile(path), " 200\n   0\n1023\n65535\n   7\n");
     std::uint32_t back[5] = {};
     EXPECT_EQ(FileToArray(path, back, 5), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(back[i], values[i]);
@@ -111,7 +106,7 @@ TEST_F(TextFiles, FullDiskLeavesTheOldFileWhole) {
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     EXPECT_LT(result, 0);
-    EXPECT_EQ(Read(p), "   1\n   2\n   3\n");
+    EXPECT_EQ(ReadFile(p), "   1\n   2\n   3\n");
     for (const auto& entry : fs::directory_iterator(dir)) {
         EXPECT_EQ(entry.path().filename(), "keep.dat") << "temporary file left behind";
     }
@@ -126,7 +121,7 @@ TEST_F(TextFiles, FolderRefusingWritesLeavesTheOldFileWhole) {
                     fs::perm_options::remove);
     const std::uint32_t second[] = {6};
     EXPECT_LT(ArrayToFile(p.string(), second, 1, 4), 0);
-    EXPECT_EQ(Read(p), "   5\n");
+    EXPECT_EQ(ReadFile(p), "   5\n");
 }
 
 }  // namespace
