@@ -2,6 +2,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "timer.h"
 #include "toolkit.h"
 
 // Waiting for more events lets the thread sleep until something happens; the short wake-up
@@ -18,4 +19,5 @@ void ProcessSystemEvents() {
     }();
     wake->start();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    AdvanceTestClock(TestClockStep());
 }
