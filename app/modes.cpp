@@ -1,12 +1,14 @@
 #include "modes.h"
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "QtorKMBscope10.h"
 #include "arrays.h"
 #include "com232.h"
 #include "commands.h"
+#include "exchange.h"
 #include "gui.h"
 #include "model.h"
 #include "paramfiles.h"
@@ -25,25 +27,13 @@ void Show(std::initializer_list<int> controls, int visible) {
     for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_VISIBLE, visible);
 }
 
-// Command 8 with pp as it is; returns the count written.
-int SendMeasureCommand() {
-    line.order = 8;
-    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    return WriteFrame(line.com);
-}
-
-// Waits for the reply to the command just sent; false (and the mode stopped) on a time-out.
-bool AwaitRecord() {
-    for (;;) {
-        if (line.rx_flag == 1) return true;
-        ProcessSystemEvents();
-        line.tdiff = Timer() - line.tstart;
-        if (line.tdiff > TIMEOUT) {
-            ShowStatus("Timeout RS232-Line!");
-            line.stop_flag = 1;
-            return false;
-        }
-    }
+// Waits for the record of the measure command `measure`; false (and the mode stopped) on a
+// time-out. A reply in the pass that runs out of time is too late.
+bool AwaitRecord(Exchange& measure) {
+    if (measure.AwaitFrame(Tie::kTimeOutWins) == WaitResult::kReply) return true;
+    ShowStatus("Timeout RS232-Line!");
+    line.stop_flag = 1;
+    return false;
 }
 
 // Block reads poll the queue themselves, so the notification must not take their bytes.
@@ -64,46 +54,51 @@ bool ReadBlocks(std::initializer_list<std::pair<int, int>> blocks, std::string* 
 
 }  // namespace
 
-int CC_BTNRun(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
+namespace {
+
+void RunMode() {
+    ModeScope mode;
     Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer, GRAPH_VideoA, GRAPH_VideoB}, 1);
     Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
     Dim({BTNRun, BTNVideo, BTNGet, BTNData}, 1);
     CopyVarsToPP();
-    FlushQueues(line.com);
-    line.rx_flag = 0;
-    if (SendMeasureCommand() == kFrameBytes) ShowStatus("Line Ok!");
-    line.tstart = Timer();
+    auto measure = std::make_unique<Exchange>(line.com, 8, line.pp, Discard::kInThenOut);
+    if (measure->written() == kFrameBytes) ShowStatus("Line Ok!");
     line.stop_flag = 0;
     line.graphrefresh = 0;
-    do {
-        // The record must leave pp before pp is refilled with the parameter set.
-        if (line.graphrefresh == 1) {
-            CopyPPtoRAWVars();
-            PlotVIDEOBarGraph();
-            PlotRAWGraphA();
-            PlotRAWGraphB();
-            line.graphrefresh = 0;
-        }
-        if (line.rx_flag == 1) {
-            FlushQueues(line.com);
-            CopyVarsToPP();
-            line.rx_flag = 0;
-            line.tstart = Timer();
-            SendMeasureCommand();
-        }
-        line.tdiff = Timer() - line.tstart;
-        if (line.tdiff > TIMEOUT) {
+    for (;;) {
+        const WaitResult wait = measure->AwaitFrame(Tie::kReplyWins, &line.stop_flag);
+        if (wait == WaitResult::kTimeOut) {
             ShowStatus("Timeout RS232-Line!");
             line.stop_flag = 1;
-            break;
         }
-        ProcessSystemEvents();
-    } while (line.stop_flag == 0);
+        if (wait != WaitResult::kReply) break;
+        measure.reset();
+        // The record must leave pp before pp is refilled with the parameter set.
+        CopyPPtoRAWVars();
+        PlotVIDEOBarGraph();
+        PlotRAWGraphA();
+        PlotRAWGraphB();
+        // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
+        // and the next command carries what they changed.
+        ServeQueuedActions();
+        line.graphrefresh = 0;
+        if (line.stop_flag != 0) break;
+        CopyVarsToPP();
+        measure = std::make_unique<Exchange>(line.com, 8, line.pp, Discard::kInThenOut);
+    }
+    measure.reset();
     line.rx_flag = 0;
     FlushQueues(line.com);
     line.graphrefresh = 0;
     Dim({BTNRun}, 0);
+    ServeQueuedActions();  // pressed in the pass that ended the mode
+}
+
+}  // namespace
+
+int CC_BTNRun(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) WhenLineFree("run", ActionKind::kMode, RunMode);
     return 0;
 }
 
@@ -114,20 +109,23 @@ int CC_BTNStop(int, int, int event, void*, int, int) {
     return 0;
 }
 
-int CC_BTNVideo(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
+namespace {
+
+void VideoMode() {
+    ModeScope mode;
     Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
     Show({GRAPH_CurveA, GRAPH_CurveB}, 1);
     Dim({BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}, 1);
     SelectRamTarget();
     line.stop_flag = 0;
     while (line.stop_flag == 0) {
-        FlushQueues(line.com);
-        line.rx_flag = 0;
-        // pp is sent as it is: the record of the previous cycle.
-        SendMeasureCommand();
-        line.tstart = Timer();
-        if (AwaitRecord()) {
+        bool recorded = false;
+        {
+            // pp is sent as it is: the record of the previous cycle.
+            Exchange measure(line.com, 8, line.pp, Discard::kInThenOut);
+            recorded = AwaitRecord(measure);
+        }
+        if (recorded) {
             CopyPPtoRAWVars();
             ReadBlocks({{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, nullptr);
             PlotDATACurveA(plots.adcbufA);
@@ -135,11 +133,19 @@ int CC_BTNVideo(int, int, int event, void*, int, int) {
             PlotVIDEOBarGraph();
         }
         ProcessSystemEvents();
+        ServeQueuedActions();
     }
     Dim({BTNRun, BTNVideo, BTNData}, 0);
     InstallRxNotification(line.com);
     FlushOutQ(line.com);
     FlushInQ(line.com);
+    ServeQueuedActions();  // pressed in the cycle that ended the mode
+}
+
+}  // namespace
+
+int CC_BTNVideo(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) WhenLineFree("video", ActionKind::kMode, VideoMode);
     return 0;
 }
 
@@ -171,16 +177,18 @@ BufferLines DataBufferLines(int eModeA, int tValA, int tValB, int tTol) {
     return b;
 }
 
-int CC_BTNData(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
+namespace {
+
+void DataBufferAcquisition() {
     Show({STRIP_RawA, GRAPH_Buffer}, 1);
     Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
-    FlushQueues(line.com);
-    SendMeasureCommand();
-    line.stop_flag = 0;
-    line.rx_flag = 0;
-    line.tstart = Timer();
-    if (!AwaitRecord()) return 0;
+    bool recorded = false;
+    {
+        Exchange measure(line.com, 8, line.pp, Discard::kInThenOut);
+        line.stop_flag = 0;
+        recorded = AwaitRecord(measure);
+    }
+    if (!recorded) return;
     CopyPPtoRAWVars();
     const BufferLines lines =
         DataBufferLines(params.eModeA, params.tValA, params.tValB, params.tTol);
@@ -204,5 +212,11 @@ int CC_BTNData(int, int, int event, void*, int, int) {
     int recording = 0;
     GetCtrlVal(panels.panelPopUp, CHECKFile, &recording);
     if (recording == 1 && complete) WriteMeasurementFile();
+}
+
+}  // namespace
+
+int CC_BTNData(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) WhenLineFree("data", ActionKind::kAction, DataBufferAcquisition);
     return 0;
 }

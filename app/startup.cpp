@@ -7,6 +7,7 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "editfields.h"
+#include "exchange.h"
 #include "mapping.h"
 #include "model.h"
 #include "modes.h"
@@ -229,12 +230,16 @@ int CC_POPUP(int, int, int event, void*, int, int) {
     return 0;
 }
 
+// A pick made while the line is busy (a connect under way, a mode) waits for it; of several
+// such picks the last one wins, since the selector is read when the pick is carried out.
 int CC_DropDCom(int panel, int control, int event, void*, int, int) {
     if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
-    CloseCom(line.com);
-    GetCtrlVal(panel, control, &line.com);
-    ShowStatus("Init COM-Port ...");
-    InitRS232(line.com);
+    WhenLineFree("port", ActionKind::kAction, [panel, control] {
+        CloseCom(line.com);
+        GetCtrlVal(panel, control, &line.com);
+        ShowStatus("Init COM-Port ...");
+        InitRS232(line.com);
+    });
     return 0;
 }
 

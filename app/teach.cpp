@@ -1,41 +1,42 @@
 #include "teach.h"
 
 #include "QtorKMBscope10.h"
-#include "com232.h"
 #include "commands.h"
+#include "exchange.h"
 #include "model.h"
-#include "timer.h"
 #include "toolkit.h"
 
-int CC_ButtonTeach(int, int, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    FlushQueues(line.com);
-    line.rx_flag = 0;
-    line.order = 6;
-    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    WriteFrame(line.com);
-    ShowStatus("New setpoint value teached!");
-    line.tstart = Timer();
-    for (;;) {
-        if (line.rx_flag == 1) {
-            PushGET(RAM);
-            break;
-        }
-        line.tdiff = Timer() - line.tstart;
-        if (line.tdiff > TIMEOUT) {
-            ShowStatus("Timeout RS232-Line!");
-            line.stop_flag = 1;
-            break;
-        }
-        ProcessSystemEvents();
+namespace {
+
+void Teach() {
+    bool taught = false;
+    {
+        // Sent with pp as it is, not refilled from the parameter variables.
+        Exchange teach(line.com, 6, line.pp, Discard::kInThenOut);
+        ShowStatus("New setpoint value teached!");
+        taught = teach.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply;
+    }
+    if (taught) {
+        PushGET(RAM);
+    } else {
+        ShowStatus("Timeout RS232-Line!");
+        line.stop_flag = 1;
     }
     SetGraphCursor(panels.panelHandle, GRAPH_VideoA, 1, params.tValA, 0.75);
     SetGraphCursor(panels.panelHandle, GRAPH_VideoB, 1, params.tValB, 0.75);
+}
+
+}  // namespace
+
+// Pressed while the line is busy (a mode, a get, a connect), teach and reset wait for it: a
+// running mode carries them out between two cycles.
+int CC_ButtonTeach(int, int, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) WhenLineFree("teach", ActionKind::kAction, Teach);
     return 0;
 }
 
 int CC_ButtonReset(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) ResetMaxMin();
+    if (event == EVENT_COMMIT) WhenLineFree("reset", ActionKind::kAction, ResetMaxMin);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "QtorKMBscope10.h"
 #include "com232.h"
+#include "exchange.h"
 #include "model.h"
 #include "rs232.h"
 #include "timer.h"
@@ -16,22 +17,6 @@ ParameterView parameterView;
 constexpr int kFirmwareBytes = 72;
 constexpr int kBlockBytes = 128;
 constexpr int kReadBufSize = sizeof(line.szReadBuf);
-
-// Starts the reply clock of the frame just written.
-void StartWait() {
-    line.tstart = Timer();
-    line.tdiff = 0.0;
-}
-
-// Seconds since the last frame was written, kept in tdiff.
-double Elapsed() {
-    line.tdiff = Timer() - line.tstart;
-    return line.tdiff;
-}
-
-// Polling the input queue without pumping events: pause between polls so the wait does not
-// occupy a core.
-constexpr double kQueuePollPause = 0.0002;
 
 }  // namespace
 
@@ -64,9 +49,13 @@ void InitRS232(int port) {
         SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);
         InstallRxNotification(port);
         if (CheckComLine(port) == 1) {
+            // The radio buttons follow, or a send meant for the EEPROM or a file would write
+            // the sensor's RAM.
             line.target = RAM;
+            if (parameterView.selectRamTarget) parameterView.selectRamTarget();
             PushGET(RAM);
-            if (GetFirmwareInfo() < kFirmwareBytes) SetStatus("Error reading firmware-info!");
+            // Only a reply of exactly the firmware's length is its text.
+            if (GetFirmwareInfo() != kFirmwareBytes) SetStatus("Error reading firmware-info!");
         }
     }
     ShowStatus(line.szStatus);
@@ -75,22 +64,12 @@ void InitRS232(int port) {
 int CheckComLine(int port) {
     int result = 0;
     CopyVarsToPP();
-    line.order = 5;
-    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    FlushOutQ(port);
-    FlushInQ(port);
-    line.rx_flag = 0;
-    WriteFrame(port);
-    StartWait();
-    do {
-        ProcessSystemEvents();
-        if (Elapsed() > TIMEOUT) {
-            SetStatus("Timeout-RS-232...");
-            break;
-        }
-    } while (line.rx_flag == 0);
-    // A reply that came in the pass that ran out of time still counts.
-    if (line.rx_flag == 1) {
+    WaitResult wait = WaitResult::kTimeOut;
+    {
+        Exchange echo(port, 5, line.pp, Discard::kOutThenIn);
+        wait = echo.AwaitFrame(Tie::kReplyWins);
+    }
+    if (wait == WaitResult::kReply) {
         line.pp[0] = static_cast<std::uint16_t>(line.szReadBuf[0] * 256 + line.szReadBuf[1]);
         if (line.pp[0] == 0x00AA) {
             SetStatus("Echo Check - Line Ok!");
@@ -98,29 +77,24 @@ int CheckComLine(int port) {
         } else {
             SetStatus("read error - not sync byte 0xAA!");
         }
+    } else {
+        SetStatus("Timeout-RS-232...");
     }
     ShowStatus(line.szStatus);
     return result;
 }
 
 int GetFirmwareInfo() {
-    int count = 0;
     RemoveRxNotification(line.com);
-    FlushQueues(line.com);
-    line.order = 7;
-    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    WriteFrame(line.com);
-    ShowStatus("Waiting for firmware info ...");
-    StartWait();
-    for (;;) {
-        count = GetInQLen(line.com);
-        if (Elapsed() > TIMEOUT || count < 0) {
-            SetStatus("Timeout - reading firmware info!");
-            break;
-        }
-        if (count >= kFirmwareBytes) break;
-        Delay(kQueuePollPause);
+    int count = 0;
+    bool timedOut = false;
+    {
+        Exchange request(line.com, 7, line.pp, Discard::kInThenOut);
+        ShowStatus("Waiting for firmware info ...");
+        // The reply is polled without pumping events: the panel does not respond meanwhile.
+        count = request.AwaitBytes(kFirmwareBytes, false, &timedOut);
     }
+    if (timedOut) SetStatus("Timeout - reading firmware info!");
     line.szVersion[0] = '\0';
     const int toRead = std::clamp(count, 0, kReadBufSize);
     line.nBytesR = toRead > 0 ? ComRd(line.com, line.szReadBuf, toRead) : 0;
@@ -143,27 +117,17 @@ int GetFirmwareInfo() {
 }
 
 int ReadData64(int start, int selector) {
-    line.order = 9;
-    FlushOutQ(line.com);
-    FlushInQ(line.com);
     // The request carries its own payload, not pp.
-    std::uint16_t request[PNUM] = {static_cast<std::uint16_t>(start),
-                                   static_cast<std::uint16_t>(selector)};
-    FillTxBuf(static_cast<std::uint16_t>(line.order), request);
-    WriteFrame(line.com);
-    ShowStatus("Waiting for Data[64] ...");
-    StartWait();
+    const std::uint16_t request[PNUM] = {static_cast<std::uint16_t>(start),
+                                         static_cast<std::uint16_t>(selector)};
     int count = 0;
-    for (;;) {
-        ProcessSystemEvents();
-        count = GetInQLen(line.com);
-        // A port closed meanwhile (the main panel closed, another port chosen) never answers.
-        if (Elapsed() > TIMEOUT || count < 0) {
-            SetStatus("Timeout-RS-232 while reading 64 data-words!");
-            break;
-        }
-        if (count >= kBlockBytes) break;
+    bool timedOut = false;
+    {
+        Exchange block(line.com, 9, request, Discard::kOutThenIn);
+        ShowStatus("Waiting for Data[64] ...");
+        count = block.AwaitBytes(kBlockBytes, true, &timedOut);
     }
+    if (timedOut) SetStatus("Timeout-RS-232 while reading 64 data-words!");
     const int toRead = std::clamp(count, 0, kReadBufSize);
     line.nBytesR = toRead > 0 ? ComRd(line.com, line.szReadBuf, toRead) : 0;
     if (line.nBytesR == kBlockBytes) SetStatus("Data[64] block received!");
@@ -186,42 +150,28 @@ int ReadData64(int start, int selector) {
 }
 
 void ResetMaxMin() {
-    FlushQueues(line.com);
-    line.rx_flag = 0;
-    line.order = 11;
-    FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-    WriteFrame(line.com);
-    ShowStatus("Reset Max/Min values...");
-    StartWait();
-    do {
-        if (line.rx_flag == 1) break;
-        ProcessSystemEvents();
-        Elapsed();
-    } while (line.tdiff < TIMEOUT);
-    SetStatus(line.tdiff <= TIMEOUT ? "Reset Max/Min OK!" : "Timeout-RS-232...");
+    WaitResult wait = WaitResult::kTimeOut;
+    {
+        Exchange reset(line.com, 11, line.pp, Discard::kInThenOut);
+        ShowStatus("Reset Max/Min values...");
+        // A reply in the pass whose time measurement exceeds the time-out is too late.
+        wait = reset.AwaitFrame(Tie::kTimeOutWins);
+    }
+    SetStatus(wait == WaitResult::kReply ? "Reset Max/Min OK!" : "Timeout-RS-232...");
     ShowStatus(line.szStatus);
 }
 
 void PushGET(int target) {
     if (target != DATFILE) {
-        line.order = target == EEPROM ? 4 : 2;
         CopyVarsToPP();
-        FlushQueues(line.com);
-        FillTxBuf(static_cast<std::uint16_t>(line.order), line.pp);
-        if (WriteFrame(line.com) == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
-        line.rx_flag = 0;
-        StartWait();
-        bool received = false;
-        do {
-            ProcessSystemEvents();
-            if (line.rx_flag == 1) {
-                CopyPPtoVars();
-                SetStatus("Parameter-frame received! - Line Ok!");
-                received = true;
-                break;
-            }
-        } while (Elapsed() <= TIMEOUT);
-        if (!received) SetStatus("Timeout-RS-232...");
+        Exchange read(line.com, target == EEPROM ? 4 : 2, line.pp, Discard::kInThenOut);
+        if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
+        if (read.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply) {
+            CopyPPtoVars();
+            SetStatus("Parameter-frame received! - Line Ok!");
+        } else {
+            SetStatus("Timeout-RS-232...");
+        }
     }
     if (parameterView.showParameters) parameterView.showParameters();
     ShowStatus(line.szStatus);

@@ -18,9 +18,11 @@ void ShowStatus(const char* text);
 
 // How a parameter read shows its result. The link knows nothing of the panels: the parameter
 // mapping installs these at start-up. `showParameters` range-corrects and shows the set;
-// `drawToleranceWindow` draws the window for the evaluation mode on the panel.
+// `drawToleranceWindow` draws the window for the evaluation mode on the panel;
+// `selectRamTarget` shows RAM as the parameter target once a line check has chosen it.
 struct ParameterView {
     void (*showParameters)() = nullptr;
     void (*drawToleranceWindow)() = nullptr;
+    void (*selectRamTarget)() = nullptr;
 };
 void SetParameterView(ParameterView view);

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "gui.h"
 #include "toolkit.h"
+#include "transfer.h"
 
 namespace {
 
@@ -50,6 +51,15 @@ void DrawToleranceWindow() {
 
 }  // namespace
 
+const char* ParameterName(int word) {
+    static constexpr const char* kNames[PNUM] = {
+        "Power A",         "Power B",        "Video threshold A",  "Video threshold B",
+        "Polarity",        "Evaluation mode", "Averaging",         "Set-point A",
+        "Set-point B",     "Tolerance",      "Potentiometer mode", "Analog output mode",
+        "Time setting",    "Spare word 13",  "Spare word 14",      "Spare word 15"};
+    return word >= 0 && word < PNUM ? kNames[word] : "?";
+}
+
 void RangeCorrect(ParameterSet& p) {
     for (const Limit& l : kLimits) {
         if (p.*l.word > l.limit) p.*l.word = l.replacement;
@@ -79,4 +89,6 @@ void SetPanelValues() {
     }
 }
 
-void InstallParameterView() { SetParameterView({SetPanelValues, DrawToleranceWindow}); }
+void InstallParameterView() {
+    SetParameterView({SetPanelValues, DrawToleranceWindow, SelectRamTarget});
+}

@@ -12,3 +12,6 @@ void SetPanelValues();
 void RangeCorrect(ParameterSet& p);
 // Lets parameter reads show their result through SetPanelValues and the tolerance window.
 void InstallParameterView();
+
+// Name of packet word k as the panels label it (spare words included).
+const char* ParameterName(int word);

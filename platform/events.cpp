@@ -2,8 +2,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "event_loop.h"
+#include "serial_channel.h"
 #include "timer.h"
-#include "toolkit.h"
 
 // Waiting for more events lets the thread sleep until something happens; the short wake-up
 // timer bounds that sleep so that callers polling a flag in a loop still get control back
@@ -20,4 +21,8 @@ void ProcessSystemEvents() {
     wake->start();
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     AdvanceTestClock(TestClockStep());
+}
+
+void PostToEventLoop(std::function<void()> fn) {
+    QMetaObject::invokeMethod(SerialEventContext(), std::move(fn), Qt::QueuedConnection);
 }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "event_loop.h"
+
 enum EventKind : int {
     EVENT_NONE = 0,
     EVENT_COMMIT = 1,
@@ -31,13 +33,14 @@ std::string GetProjectDir();
 // Returns a positive handle, or a negative value after a line on standard error naming the
 // problem (missing or unreadable file, no such panel, a control without its constant, ...).
 int LoadPanel(int parentPanel, const char* fileName, int panelId);
+// Checks that every callback the panel and its controls name has been registered; otherwise
+// returns a negative value after a line on standard error naming the control.
+int CheckPanelCallbacks(int panel);
 int DisplayPanel(int panel);
 int HidePanel(int panel);
 int DiscardPanel(int panel);
 int RunUserInterface();
 int QuitUserInterface(int returnCode);
-// Runs pending events and callbacks; waits briefly for the next event instead of spinning.
-void ProcessSystemEvents();
 
 // Control values: number, switch, ring index, text.
 int SetCtrlVal(int panel, int control, int value);

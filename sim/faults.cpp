@@ -21,6 +21,7 @@ constexpr KindName kKinds[] = {
     {"badsync", FaultKind::kWrongSync, false, 0xFFFF},
     {"garbage", FaultKind::kGarbage, false, 0},
     {"hangup", FaultKind::kHangUp, false, 0},
+    {"ignore", FaultKind::kIgnore, false, 0},
 };
 
 bool ParseNumber(const std::string& s, double* out) {

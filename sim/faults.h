@@ -14,6 +14,7 @@ enum class FaultKind {
     kWrongSync,  // arg = the sync word sent instead (default 0xAA00)
     kGarbage,    // random bytes of the reply's length
     kHangUp,     // the sensor side disappears
+    kIgnore,     // the command is neither carried out nor answered
 };
 
 struct Fault {
@@ -27,7 +28,8 @@ struct FaultSpec {
     Fault fault;
 };
 
-// Parses "CMD:KIND[:ARG]", KIND one of noreply, late, cut, lengthen, badsync, garbage, hangup.
+// Parses "CMD:KIND[:ARG]", KIND one of noreply, late, cut, lengthen, badsync, garbage, hangup,
+// ignore. On a write (1, 3), late delays the store itself: an EEPROM that takes time to store.
 // Returns nullopt with a reason in *error when the text is not understood.
 std::optional<FaultSpec> ParseFault(const std::string& text, bool once, std::string* error);
 const char* FaultKindName(FaultKind kind);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,10 @@ constexpr const char* kUsage =
     "                              badsync[:WORD]     reply sync word WORD (default 0xAA00)\n"
     "                              garbage            random bytes of the reply's length\n"
     "                              hangup             close the line and exit 0\n"
+    "                              ignore             neither carry the command out nor answer\n"
+    "                        late on a write (1, 3) stores the set that much later\n"
     "  --firmware TEXT       firmware text (default \"Q-TOR SIM V1.0\")\n"
+    "  --hold SECONDS        the object stands still where it is at that time\n"
     "  --verbose             log each received frame on standard error\n"
     "  --help                show this text\n";
 
@@ -56,6 +60,7 @@ struct Options {
     bool verbose = false;
     std::string device;
     std::string firmware;
+    std::optional<double> hold;
     std::vector<sim::FaultSpec> faults;
 };
 
@@ -77,6 +82,15 @@ bool ParseArgs(int argc, char** argv, Options* o) {
                 return false;
             }
             (a == "--device" ? o->device : o->firmware) = v;
+        } else if (a == "--hold") {
+            const char* v = value();
+            char* end = nullptr;
+            const double t = v ? std::strtod(v, &end) : 0.0;
+            if (!v || end == v || *end != '\0') {
+                std::fprintf(stderr, "--hold needs a time in seconds\n");
+                return false;
+            }
+            o->hold = t;
         } else if (a == "--fault" || a == "--fault-once") {
             const char* v = value();
             std::string error = a + " needs CMD:KIND[:ARG]";
@@ -164,6 +178,7 @@ int main(int argc, char** argv) {
     sim::Sensor sensor;
     for (const auto& f : opt.faults) sensor.SetFault(f.command, f.fault);
     if (!opt.firmware.empty()) sensor.FirmwareText() = opt.firmware;
+    sensor.Hold(opt.hold);
 
     std::string path = opt.device;
     const int fd = opt.device.empty() ? OpenPty(&path) : OpenDevice(opt.device);

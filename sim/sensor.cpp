@@ -47,9 +47,36 @@ std::vector<Reply> Sensor::Feed(const std::uint8_t* data, std::size_t count, dou
 std::optional<Reply> Sensor::Handle(int command, const Words& payload, double now) {
     if (hungUp_) return std::nullopt;
     log_.push_back({command, payload, now});
+    StoreDue(now);
+    if (DivertCommand(command, payload, now)) return std::nullopt;
     auto reply = Answer(command, payload, now);
     ApplyFault(command, reply);
     return reply;
+}
+
+bool Sensor::DivertCommand(int command, const Words& payload, double now) {
+    auto it = faults_.find(command);
+    if (it == faults_.end()) return false;
+    const Fault fault = it->second;
+    const bool write = command == kWriteRam || command == kWriteEeprom;
+    if (fault.kind == FaultKind::kLate && write) {
+        stores_.push_back({now + std::max(0.0, fault.arg), command, payload});
+    } else if (fault.kind != FaultKind::kIgnore) {
+        return false;
+    }
+    if (fault.once) faults_.erase(it);
+    return true;
+}
+
+void Sensor::StoreDue(double now) {
+    for (auto it = stores_.begin(); it != stores_.end();) {
+        if (it->due > now) {
+            ++it;
+            continue;
+        }
+        (it->command == kWriteRam ? ram_ : eeprom_) = it->words;
+        it = stores_.erase(it);
+    }
 }
 
 std::vector<std::uint8_t> Sensor::Header(int command, const Words& payload) const {
@@ -57,7 +84,8 @@ std::vector<std::uint8_t> Sensor::Header(int command, const Words& payload) cons
     return {f.begin(), f.end()};
 }
 
-std::optional<Reply> Sensor::Answer(int command, const Words& payload, double now) {
+std::optional<Reply> Sensor::Answer(int command, const Words& payload, double when) {
+    const double now = held_.value_or(when);  // the model's time
     switch (command) {
         case kWriteRam: ram_ = payload; return std::nullopt;
         case kWriteEeprom: eeprom_ = payload; return std::nullopt;
@@ -71,6 +99,11 @@ std::optional<Reply> Sensor::Answer(int command, const Words& payload, double no
         case kFirmware: {
             Reply r;
             r.bytes.assign(kFirmwareBytes, 0);
+            if (!firmwareWords_.empty()) {
+                const std::size_t n = std::min(firmwareWords_.size(), kFirmwareBytes / 2);
+                for (std::size_t i = 0; i < n; ++i) PutWord(&r.bytes[2 * i], firmwareWords_[i]);
+                return r;
+            }
             const std::size_t n = std::min(firmware_.size(), kFirmwareBytes / 2);
             for (std::size_t i = 0; i < n; ++i) r.bytes[2 * i + 1] = std::uint8_t(firmware_[i]);
             return r;
@@ -121,7 +154,8 @@ void Sensor::ApplyFault(int command, std::optional<Reply>& reply) {
             case FaultKind::kGarbage:
                 for (auto& b : bytes) b = static_cast<std::uint8_t>(garbage_() & 0xFF);
                 break;
-            case FaultKind::kHangUp: break;
+            case FaultKind::kHangUp:
+            case FaultKind::kIgnore: break;
         }
     }
     if (fault.once) faults_.erase(command);
@@ -199,6 +233,11 @@ std::vector<std::uint16_t> Sensor::Video(int channel, double t) const {
 }
 
 std::vector<std::uint16_t> Sensor::Ring(double t) const {
+    if (!ring_.empty()) {
+        std::vector<std::uint16_t> out = ring_;
+        out.resize(kSamples);
+        return out;
+    }
     const long long now = static_cast<long long>(std::floor(std::max(t, 0.0) / kRingPeriod));
     std::vector<std::uint16_t> out(kSamples);
     out[0] = static_cast<std::uint16_t>(1 + now % kRingSlots);

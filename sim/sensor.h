@@ -50,6 +50,9 @@ class Sensor {
     const Words& Ram() const { return ram_; }
     const Words& Eeprom() const { return eeprom_; }
     std::string& FirmwareText() { return firmware_; }
+    // The firmware reply as these words (zeros after them) instead of the text's characters in
+    // low bytes; empty: the text again. Lets a test put letters into the high bytes.
+    void SetFirmwareWords(std::vector<std::uint16_t> words) { firmwareWords_ = std::move(words); }
     static Words DefaultParameters();
 
     // Faults, keyed by command number; a new fault on a command replaces the old one.
@@ -63,6 +66,13 @@ class Sensor {
     const std::vector<ReceivedFrame>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
 
+    // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
+    // it move again. Tests that compare replies taken apart in time need this.
+    void Hold(std::optional<double> t) { held_ = t; }
+    // The measured-value ring as these words (word 0 the position) instead of the model's;
+    // empty: the model's again.
+    void SetRing(std::vector<std::uint16_t> words) { ring_ = std::move(words); }
+
     // The model, at time t (seconds).
     ObjectView View(double t) const;
     Words Measure(double t);  // a measurement record; updates max/min and the sample index
@@ -73,6 +83,9 @@ class Sensor {
 
   private:
     std::optional<Reply> Answer(int command, const Words& payload, double now);
+    // A fault that acts on the command itself rather than on its reply; true when it did.
+    bool DivertCommand(int command, const Words& payload, double now);
+    void StoreDue(double now);
     void ApplyFault(int command, std::optional<Reply>& reply);
     int MeasuredA(double t) const;
     int MeasuredB(double t) const;
@@ -81,7 +94,16 @@ class Sensor {
     Words ram_;
     Words eeprom_;
     std::string firmware_ = "Q-TOR SIM V1.0";
+    std::vector<std::uint16_t> firmwareWords_;
+    std::optional<double> held_;
+    std::vector<std::uint16_t> ring_;
     std::map<int, Fault> faults_;
+    struct Store {
+        double due;
+        int command;
+        Words words;
+    };
+    std::vector<Store> stores_;  // writes that take effect later
     std::vector<ReceivedFrame> log_;
     std::vector<std::uint8_t> pending_;  // bytes of an incomplete frame
     bool hungUp_ = false;

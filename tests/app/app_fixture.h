@@ -11,6 +11,7 @@
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
+#include "exchange.h"
 #include "files.h"
 #include "graph_model.h"
 #include "mapping.h"
@@ -39,6 +40,7 @@ class AppTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_GT(panels.panelHandle, 0);
         ResetModel();
+        ResetExchangeState();
         PortTableReset();
         PortTableSetSimulated(1, false);
         InitVars();
@@ -47,6 +49,7 @@ class AppTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        SetTestClockStep(0);
         CloseCom(line.com);
         CloseCom(1);
         SetFileDialogHook({});

@@ -127,14 +127,14 @@ TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
 
     QTest::mouseClick(send, Qt::LeftButton);
     Pump(0.05);
-    EXPECT_EQ(Commands(), (std::vector<int>{1}));
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 2})) << "written, then read back";
     EXPECT_EQ(sensor->Ram()[0], 321);
-    EXPECT_EQ(StatusLine(), "Line Ok!");
+    EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
 
     send->setFocus();
     QTest::keyClick(send, Qt::Key_Space);
     Pump(0.05);
-    EXPECT_EQ(Commands(), (std::vector<int>{1})) << "a keyboard activation sends nothing";
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 2})) << "a keyboard activation sends nothing";
     EXPECT_EQ(g_sendEvents, (std::vector<int>{EVENT_LEFT_CLICK, EVENT_COMMIT, EVENT_COMMIT}));
 }
 

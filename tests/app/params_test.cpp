@@ -79,17 +79,15 @@ TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
     EXPECT_TRUE(sensor->Log().empty()) << "keyboard activation sends nothing";
 
     CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    EXPECT_EQ(StatusLine(), "Line Ok!");
-    Pump(0.05);
-    ASSERT_EQ(Commands(), (std::vector<int>{3}));
+    EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
+    ASSERT_EQ(Commands(), (std::vector<int>{3, 4})) << "written, then read back";
     EXPECT_EQ(sensor->Log()[0].words[7], 640);
     EXPECT_EQ(sensor->Log()[0].words[12], 65535);
     EXPECT_EQ(sensor->Eeprom()[7], 640);
 
     Radio(RBTRam, 1);
     CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    Pump(0.05);
-    EXPECT_EQ(Commands(), (std::vector<int>{3, 1}));
+    EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 1, 2}));
 }
 
 TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {

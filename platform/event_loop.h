@@ -1,0 +1,10 @@
+// Event pumping of the run-time contract, without widgets: what the serial layer and the
+// sensor link need of the event loop.
+#pragma once
+
+#include <functional>
+
+// Runs pending events and callbacks; waits briefly for the next event instead of spinning.
+void ProcessSystemEvents();
+// Runs `fn` later, from the event loop or the next ProcessSystemEvents, in the order posted.
+void PostToEventLoop(std::function<void()> fn);

@@ -1,0 +1,200 @@
+// One exchange on the line at a time, and a parameter path that says only what is true: a
+// button pressed while the line is busy waits its turn, a send is read back before it is
+// reported, a line check shows the target it chose.
+#include <algorithm>
+
+#include "app_fixture.h"
+#include "modes.h"
+#include "teach.h"
+#include "transfer.h"
+
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+
+class OneExchange : public AppTest {
+  protected:
+    void TearDown() override {
+        SetTestClockStep(0);
+        AppTest::TearDown();
+    }
+    static void Stop() { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); }
+    static void Teach() {
+        CC_ButtonTeach(panels.panelHandle, ButtonTeach, EVENT_COMMIT, nullptr, 0, 0);
+    }
+    static void Send() { CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0); }
+    static void Pick(int port) {
+        SetCtrlVal(panels.panelHandle, DropDCom, port);
+        CC_DropDCom(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    }
+    static std::vector<int> Radios() {
+        return {Value(panels.panelHandle, RBTRam), Value(panels.panelHandle, RBTEeprom),
+                Value(panels.panelHandle, RBTFile)};
+    }
+    // Index of the first frame with `command` in the sensor's log, or -1.
+    int Find(int command) const {
+        const auto& log = sensor->Log();
+        for (std::size_t i = 0; i < log.size(); ++i)
+            if (log[i].command == command) return static_cast<int>(i);
+        return -1;
+    }
+};
+
+TEST_F(OneExchange, TeachInRunModeIsCarriedOutBetweenTwoCyclesAndTheModeGoesOn) {
+    Connect();
+    const int tolerance = sensor->Ram()[9];
+    When([this] { return CountCommand(8) >= 5; }, Teach);
+    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) + 5; }, Stop);
+    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+
+    const auto& log = sensor->Log();
+    const int teach = Find(6);
+    ASSERT_GT(teach, 0);
+    ASSERT_LT(teach + 2, static_cast<int>(log.size()));
+    EXPECT_EQ(log[teach - 1].command, 8);
+    EXPECT_EQ(log[teach + 1].command, 2) << "the taught set-points are read back at once";
+    EXPECT_EQ(log[teach + 2].command, 8) << "then the mode goes on";
+    EXPECT_EQ(CountCommand(6), 1);
+    EXPECT_EQ(CountCommand(2), 1);
+    // Every later command carries the taught set-points and the tolerance as it was: no record
+    // was taken for the parameter set.
+    for (std::size_t i = teach + 2; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].words[7], sensor->Ram()[7]) << i;
+        EXPECT_EQ(log[i].words[8], sensor->Ram()[8]) << i;
+        EXPECT_EQ(log[i].words[9], tolerance) << i;
+    }
+    EXPECT_EQ(params.tValA, sensor->Ram()[7]);
+    EXPECT_EQ(GetGraphModel(panels.panelHandle, GRAPH_VideoA)->cursors[0].x, params.tValA);
+}
+
+TEST_F(OneExchange, TeachInVideoModeWaitsForTheCycleToEnd) {
+    // Paced, so that the press lands while a block read waits for its reply.
+    PortTableSetSimulated(1, true);
+    Connect();
+    When([this] { return CountCommand(9) >= 2; }, Teach);
+    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) / 5 + 2; }, Stop);
+    CC_BTNVideo(panels.panelHandle, BTNVideo, EVENT_COMMIT, nullptr, 0, 0);
+
+    std::vector<int> commands = Commands();
+    const int teach = Find(6);
+    ASSERT_GT(teach, 0);
+    EXPECT_NE(StatusLine(), "Timeout RS232-Line!");
+    // Whole cycles before the teach, the read-back right after it, whole cycles again after.
+    commands.erase(commands.begin() + teach, commands.begin() + teach + 2);
+    ASSERT_EQ(commands.size() % 5, 0u);
+    for (std::size_t c = 0; c < commands.size(); c += 5) {
+        EXPECT_EQ(commands[c], 8) << c;
+        for (int b = 1; b <= 4; ++b) EXPECT_EQ(commands[c + b], 9) << c + b;
+    }
+    EXPECT_EQ(sensor->Log()[teach + 1].command, 2);
+    EXPECT_EQ(params.tValB, sensor->Ram()[8]);
+}
+
+TEST_F(OneExchange, ButtonsPressedDuringAGetWaitForIt) {
+    Connect();
+    sensor->SetFault(2, Fault{FaultKind::kLate, 0.2, true});
+    When([this] { return CountCommand(2) == 1; },
+         [] {
+             Teach();
+             CC_ButtonReset(panels.panelHandle, ButtonReset, EVENT_COMMIT, nullptr, 0, 0);
+         });
+    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(Commands(), (std::vector<int>{2})) << "nothing else went out during the wait";
+    Pump(0.1);
+    EXPECT_EQ(Commands(), (std::vector<int>{2, 6, 2, 11}));
+    EXPECT_EQ(StatusLine(), "Reset Max/Min OK!");
+}
+
+TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
+    PortTableSetSimulated(2, false);
+    PortTableSetSimulated(3, false);
+    sim::Sensor* second = PortSimSensor(2);
+    sim::Sensor* third = PortSimSensor(3);
+    second->SetFault(5, Fault{FaultKind::kLate, 0.2, true});
+    FillPortSelector();
+    When([second] { return !second->Log().empty(); },
+         [] {
+             Pick(3);
+             Pick(1);
+         });
+    Pick(2);
+    std::vector<int> got;
+    for (const auto& f : second->Log()) got.push_back(f.command);
+    EXPECT_EQ(got, (std::vector<int>{5, 2, 7})) << "the connect under way was not cut short";
+    Pump(0.1);
+    EXPECT_TRUE(third->Log().empty()) << "a pick overtaken by a later one is dropped";
+    EXPECT_EQ(line.com, 1);
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
+    EXPECT_EQ(StatusLine(), sensor->FirmwareText());
+}
+
+TEST_F(OneExchange, NoCommandIsWrittenWhileAnotherAwaitsItsReply) {
+    Connect();
+    {
+        Exchange first(1, 8, line.pp, Discard::kInThenOut);
+        EXPECT_FALSE(first.refused());
+        Exchange second(1, 11, line.pp, Discard::kInThenOut);
+        EXPECT_TRUE(second.refused());
+        EXPECT_EQ(second.written(), kLineBusy);
+        EXPECT_EQ(first.AwaitFrame(Tie::kReplyWins), WaitResult::kReply);
+    }
+    Exchange after(1, 11, line.pp, Discard::kInThenOut);
+    EXPECT_FALSE(after.refused());
+    EXPECT_EQ(after.AwaitFrame(Tie::kReplyWins), WaitResult::kReply);
+    EXPECT_EQ(Commands(), (std::vector<int>{8, 11}));
+}
+
+TEST_F(OneExchange, ALineCheckShowsTheRamTargetItChose) {
+    Connect();
+    SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
+    CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    ASSERT_EQ(Radios(), (std::vector<int>{0, 1, 0}));
+    FillPortSelector();
+    Pick(1);
+    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(Radios(), (std::vector<int>{1, 0, 0}));
+    sensor->ClearLog();
+    Send();
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(OneExchange, ASendIsReportedOnlyAsWhatTheReadBackShows) {
+    Connect();
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
+    SetCtrlVal(panels.panelPopUp, NEDITSTime, 12345);
+
+    // The sensor keeps its old set: the names of what differs, as the panels show them.
+    sensor->SetFault(1, Fault{FaultKind::kIgnore});
+    Send();
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 2, 2})) << "a difference is confirmed once";
+    EXPECT_EQ(StatusLine(), "Parameters sent - read-back differs: Set-point A, Time setting!");
+
+    // An EEPROM that takes a moment to store its set is confirmed by the second read.
+    sensor->ClearLog();
+    SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
+    CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    sensor->SetFault(3, Fault{FaultKind::kLate, 0.05, true});
+    Send();
+    EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 4}));
+    EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
+    EXPECT_EQ(sensor->Eeprom()[7], 640);
+
+    // No reply: the time-out, not "Line Ok!".
+    sensor->SetFault(4, Fault{FaultKind::kNoReply});
+    SetTestClockStep(0.1);
+    Send();
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+}
+
+TEST(ReadBackText, NamesAsManyWordsAsFitTheStatusLine) {
+    EXPECT_EQ(ReadBackDiffersText({0}), "Parameters sent - read-back differs: Power A!");
+    std::vector<int> all(PNUM);
+    for (int k = 0; k < PNUM; ++k) all[k] = k;
+    const std::string text = ReadBackDiffersText(all);
+    EXPECT_LE(text.size(), 71u) << text;
+    EXPECT_EQ(text.rfind("Parameters sent - read-back differs: Power A, ", 0), 0u) << text;
+    EXPECT_NE(text.find(" more!"), std::string::npos) << text;
+}
+
+}  // namespace
