@@ -65,19 +65,34 @@ TEST_F(Display, BarsReplaceEverythingPlottedAndCursorOneFollowsTheValue) {
     params.eModeA = 0;
     PushGET(DATFILE);  // grey background and tolerance band
     ASSERT_GE(Graph(GRAPH_VideoA).plots.size(), 2u);
-    meas.Avalue = 420;
+    meas = MeasurementRecord{.Avalue = 420, .Bvalue = 430, .Mvalue = 425};
     meas.leftA = 600;
     meas.rightA = 500;
+    meas.rightB = 510;
+    meas.leftB = 610;
     PlotVIDEOBarGraph();
     const GraphModel& a = Graph(GRAPH_VideoA);
     ASSERT_EQ(a.plots.size(), 1u);
     EXPECT_EQ(a.plots[0].rect.fillColor, VAL_RED);
+    EXPECT_EQ(a.plots[0].rect.x1, 600);
+    EXPECT_EQ(a.plots[0].rect.x2, 500);
     EXPECT_EQ(a.cursors[0].x, 420);
     EXPECT_EQ(a.cursors[0].y, 0.75);
     EXPECT_EQ(plots.curposA, 420);
     EXPECT_EQ(a.x.min, 0);
     EXPECT_EQ(a.x.max, 1024);
-    EXPECT_EQ(Value(panels.panelHandle, NUM_leftA), 600);
+    const GraphModel& b = Graph(GRAPH_VideoB);
+    ASSERT_EQ(b.plots.size(), 1u);
+    EXPECT_EQ(b.plots[0].rect.x1, 610);
+    EXPECT_EQ(b.plots[0].rect.x2, 510);
+    EXPECT_EQ(b.cursors[0].x, 430);
+    // Every value in its own indicator.
+    const std::vector<int> shown = {
+        Value(panels.panelHandle, NUM_Avalue), Value(panels.panelHandle, NUM_Bvalue),
+        Value(panels.panelHandle, NUM_Mvalue), Value(panels.panelHandle, NUM_leftA),
+        Value(panels.panelHandle, NUM_rightA), Value(panels.panelHandle, NUM_leftB),
+        Value(panels.panelHandle, NUM_rightB)};
+    EXPECT_EQ(shown, (std::vector<int>{420, 430, 425, 600, 500, 610, 510}));
 }
 
 TEST_F(Display, PotiModeChoosesWhichFieldsFollowTheRecord) {
@@ -135,23 +150,45 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
     EXPECT_EQ(plots.arrayNORM_A[493], 2000) << "the earlier sample moved down by five";
     EXPECT_EQ(Strip(STRIP_RawA).y.min, 0);
     EXPECT_EQ(Strip(STRIP_RawA).y.max, 1024);
+
+    // Channel B draws its own set-point and value into its own history.
     params.tValB = 500;
-    PlotRAWGraphB();
-    EXPECT_EQ(Strip(STRIP_RawB).traceColors[3], VAL_BLUE);
+    meas.Bvalue = 470;
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 1);
+    PlotRAWGraphB();
+    const StripChartModel& b = Strip(STRIP_RawB);
+    ASSERT_EQ(b.traces.size(), 5u);
+    const std::vector<double> last = {b.traces[0].back(), b.traces[1].back(), b.traces[2].back(),
+                                      b.traces[3].back(), b.traces[4].back()};
+    EXPECT_EQ(last, (std::vector<double>{600, 400, 500, 470, 500}));
+    EXPECT_EQ(b.traceColors[3], VAL_BLUE);
+    EXPECT_EQ(b.y.min, 100);
+    EXPECT_EQ(b.y.max, 900);
+    EXPECT_EQ(plots.arrayNORM_A[498], 10) << "A's history is left alone";
+    EXPECT_EQ(plots.arrayNORM_A[493], 2000);
 }
 
 TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
     std::vector<double> data(MAXPOINT, 500);
     data[9] = 509;
-    for (auto* a : {plots.tolArrayHI, plots.tolArrayLO, plots.teachArray}) {
-        for (int i = 0; i < MAXPOINT; ++i) a[i] = 1;
+    for (int i = 0; i < MAXPOINT; ++i) {
+        plots.tolArrayHI[i] = 560;
+        plots.tolArrayLO[i] = 440;
+        plots.teachArray[i] = 505;
     }
     PlotDATABuffer(data.data());
     const GraphModel& g = Graph(GRAPH_Buffer);
     ASSERT_EQ(g.plots.size(), 4u);
+    const double expected[4] = {560, 440, 505, 509};
+    const int colors[4] = {VAL_DK_GREEN, VAL_DK_GREEN, VAL_BLACK, VAL_RED};
+    for (int k = 0; k < 4; ++k) {
+        ASSERT_EQ(g.plots[k].curve.y.size(), static_cast<size_t>(MAXPOINT)) << k;
+        EXPECT_EQ(g.plots[k].curve.y[9], expected[k]) << k;
+        EXPECT_EQ(g.plots[k].curve.color, colors[k]) << k;
+        EXPECT_EQ(g.plots[k].curve.x[127], 127) << k;
+    }
     EXPECT_EQ(g.plots[2].curve.lineStyle, VAL_DASH);
-    EXPECT_EQ(g.plots[3].curve.color, VAL_RED);
+    EXPECT_EQ(g.plots[3].curve.y[0], 500);
     EXPECT_EQ(g.plots[3].curve.x[0], 0);
     EXPECT_EQ(g.y.min, 451);
     EXPECT_EQ(g.y.max, 558);

@@ -87,11 +87,16 @@ TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
 
 TEST_F(Modes, SilencedSensorEndsRunModeLeavingTheLockSetAsItWas) {
     Connect();
+    SetTestClockStep(0.1);
+    double silencedAt = 0;
     When([this] { return CountCommand(8) >= 10; },
-         [this] { sensor->SetFault(8, Fault{FaultKind::kNoReply}); });
-    const double t0 = Timer();
+         [this, &silencedAt] {
+             silencedAt = Timer();
+             sensor->SetFault(8, Fault{FaultKind::kNoReply});
+         });
     Click(BTNRun, EVENT_COMMIT);
-    EXPECT_LT(Timer() - t0, 2.5);
+    ASSERT_GT(silencedAt, 0);
+    EXPECT_LT(Timer() - silencedAt, TIMEOUT + 0.5) << "ended by the first time-out";
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
     EXPECT_EQ(line.stop_flag, 1);
     EXPECT_FALSE(Dimmed(BTNRun));
@@ -109,6 +114,7 @@ TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
     SetCtrlVal(panels.panelHandle, RBTRam, 0);
     // The sensor falls silent after three cycles: the mode ends by its time-out.
+    SetTestClockStep(0.1);
     When([this] { return CountCommand(8) >= 3; },
          [this] { sensor->SetFault(8, Fault{FaultKind::kNoReply}); });
     Click(BTNVideo, EVENT_COMMIT);
@@ -153,6 +159,14 @@ TEST_F(Modes, VideoStopDuringTheWaitStillCompletesTheCycle) {
     EXPECT_EQ(Commands(), (std::vector<int>{8, 9, 9, 9, 9}));
 }
 
+// The sensor's ring: word 0 is the slot of the newest value, slot k (1..127) holds base + k.
+std::vector<std::uint16_t> Ring(int newest, int base) {
+    std::vector<std::uint16_t> ring(MAXPOINT);
+    ring[0] = static_cast<std::uint16_t>(newest);
+    for (int k = 1; k < MAXPOINT; ++k) ring[k] = static_cast<std::uint16_t>(base + k);
+    return ring;
+}
+
 TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
     Connect();
     const fs::path dir = fs::temp_directory_path() / "qtor-data-mode";
@@ -168,23 +182,44 @@ TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
     CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
     ASSERT_TRUE(fs::exists(file)) << "ticking records the current (zero) buffer at once";
+    const auto drawn = [] {
+        const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_Buffer);
+        EXPECT_NE(g, nullptr);
+        EXPECT_EQ(g ? g->plots.size() : 0u, 4u);
+        return g && g->plots.size() == 4u ? g->plots[3].curve.y : std::vector<double>{};
+    };
 
+    // The drawing starts at the position word's slot; the first two points repeat the third,
+    // and the position word's own place shows slot 1.
+    sensor->SetRing(Ring(127, 2000));
     Click(BTNData, EVENT_COMMIT);
+    std::vector<double> expected = {2001, 2001, 2001};
+    for (int v = 2002; v <= 2126; ++v) expected.push_back(v);
+    EXPECT_EQ(drawn(), expected);
+
+    sensor->SetRing(Ring(5, 1000));
     Click(BTNData, EVENT_COMMIT);
+    expected = {1007, 1007, 1007};
+    for (int v = 1008; v <= 1127; ++v) expected.push_back(v);
+    for (int v : {1001, 1001, 1002, 1003, 1004}) expected.push_back(v);
+    ASSERT_EQ(expected.size(), static_cast<size_t>(MAXPOINT));
+    EXPECT_EQ(drawn(), expected);
+
+    // Both halves of the measured-value buffer, each fetch after its own record.
     EXPECT_EQ(Commands(), (std::vector<int>{8, 9, 9, 8, 9, 9}));
-    EXPECT_EQ(StatusLine(), "Data[64] block received!");
-    const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_Buffer);
-    ASSERT_NE(g, nullptr);
-    ASSERT_EQ(g->plots.size(), 4u);
-    for (int i = 0; i < MAXPOINT; ++i) ASSERT_EQ(g->plots[3].curve.y[i], plots.newbuf[i]);
-
-    std::string expected;
-    char row[16];
-    for (int i = 0; i < MAXPOINT; ++i) {
-        std::snprintf(row, sizeof row, "%4u\n", static_cast<unsigned>(plots.dummybuf[i]));
-        expected += row;
+    for (size_t i : {1u, 2u, 4u, 5u}) {
+        EXPECT_EQ(sensor->Log()[i].words[0], i % 3 == 1 ? 0 : 64) << i;
+        EXPECT_EQ(sensor->Log()[i].words[1], MVBUF) << i;
     }
-    EXPECT_EQ(ReadFile(file), expected) << "only the second buffer is in the file";
+    EXPECT_EQ(StatusLine(), "Data[64] block received!");
+
+    std::string text;
+    char row[16];
+    for (double v : expected) {
+        std::snprintf(row, sizeof row, "%4d\n", static_cast<int>(v));
+        text += row;
+    }
+    EXPECT_EQ(ReadFile(file), text) << "the second fetch rewrote the file";
     fs::remove_all(dir);
 }
 
@@ -206,6 +241,7 @@ TEST_F(Modes, FailedBlockReadKeepsItsTextAndDoesNotRewriteTheFile) {
 
 TEST_F(Modes, SilentSensorEndsDataModeBeforeAnyBlockRead) {
     Connect();
+    SetTestClockStep(0.1);
     sensor->SetFault(8, Fault{FaultKind::kNoReply});
     Click(BTNData, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");

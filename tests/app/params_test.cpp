@@ -8,6 +8,7 @@
 #include "editfields.h"
 #include "read_file.h"
 #include "teach.h"
+#include "toolkit_internal.h"
 #include "transfer.h"
 
 namespace fs = std::filesystem;
@@ -147,6 +148,10 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     EXPECT_EQ(seen.back().button, VAL_LOAD_BUTTON);
     EXPECT_EQ(std::memcmp(&params, &written, sizeof params), 0);
     EXPECT_EQ(Value(panels.panelPopUp, NEDITSTime), 12345);
+
+    AnswerDialogs(dir / "no-such-folder" / "QTORpara.cfg");
+    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    EXPECT_EQ(StatusLine(), "Parameter file could not be written!");
 }
 
 TEST_F(Params, LoadedValuesAreCorrectedAndTruncatedAndMissingOnesKept) {
@@ -198,6 +203,10 @@ TEST_F(Params, MeasurementPathStaysApartFromParameterFiles) {
     Radio(RBTFile, 1);
     CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
     EXPECT_EQ(files.measurement_file, measure.string());
+
+    AnswerDialogs(dir);  // a folder, not a file
+    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(StatusLine(), "Measurement file could not be written!");
 }
 
 TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
@@ -249,10 +258,25 @@ TEST_F(Params, TeachWithoutReplyKeepsTheOldSetPoints) {
 }
 
 TEST_F(Params, PopupSwitchAndCloseBox) {
-    SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 0);
-    CC_BIN_Sw_ParaSelect(panels.panelHandle, BIN_Sw_ParaSelect, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    CC_POPUP(panels.panelPopUp, 0, EVENT_CLOSE, nullptr, 0, 0);
+    QWidget* popup = qtor::FindPanel(panels.panelPopUp)->window;
+    ASSERT_NE(popup, nullptr);
+    const auto flip = [](int hidden) {
+        SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, hidden);
+        CC_BIN_Sw_ParaSelect(panels.panelHandle, BIN_Sw_ParaSelect, EVENT_VAL_CHANGED, nullptr, 0,
+                             0);
+    };
+    flip(0);
+    EXPECT_TRUE(popup->isVisible());
+    flip(1);
+    EXPECT_FALSE(popup->isVisible());
+    flip(0);
+    ASSERT_TRUE(popup->isVisible());
+
+    popup->close();  // the close box: the window stays until the popup's callback hides it
+    for (int i = 0; i < 100 && popup->isVisible(); ++i) ProcessSystemEvents();
+    EXPECT_FALSE(popup->isVisible());
     EXPECT_EQ(Value(panels.panelHandle, BIN_Sw_ParaSelect), 1);
+    HidePanel(panels.panelPopUp);
 }
 
 }  // namespace
