@@ -59,9 +59,12 @@ TEST_F(LinkCommands, FirmwareReplyOfSeventyThreeBytesLeavesVersionEmptyWithoutEr
 }
 
 TEST_F(LinkCommands, FirmwareTextTakesTheLowByteOfEachWord) {
-    sensor->FirmwareText() = "V1.2";
+    // Letters in the high bytes as well: the text is the low bytes, up to the first zero one.
+    sensor->SetFirmwareWords(
+        {'A' << 8 | 'V', 'B' << 8 | '1', 'C' << 8 | '.', 'D' << 8 | '2', 'E' << 8, 'F' << 8 | 'G'});
     InitRS232(1);
     EXPECT_STREQ(line.szVersion, "V1.2");
+    EXPECT_EQ(StatusLine(), "V1.2");
 }
 
 TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
@@ -97,9 +100,10 @@ TEST_F(LinkCommands, ReadDataStoresOnlyTheRequestedHalfOfTheRequestedBuffer) {
     EXPECT_EQ(sensor->Log()[0].words[1], SLAVE);
 }
 
-// One time-out case per failing exchange kind; each waits the full 1.5 s.
+// One time-out case per failing exchange kind; the test clock runs the waits out at once.
 TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
     Connect();
+    SetTestClockStep(0.1);
     // A short block reply: stale bytes of the earlier reply must not reach the buffer.
     sensor->SetFault(9, Fault{FaultKind::kCut, 100});
     for (auto& v : plots.databuf) v = -1;
@@ -129,10 +133,13 @@ TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
 
 TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     sensor->SetFault(5, Fault{FaultKind::kNoReply});
+    SetTestClockStep(0.1);
     InitRS232(1);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(Commands(), (std::vector<int>{5}));
 
+    // The firmware reply is polled without pumping events: this wait is real.
+    SetTestClockStep(0);
     sensor->ClearFaults();
     sensor->ClearLog();
     sensor->SetFault(7, Fault{FaultKind::kNoReply});
@@ -141,11 +148,40 @@ TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
 }
 
-TEST_F(LinkCommands, ResetAnsweredInTimeIsOk) {
+// A reply taken in the very pass of the wait that runs out of time: the echo check counts it,
+// the reset of max/min counts the time-out.
+TEST_F(LinkCommands, ReplyInThePassThatRunsOutOfTime) {
     Connect();
     ResetMaxMin();
     EXPECT_EQ(StatusLine(), "Reset Max/Min OK!");
-    EXPECT_EQ(Commands(), (std::vector<int>{11}));
+
+    // The program's receive notification, and then the clock jumps past the time-out.
+    InstallComCallback(
+        1, eventMask, kFrameBytes, line.sync,
+        [](int port, int mask, void* data) {
+            RX_Receive_Function(port, mask, data);
+            AdvanceTestClock(2 * TIMEOUT);
+        },
+        nullptr);
+    ResetMaxMin();
+    EXPECT_EQ(line.rx_flag, 1) << "the reply was taken";
+    EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+    EXPECT_EQ(CheckComLine(1), 1);
+    EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
+    EXPECT_EQ(Commands(), (std::vector<int>{11, 11, 5}));
+}
+
+TEST_F(LinkCommands, EchoCheckDiscardsBytesLeftOfAnEarlierReply) {
+    Connect();
+    // A firmware reply cut short: 20 bytes wait, too few for the receive notification.
+    sensor->SetFault(7, Fault{FaultKind::kCut, 20, true});
+    const std::uint16_t none[PNUM] = {};
+    FillTxBuf(7, none);
+    ASSERT_EQ(WriteFrame(1), kFrameBytes);
+    for (int i = 0; i < 100 && GetInQLen(1) < 20; ++i) ProcessSystemEvents();
+    ASSERT_EQ(GetInQLen(1), 20);
+    EXPECT_EQ(CheckComLine(1), 1);
+    EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
 }
 
 TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) {
@@ -200,6 +236,7 @@ TEST(PanelFile, LackingAControlTheProgramNeedsIsRefused) {
     std::ofstream(broken) << content;
 
     const PanelHandles kept = panels;
+    RegisterCallbacks();  // run alone, no fixture has registered them
     testing::internal::CaptureStderr();
     EXPECT_EQ(LoadPanels(broken.c_str()), -1);
     const std::string err = testing::internal::GetCapturedStderr();
