@@ -1,5 +1,6 @@
 // End to end: the program binary, offscreen, on a pseudo-terminal served by qtor-sensor-sim.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,20 +82,76 @@ std::string FirstLine(FILE* f) {
     return s;
 }
 
-TEST(Program, RunsOnAPseudoTerminalAndEndsWithZeroWhenItsPanelIsClosed) {
-    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant"}, true);
+// One line from `fd`, read unbuffered; false at the end of the stream or after `seconds`.
+bool ReadLine(int fd, double seconds, std::string* line) {
+    line->clear();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        pollfd p{fd, POLLIN, 0};
+        char c = 0;
+        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0 || read(fd, &c, 1) != 1) {
+            return false;
+        }
+        if (c == '\n') return true;
+        *line += c;
+    }
+}
+
+struct LoggedFrame {
+    int command = 0;
+    std::vector<unsigned> words;
+};
+
+// A frame as qtor-sensor-sim --verbose logs it: "<time>  command <n>: <16 words>".
+bool ParseFrame(const std::string& text, LoggedFrame* f) {
+    std::istringstream in(text);
+    double time = 0;
+    std::string word;
+    char colon = 0;
+    if (!(in >> time >> word >> f->command >> colon) || word != "command" || colon != ':') {
+        return false;
+    }
+    f->words.clear();
+    for (unsigned w; in >> w;) f->words.push_back(w);
+    return f->words.size() == 16;
+}
+
+// The program's own start-up frames cross the real serial stack to the sensor.
+TEST(Program, ConnectsOnAPseudoTerminalAndEndsWithZeroWhenItsPanelIsClosed) {
+    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant", "--verbose"}, true, true);
     ASSERT_GT(sim.pid, 0);
-    const std::string pty = FirstLine(sim.out);
+    const int simOut = fileno(sim.out);  // the path, then the frames it receives
+    std::string pty;
+    ASSERT_TRUE(ReadLine(simOut, 5, &pty));
     ASSERT_FALSE(pty.empty());
 
     Child program = Spawn({kBin + "/qtor-kmb", "--port", pty}, false);
     ASSERT_GT(program.pid, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::vector<LoggedFrame> frames;
+    std::string text;
+    LoggedFrame f;
+    while (frames.size() < 3 && ReadLine(simOut, 15, &text)) {
+        if (ParseFrame(text, &f)) frames.push_back(f);
+    }
     // A termination request closes the main panel as its close box does.
     kill(program.pid, SIGTERM);
     EXPECT_EQ(WaitFor(program, 10), 0);
     kill(sim.pid, SIGTERM);
+    while (ReadLine(simOut, 5, &text)) {
+        if (ParseFrame(text, &f)) frames.push_back(f);
+    }
     EXPECT_EQ(WaitFor(sim, 5), 0);
+
+    std::vector<int> commands;
+    for (const auto& frame : frames) commands.push_back(frame.command);
+    ASSERT_EQ(commands, (std::vector<int>{5, 2, 7})) << "echo, parameter read, firmware";
+    const std::vector<unsigned> start = {200, 200, 512, 512, 0,    1, 1, 512,
+                                         512, 100, 1,   0,   1000, 0, 0, 0};
+    EXPECT_EQ(frames[0].words, start) << "the echo carries the parameter set of the panels";
+    EXPECT_EQ(frames[1].words, start);
 }
 
 TEST(Program, MissingPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
