@@ -89,6 +89,20 @@ void SetPanelValues() {
     }
 }
 
+void ApplyParameterRanges() {
+    for (const PanelControl& c : kControls) {
+        int limit = 0xFFFF;
+        for (const Limit& l : kLimits)
+            if (l.word == c.word) limit = l.limit;
+        // Selectors hold their listed values already; fields take no more than the correction
+        // lets through, so what is sent is what a read shows.
+        int max = 0;
+        if (GetCtrlAttribute(PanelOf(c), c.control, ATTR_MAX_VALUE, &max) == 0 && max > limit)
+            SetCtrlAttribute(PanelOf(c), c.control, ATTR_MAX_VALUE, limit);
+    }
+}
+
 void InstallParameterView() {
+    ApplyParameterRanges();
     SetParameterView({SetPanelValues, DrawToleranceWindow, SelectRamTarget});
 }

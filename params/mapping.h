@@ -10,7 +10,11 @@ void GetPanelValues();
 void SetPanelValues();
 // Replaces every value above its limit by its replacement.
 void RangeCorrect(ParameterSet& p);
-// Lets parameter reads show their result through SetPanelValues and the tolerance window.
+// Gives each parameter field the range its range correction allows, so that no value leaves
+// as typed when a read would correct it.
+void ApplyParameterRanges();
+// Lets parameter reads show their result through SetPanelValues and the tolerance window, and
+// applies the parameter fields' ranges.
 void InstallParameterView();
 
 // Name of packet word k as the panels label it (spare words included).

@@ -13,6 +13,12 @@ namespace {
 
 constexpr int kFieldWidth = 4;
 
+// The last part of a path, for the status line.
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
 bool SelectParameterFileToSave() {
@@ -25,16 +31,18 @@ void SendParaToFile() {
     CopyVarsToPP();
     std::uint32_t values[PNUM];
     for (int k = 0; k < PNUM; ++k) values[k] = line.pp[k];
+    // Shown, not kept in szStatus: a later operation must not report this failure again.
     if (ArrayToFile(files.file_name, values, PNUM, kFieldWidth) < 0) {
-        SetStatus("Parameter file could not be written!");
-        ShowStatus(line.szStatus);
+        ShowStatus("Parameter file could not be written!");
     }
 }
 
 void ReadParaFromFile() {
     std::string path;
+    // The get shows szStatus afterwards: it must tell this load's outcome, not an earlier one.
     if (FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg", "Q-TOR-HPK-Series-Parameter-File",
                         VAL_LOAD_BUTTON, &path) <= 0) {
+        SetStatus("No parameter file chosen - parameters kept");
         return;
     }
     files.file_name = path;
@@ -48,13 +56,14 @@ void ReadParaFromFile() {
         SetStatus("Parameter file unreadable - parameters kept!");
     } else if (read < PNUM) {
         SetStatus("Parameter file incomplete - missing values kept!");
+    } else {
+        SetStatus(("Parameters loaded from " + FileNameOf(path)).c_str());
     }
 }
 
 void WriteMeasurementFile() {
     if (ArrayToFile(files.measurement_file, plots.dummybuf, MAXPOINT, kFieldWidth) < 0) {
-        SetStatus("Measurement file could not be written!");
-        ShowStatus(line.szStatus);
+        ShowStatus("Measurement file could not be written!");
     }
 }
 

@@ -15,21 +15,38 @@ namespace {
 
 FileDialogHook dialogHook;
 
+// A path that is a symbolic link stands for the file it points to: that file is replaced,
+// the link stays.
+fs::path Resolved(fs::path path) {
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
+        const fs::path to = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = to.is_absolute() ? to : path.parent_path() / to;
+    }
+    return path;
+}
+
 // Written beside the target and renamed over it: a failed or interrupted write leaves the old
 // file whole. The size is checked before the rename, since a write cut short (disk full, file
-// size limit) can still report success while buffered.
+// size limit) can still report success while buffered. A file replaced keeps its permissions,
+// given to the new one before anything is written into it.
 bool WriteWhole(const std::string& path, const std::string& text) {
-    const fs::path target(QString::fromStdString(path).toStdU16String());
+    const fs::path target = Resolved(fs::path(QString::fromStdString(path).toStdU16String()));
+    std::error_code statusError;
+    const fs::file_status old = fs::status(target, statusError);
+    const bool replacing = !statusError && fs::is_regular_file(old);
+    std::error_code ec;
     fs::path temp = target;
     temp += ".tmp-" + std::to_string(QRandomGenerator::global()->generate());
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
+    if (replacing) fs::permissions(temp, old.permissions(), fs::perm_options::replace, ec);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
-    bool ok = out.good();
+    bool ok = out.good() && !ec;
     out.close();
     ok = ok && !out.fail();
-    std::error_code ec;
     ok = ok && fs::file_size(temp, ec) == text.size() && !ec;
     if (ok) fs::rename(temp, target, ec);
     if (!ok || ec) {

@@ -161,7 +161,31 @@ int GraphView::addCurve(CurveModel&& curve) {
     return graph_.plots.back().handle;
 }
 
+namespace {
+
+// True when `p` lies wholly inside the area of `r`: drawn over by an opaque `r`, it could not
+// be seen again.
+bool Covers(const RectModel& r, const PlotItem& p) {
+    const double left = std::min(r.x1, r.x2), right = std::max(r.x1, r.x2);
+    const double bottom = std::min(r.y1, r.y2), top = std::max(r.y1, r.y2);
+    auto inside = [&](double x, double y) {
+        return x >= left && x <= right && y >= bottom && y <= top;
+    };
+    if (p.isRect) return inside(p.rect.x1, p.rect.y1) && inside(p.rect.x2, p.rect.y2);
+    const std::size_t n = std::min(p.curve.x.size(), p.curve.y.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (!inside(p.curve.x[i], p.curve.y[i])) return false;
+    return true;
+}
+
+}  // namespace
+
 int GraphView::addRect(const RectModel& rect) {
+    // A background drawn over everything keeps only what is still visible: a graph that is
+    // covered again and again (a parameter read per click) does not grow without end.
+    graph_.plots.erase(std::remove_if(graph_.plots.begin(), graph_.plots.end(),
+                                      [&rect](const PlotItem& p) { return Covers(rect, p); }),
+                       graph_.plots.end());
     PlotItem item;
     item.handle = nextHandle_++;
     item.isRect = true;

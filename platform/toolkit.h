@@ -62,6 +62,8 @@ enum CtrlAttribute : int {
     ATTR_POINTS_PER_SCREEN,  // strip charts
     ATTR_NUM_TRACES,         // strip charts
     ATTR_SCROLL_MODE,        // strip charts; accepted, continuous scrolling is the only mode
+    ATTR_MIN_VALUE,          // numeric fields: the range a user can enter
+    ATTR_MAX_VALUE,
 };
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);

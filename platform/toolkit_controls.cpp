@@ -282,6 +282,18 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             c->view->setNumTraces(value);
             return 0;
         case ATTR_SCROLL_MODE: return c->view && c->view->isStrip() ? 0 : kErrBadAttribute;
+        case ATTR_MIN_VALUE:
+        case ATTR_MAX_VALUE: {
+            auto* spin = qobject_cast<QSpinBox*>(w);
+            if (!spin) return kErrBadAttribute;
+            const QSignalBlocker block(spin);  // a value clamped into the new range is no event
+            if (attribute == ATTR_MIN_VALUE)
+                spin->setMinimum(value);
+            else
+                spin->setMaximum(value);
+            spin->setProperty(kLastValue, spin->value());
+            return 0;
+        }
         case ATTR_TEXT_FONT: return kErrBadValue;  // takes a font name
     }
     return kErrBadAttribute;
@@ -330,6 +342,13 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
             *value = attribute == ATTR_NUM_TRACES ? c->view->strip().numTraces
                                                   : c->view->strip().pointsPerScreen;
             return 0;
+        case ATTR_MIN_VALUE:
+        case ATTR_MAX_VALUE: {
+            auto* spin = qobject_cast<QSpinBox*>(w);
+            if (!spin) return kErrBadAttribute;
+            *value = attribute == ATTR_MIN_VALUE ? spin->minimum() : spin->maximum();
+            return 0;
+        }
         default: return kErrBadAttribute;
     }
 }

@@ -112,6 +112,27 @@ TEST_F(TextFiles, FullDiskLeavesTheOldFileWhole) {
     }
 }
 
+TEST_F(TextFiles, AFileReplacedKeepsItsPermissionsAndALinkKeepsPointingAtIt) {
+    const fs::path p = dir / "private.cfg";
+    const std::uint32_t first[] = {1};
+    ASSERT_EQ(ArrayToFile(p.string(), first, 1, 4), 0);
+    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    const std::uint32_t second[] = {2};
+    ASSERT_EQ(ArrayToFile(p.string(), second, 1, 4), 0);
+    EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadFile(p), "   2\n");
+
+    // Saving through a symbolic link writes the file it points to, in another folder too.
+    fs::create_directories(dir / "store");
+    fs::rename(p, dir / "store" / "real.cfg");
+    fs::create_symlink(fs::path("store") / "real.cfg", p);
+    const std::uint32_t third[] = {3};
+    ASSERT_EQ(ArrayToFile(p.string(), third, 1, 4), 0);
+    EXPECT_TRUE(fs::is_symlink(p));
+    EXPECT_EQ(ReadFile(dir / "store" / "real.cfg"), "   3\n");
+    EXPECT_EQ(fs::status(p).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(TextFiles, FolderRefusingWritesLeavesTheOldFileWhole) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
     const fs::path p = dir / "keep.cfg";

@@ -99,12 +99,18 @@ TEST_F(ToolkitGraphs, PlotsRectanglesAndDeletionKeepCursors) {
     EXPECT_LT(SetGraphCursor(main_, GRAPH_VideoA, 0, 0, 0), 0);
     const int r = PlotRectangle(main_, GRAPH_VideoA, 600, 0, 400, 1, VAL_RED, VAL_RED);
     EXPECT_GT(r, 0);
+    PlotRectangle(main_, GRAPH_VideoA, 1000, 0, 1024, 1, VAL_RED, VAL_RED);
+    // A rectangle drawn over others keeps those still in sight: the bar reaching past its
+    // right edge, not the one it hides wholly.
     PlotRectangle(main_, GRAPH_VideoA, 0, 0, 1023, 1, VAL_GRAY, VAL_GRAY);
     ASSERT_EQ(v.plots.size(), 2u);
     EXPECT_TRUE(v.plots[0].isRect);
-    EXPECT_EQ(v.plots[0].rect.x1, 600);
-    EXPECT_EQ(v.plots[0].rect.x2, 400);
+    EXPECT_EQ(v.plots[0].rect.x1, 1000);
+    EXPECT_EQ(v.plots[0].rect.x2, 1024);
     EXPECT_EQ(v.plots[1].rect.fillColor, VAL_GRAY);
+    for (int read = 0; read < 100; ++read)
+        PlotRectangle(main_, GRAPH_VideoA, 0, 0, 1023, 1, VAL_GRAY, VAL_GRAY);
+    EXPECT_EQ(v.plots.size(), 2u) << "covered again and again, the graph does not grow";
 
     EXPECT_EQ(DeleteGraphPlot(main_, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW), 0);
     EXPECT_TRUE(v.plots.empty());
