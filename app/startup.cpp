@@ -111,7 +111,9 @@ int LoadPanels(const char* file) {
     if (panels.panelHandle < 0) return -1;
     panels.panelPopUp = LoadPanel(0, file, POPUP);
     if (panels.panelPopUp < 0) return -1;
-    if (!HasControls(panels.panelHandle, PANEL, kMainControls) ||
+    // A callback name the program lacks would leave its control dead without a word.
+    if (CheckPanelCallbacks(panels.panelHandle) < 0 || CheckPanelCallbacks(panels.panelPopUp) < 0 ||
+        !HasControls(panels.panelHandle, PANEL, kMainControls) ||
         !HasControls(panels.panelPopUp, POPUP, kPopupControls)) {
         return -1;
     }

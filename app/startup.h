@@ -6,7 +6,8 @@
 int WinMain(int argc, char** argv);
 
 // Loads both panels into panelHandle and panelPopUp and checks that they carry every control
-// the program addresses; -1 after one line on standard error when they do not.
+// the program addresses and name only callbacks it registered; -1 after one line on standard
+// error when they do not.
 int LoadPanels(const char* file);
 
 void InitVars();

@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUiLoader>
-#include <QXmlStreamReader>
 #include <algorithm>
 
 #include "graph_view.h"
+#include "panel_check.h"
 
 namespace qtor {
 
@@ -48,25 +48,10 @@ CtrlKind Classify(QWidget* w) {
 }
 
 // Collects the loader's warnings instead of letting them reach standard error: a bad panel
-// file must be reported in one line.
+// file must be reported in one line, and a good one's warnings each in one line naming it.
 QStringList* g_loaderMessages = nullptr;
 void CollectMessage(QtMsgType, const QMessageLogContext&, const QString& msg) {
     if (g_loaderMessages) g_loaderMessages->append(msg);
-}
-
-QString CheckXml(const QByteArray& bytes) {
-    QXmlStreamReader xml(bytes);
-    bool sawUi = false;
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && !sawUi) {
-            if (xml.name() != QLatin1String("ui"))
-                return QString("not a panel document (root element <%1>)").arg(xml.name());
-            sawUi = true;
-        }
-    }
-    if (xml.hasError())
-        return QString("malformed at line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
-    return {};
 }
 
 void PrepareControl(Control& c) {
@@ -106,7 +91,7 @@ void PrepareControl(Control& c) {
 }  // namespace
 
 std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidget* parent,
-                                         QString* error) {
+                                         QString* error, QStringList* warnings) {
     QFile file(path);
     if (!QFileInfo::exists(path)) {
         *error = QString("panel file %1 not found").arg(path);
@@ -121,8 +106,12 @@ std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidg
         *error = QString("panel file %1 is empty").arg(path);
         return nullptr;
     }
-    if (QString bad = CheckXml(bytes); !bad.isEmpty()) {
-        *error = QString("panel file %1 is %2").arg(path, bad);
+    QUiLoader loader;
+    // The loader takes "Line" for a QFrame without listing it.
+    const QStringList widgetClasses = loader.availableWidgets() << "Line";
+    if (QString bad = CheckPanelDocument(bytes, widgetClasses, loader.availableLayouts());
+        !bad.isEmpty()) {
+        *error = QString("panel file %1 %2").arg(path, bad);
         return nullptr;
     }
 
@@ -132,7 +121,6 @@ std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidg
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    QUiLoader loader;
     std::unique_ptr<QWidget> root(loader.load(&buffer));
     qInstallMessageHandler(previous);
     g_loaderMessages = nullptr;
@@ -142,6 +130,7 @@ std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidg
         *error = QString("panel file %1 cannot be loaded: %2").arg(path, why.simplified());
         return nullptr;
     }
+    for (const QString& m : messages) warnings->append(m.simplified());
 
     QList<QWidget*> candidates = root->findChildren<QWidget*>();
     candidates.prepend(root.get());
@@ -163,6 +152,7 @@ std::unique_ptr<Panel> LoadPanelFromFile(const QString& path, int panelId, QWidg
 
     auto panel = std::make_unique<Panel>();
     panel->id = panelId;
+    panel->file = path;
     panel->callback = panelWidget->property("callback").toString();
     std::map<int, QString> names;
     for (QWidget* w : panelWidget->findChildren<QWidget*>()) {

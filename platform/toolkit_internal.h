@@ -35,7 +35,8 @@ struct Control {
 
 struct Panel {
     int handle = 0;
-    int id = 0;  // panel number in the panel file
+    int id = 0;    // panel number in the panel file
+    QString file;  // the panel file, for messages
     QPointer<QWidget> window;
     QPointer<QWidget> header;  // where NewCtrl places text messages; may be null
     QString callback;

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QSet>
 #include <QTimer>
 #include <cstdio>
 #include <map>
@@ -128,10 +129,18 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
     if (QFileInfo(path).isRelative())
         path = QDir(QCoreApplication::applicationDirPath()).filePath(path);
     QString error;
-    std::unique_ptr<Panel> panel = LoadPanelFromFile(path, panelId, parent, &error);
+    QStringList warnings;
+    std::unique_ptr<Panel> panel = LoadPanelFromFile(path, panelId, parent, &error, &warnings);
     if (!panel) {
         std::fprintf(stderr, "LoadPanel: %s\n", qPrintable(error));
         return -1;
+    }
+    // Each panel is built from the whole file: say each of its warnings once, not per panel.
+    static QSet<QString> said;
+    for (const QString& w : warnings) {
+        if (said.contains(path + '\n' + w)) continue;
+        said.insert(path + '\n' + w);
+        std::fprintf(stderr, "LoadPanel: panel file %s: %s\n", qPrintable(path), qPrintable(w));
     }
     panel->handle = g_nextHandle++;
     Panel& p = *panel;
@@ -139,6 +148,22 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
     WirePanel(p);
     for (auto& [id, c] : p.controls) WireControl(p, id, c);
     return p.handle;
+}
+
+int CheckPanelCallbacks(int panel) {
+    Panel* p = FindPanel(panel);
+    if (!p) return kErrBadPanel;
+    std::vector<std::pair<QString, QString>> named = {{p->window->objectName(), p->callback}};
+    for (const auto& [id, c] : p->controls) named.emplace_back(c.widget->objectName(), c.callback);
+    for (const auto& [who, name] : named) {
+        if (name.isEmpty()) continue;
+        auto it = Callbacks().find(name.toStdString());
+        if (it != Callbacks().end() && it->second) continue;
+        std::fprintf(stderr, "LoadPanel: panel %d of %s: %s calls %s, which the program lacks\n",
+                     p->id, qPrintable(p->file), qPrintable(who), qPrintable(name));
+        return -1;
+    }
+    return 0;
 }
 
 int DisplayPanel(int panel) {

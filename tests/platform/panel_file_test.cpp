@@ -335,6 +335,13 @@ TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) 
     noCtrl.remove(prop, end - prop);
     QByteArray duplicate = good;
     duplicate.replace("<number>13</number>", "<number>15</number>");  // BTNVideo takes BTNRun's
+    // Each of these crashed or hung the loader, or left a control drawn over another.
+    auto edited = [&good](const char* from, const char* to) {
+        QByteArray b = good;
+        EXPECT_TRUE(b.contains(from)) << from;
+        return b.replace(from, to);
+    };
+    const char* buffer = R"(<item row="3" column="0" colspan="2">)";
     const Case cases[] = {
         {"empty", QByteArray(), PANEL, "empty"},
         {"blank", QByteArray("  \n"), PANEL, "empty"},
@@ -343,6 +350,19 @@ TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) 
         {"no such panel", good, 3, "no panel 3"},
         {"control without constant", noCtrl, PANEL, "BTNRun"},
         {"duplicated constant", duplicate, PANEL, "15"},
+        {"unknown layout class", edited("QGridLayout", "QGridLayouv"), PANEL, "QGridLayouv"},
+        {"unknown widget class",
+         edited(R"("QPushButton" name="BTNRun")", R"("QPushButtom" name="BTNRun")"), POPUP,
+         "QPushButtom"},
+        {"two controls in one cell", edited(buffer, R"(<item row="2" column="1">)"), PANEL,
+         "GRAPH_Buffer into the cell of STRIP_RawB"},
+        {"negative cell", edited(buffer, R"(<item row="-1" column="0">)"), PANEL, "row -1"},
+        {"huge span", edited(buffer, R"(<item row="3" column="0" colspan="99999999">)"), PANEL,
+         "colspan 99999999"},
+        {"absurd text width", edited("<number>71</number>", "<number>2000000000</number>"), PANEL,
+         "TEXT_Status minChars"},
+        {"absurd panel width", edited("<width>1180</width>", "<width>2000000000</width>"), PANEL,
+         "PANEL geometry width"},
     };
     for (const Case& c : cases) {
         const auto [handle, err] = LoadBroken(c.bytes, c.panelId);
@@ -360,6 +380,34 @@ TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) 
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(Lines(err), 1);
     EXPECT_NE(err.find("not found"), std::string::npos) << err;
+
+    // A file the loader builds with complaints loads, and each complaint is said once, though
+    // each panel is built from the whole file.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("odd.uir").toStdString();
+    QFile odd(QString::fromStdString(path));
+    ASSERT_TRUE(odd.open(QIODevice::WriteOnly));
+    odd.write(edited(R"(stretch="0,1,0")", R"(stretch="0,x,0")"));  // two layouts have it
+    odd.close();
+    testing::internal::CaptureStderr();
+    const int oddMain = LoadPanel(0, path.c_str(), PANEL);
+    const int oddPopup = LoadPanel(0, path.c_str(), POPUP);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_GT(oddMain, 0);
+    EXPECT_GT(oddPopup, 0);
+    EXPECT_EQ(Lines(said), 2) << said;
+    for (const char* layout : {"'bodyLayout': '0,x,0'\n", "'mainLayout': '0,x,0'\n"}) {
+        const size_t line = said.find(layout);
+        ASSERT_NE(line, std::string::npos) << said;
+        EXPECT_NE(said.rfind("LoadPanel: panel file " + path + ": ", line), std::string::npos);
+    }
+    DiscardPanel(oddPopup);
+    DiscardPanel(oddMain);
+    // The shipped file draws no complaint.
+    testing::internal::CaptureStderr();
+    const int shipped = LoadPanel(0, kPanelPath.toLocal8Bit().constData(), PANEL);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    DiscardPanel(shipped);
 }
 
 }  // namespace

@@ -10,9 +10,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -154,19 +157,60 @@ TEST(Program, ConnectsOnAPseudoTerminalAndEndsWithZeroWhenItsPanelIsClosed) {
     EXPECT_EQ(frames[1].words, start);
 }
 
-TEST(Program, MissingPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
-    const fs::path dir = fs::temp_directory_path() / "qtor-no-panels";
+// Run from a folder of its own, beside a panel file that is missing or broken.
+TEST(Program, BrokenPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
+    std::string good;
+    {
+        std::ifstream in(kBin + "/QtorKMBscope10.uir");
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_FALSE(good.empty());
+    auto edited = [&good](const std::string& from, const std::string& to) {
+        std::string s = good;
+        const size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? s : s.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* what;
+        std::string panelFile;  // none when empty
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"missing", "", "QtorKMBscope10.uir"},
+        {"layout class typo (crashed the loader)", edited("QGridLayout", "QGridLayouv"),
+         "QGridLayouv"},
+        {"callback the program lacks (a dead button)", edited("CC_BTNRun", "CC_BTNRum"),
+         "BTNRun calls CC_BTNRum"},
+    };
+    // A folder of this run's own: other builds may run this test at the same time.
+    const fs::path dir =
+        fs::temp_directory_path() / ("qtor-broken-panels-" + std::to_string(getpid()));
     fs::create_directories(dir);
     fs::copy_file(kBin + "/qtor-kmb", dir / "qtor-kmb", fs::copy_options::overwrite_existing);
-    fs::remove(dir / "QtorKMBscope10.uir");
-    Child program = Spawn({(dir / "qtor-kmb").string()}, false, true);
-    ASSERT_GT(program.pid, 0);
-    std::string err;
-    char buf[512];
-    while (fgets(buf, sizeof buf, program.out)) err += buf;
-    const int status = WaitFor(program, 10);
-    EXPECT_EQ(status, 255);  // -1
-    EXPECT_NE(err.find("QtorKMBscope10.uir"), std::string::npos) << err;
+    // Without a runtime folder Qt says so in a line of its own.
+    const bool ownRuntime = !getenv("XDG_RUNTIME_DIR");
+    if (ownRuntime) {
+        fs::create_directories(dir / "runtime");
+        fs::permissions(dir / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+    }
+    for (const Case& c : cases) {
+        fs::remove(dir / "QtorKMBscope10.uir");
+        if (!c.panelFile.empty()) std::ofstream(dir / "QtorKMBscope10.uir") << c.panelFile;
+        Child program = Spawn({(dir / "qtor-kmb").string(), "--demo"}, false, true);
+        ASSERT_GT(program.pid, 0);
+        // Read once it has ended: a program that wrongly runs on is killed, not waited for.
+        FILE* out = std::exchange(program.out, nullptr);
+        EXPECT_EQ(WaitFor(program, 5), 255) << c.what;  // -1
+        std::string err;
+        char buf[512];
+        while (fgets(buf, sizeof buf, out)) err += buf;
+        fclose(out);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
+        EXPECT_NE(err.find(c.mentions), std::string::npos) << c.what << ": " << err;
+    }
+    if (ownRuntime) unsetenv("XDG_RUNTIME_DIR");
     fs::remove_all(dir);
 }
 
