@@ -4,8 +4,11 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QScreen>
 #include <QSet>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -41,6 +44,28 @@ void Dispatch(int panel, int control, EventKind event) {
     auto it = Callbacks().find(name.toStdString());
     if (it == Callbacks().end() || !it->second) return;
     it->second(panel, control, event, nullptr, 0, 0);
+}
+
+// Window decorations are known only once a window is on screen; until then a title bar and
+// thin borders are assumed.
+constexpr QMargins kAssumedFrame(8, 40, 8, 8);
+
+// Puts a window not yet shown with its frame centred on `centre`, inside the screen's available
+// area and no larger than it (nor smaller than its controls need), so that the title bar and
+// every control can be reached.
+void PlaceOnScreen(QWidget* w, QPoint centre) {
+    QScreen* screen = QGuiApplication::screenAt(centre);
+    const QRect area = (screen ? screen : w->screen())->availableGeometry();
+    w->resize(
+        w->size().boundedTo(area.size().shrunkBy(kAssumedFrame)).expandedTo(w->minimumSizeHint()));
+    QRect frame(QPoint(), w->size().grownBy(kAssumedFrame));
+    frame.moveCenter(centre);
+    // Inside the area; a window larger than the area keeps its title bar in sight.
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    w->move(frame.topLeft());  // the position of a window is that of its frame
 }
 
 }  // namespace
@@ -169,19 +194,32 @@ int CheckPanelCallbacks(int panel) {
 int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p) return kErrBadPanel;
-    // A panel shown for the first time while another is on screen opens over its centre,
-    // not wherever the window system puts new windows.
-    if (!p->window->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
+    QWidget* w = p->window;
+    if (!w->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
+        // A panel shown for the first time while another is on screen opens over its centre,
+        // not wherever the window system puts new windows, and stays above it.
+        QWidget* under = nullptr;
         for (const auto& [handle, other] : Panels()) {
-            if (handle == panel || !other->window || !other->window->isVisible()) continue;
-            const QRect area = other->window->frameGeometry();
-            p->window->move(area.center() - p->window->rect().center());
-            break;
+            if (handle != panel && other->window && other->window->isVisible()) {
+                under = other->window;
+                break;
+            }
+        }
+        if (under) {
+            PlaceOnScreen(w, under->frameGeometry().center());
+            // Window systems keep dialogs, not plain windows, above the window they belong to.
+            w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+            w->winId();  // placed first: a window's position counts its frame only until then
+            if (under->windowHandle()) w->windowHandle()->setTransientParent(under->windowHandle());
+        } else if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            // The offscreen screen (800 x 800) is a fiction: there the panel file's size
+            // stands, as the panel pictures and the benchmarks expect.
+            PlaceOnScreen(w, w->screen()->availableGeometry().center());
         }
     }
-    p->window->show();
-    p->window->raise();
-    p->window->activateWindow();
+    w->show();
+    w->raise();
+    w->activateWindow();
     return 0;
 }
 

@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -298,6 +300,38 @@ TEST_F(PanelFile, InformationTextsAtTheirPositionsDoNotOverlap) {
               QPoint(0, 0));
     // A second panel numbers its own texts.
     EXPECT_EQ(NewCtrl(popup_, CTRL_TEXT_MSG, "x", 0, 0), 1000);
+}
+
+// On a 1024 x 768 screen, less a title bar and borders, the main panel shows every control,
+// with the graphs of either mode.
+TEST_F(PanelFile, MainPanelShrinksToA1024By768Screen) {
+    QWidget* main = Widget(main_, TEXT_Status)->window();
+    DisplayPanel(main_);  // a shown panel's layouts follow the graphs shown
+    for (bool video : {false, true}) {
+        for (int id : {GRAPH_CurveA, GRAPH_CurveB})
+            SetCtrlAttribute(main_, id, ATTR_VISIBLE, video);
+        for (int id : {STRIP_RawA, STRIP_RawB, GRAPH_Buffer})
+            SetCtrlAttribute(main_, id, ATTR_VISIBLE, !video);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QSize least = main->minimumSizeHint();
+        EXPECT_LE(least.width(), 1024 - 16) << "video mode " << video;
+        EXPECT_LE(least.height(), 768 - 48) << "video mode " << video;
+    }
+}
+
+// The popup opens over the main panel's centre, inside the screen, and stays above the main
+// panel: window systems keep a dialog above the window it belongs to.
+TEST_F(PanelFile, PopupOpensOverTheMainPanelAndStaysAboveIt) {
+    DisplayPanel(main_);
+    DisplayPanel(popup_);
+    QWidget* main = Widget(main_, TEXT_Status)->window();
+    QWidget* popup = Widget(popup_, CHECKFile)->window();
+    const QPoint off = popup->frameGeometry().center() - main->frameGeometry().center();
+    EXPECT_LE(off.manhattanLength(), 40) << off.x() << "," << off.y();
+    EXPECT_TRUE(popup->screen()->availableGeometry().contains(popup->frameGeometry()));
+    EXPECT_EQ(popup->windowType(), Qt::Dialog);
+    ASSERT_NE(popup->windowHandle(), nullptr);
+    EXPECT_EQ(popup->windowHandle()->transientParent(), main->windowHandle());
 }
 
 TEST_F(PanelFile, StatusLineHoldsSeventyOneCharacters) {
