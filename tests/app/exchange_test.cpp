@@ -43,6 +43,7 @@ class OneExchange : public AppTest {
 
 TEST_F(OneExchange, TeachInRunModeIsCarriedOutBetweenTwoCyclesAndTheModeGoesOn) {
     Connect();
+    sensor->Hold(1.0);  // the records after the teach show the taught place, however slow the run
     const int tolerance = sensor->Ram()[9];
     When([this] { return CountCommand(8) >= 5; }, Teach);
     When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) + 5; }, Stop);
