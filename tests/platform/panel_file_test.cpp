@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -144,7 +145,7 @@ TEST_F(PanelFile, RelativeNameIsFoundBesideTheProgramAndEachLoadIsANewInstance) 
     EXPECT_LT(DiscardPanel(again), 0);
 }
 
-TEST_F(PanelFile, InitialValuesAndRangesHoldUnsigned16BitParameters) {
+TEST_F(PanelFile, InitialValuesAndRangesHoldWhatTheSensorKeeps) {
     const std::vector<std::pair<int, int>> mainStart = {
         {NEDITeachA, 512}, {NEDITeachB, 512}, {NEDITTolLeff, 100}, {BIN_Sw_ParaSelect, 1}};
     for (auto [id, want] : mainStart) {
@@ -161,14 +162,20 @@ TEST_F(PanelFile, InitialValuesAndRangesHoldUnsigned16BitParameters) {
         ASSERT_EQ(GetCtrlVal(popup_, id, &v), 0);
         EXPECT_EQ(v, want) << "popup control " << id;
     }
-    for (int id : {NEDITPowerA, NEDITVideoThdA, NEDITVideoThdB, NEDITAverage, NEDITSTime}) {
+    // A field reaches as far as the range correction of its word lets a value through, no
+    // further: the time setting has no limit and spans 16 bits.
+    const std::vector<std::tuple<int, int, int>> fields = {
+        {popup_, NEDITPowerA, 500},  {popup_, NEDITVideoThdA, 1023}, {popup_, NEDITVideoThdB, 1023},
+        {popup_, NEDITAverage, 128}, {popup_, NEDITSTime, 65535},    {main_, NEDITeachA, 1024},
+        {main_, NEDITeachB, 1024},   {main_, NEDITTolLeff, 512}};
+    for (auto [panel, id, limit] : fields) {
         unsigned short v = 0;
-        EXPECT_EQ(SetCtrlVal(popup_, id, 65535u), 0);
-        GetCtrlVal(popup_, id, &v);
-        EXPECT_EQ(v, 65535) << "popup control " << id;
-        SetCtrlVal(popup_, id, 0);
-        GetCtrlVal(popup_, id, &v);
-        EXPECT_EQ(v, 0) << "popup control " << id;
+        EXPECT_EQ(SetCtrlVal(panel, id, 65535u), 0);
+        GetCtrlVal(panel, id, &v);
+        EXPECT_EQ(v, limit) << "control " << id;
+        SetCtrlVal(panel, id, 0);
+        GetCtrlVal(panel, id, &v);
+        EXPECT_EQ(v, 0) << "control " << id;
     }
     // Selectors hold the listed values and nothing else.
     for (auto [id, last] :
