@@ -2,6 +2,7 @@
 // sensor that hangs up, the main panel closed and the port changed from inside the loop.
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,8 +42,9 @@ class Faults : public AppTest {
     void WithFallback(CtrlCallbackPtr mode, int control) {
         auto armed = std::make_shared<bool>(true);
         auto used = std::make_shared<bool>(false);
-        const double end = Timer() + 8.0;
-        When([armed, end] { return !*armed || Timer() > end; },
+        // Wall-clock time: the test clock may run far ahead of it.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        When([armed, end] { return !*armed || std::chrono::steady_clock::now() > end; },
              [armed, used] {
                  if (!*armed) return;
                  *used = true;
@@ -127,6 +129,7 @@ TEST_F(Faults, ReplyLateByMoreThanTheTimeOutEndsRunMode) {
 
 TEST_F(Faults, HangUpDuringRunModeEndsItByTimeOutAndLeavesThePortDead) {
     Connect();
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     int faultAt = -1;
     double faultTime = 0;
     FaultAfter(5, 8, Fault{FaultKind::kHangUp}, &faultAt, &faultTime);
@@ -151,6 +154,7 @@ TEST_F(Faults, HangUpDuringRunModeEndsItByTimeOutAndLeavesThePortDead) {
 
 TEST_F(Faults, HangUpDuringVideoModeEndsItByTimeOutAndLeavesThePortDead) {
     Connect();
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     int faultAt = -1;
     double faultTime = 0;
     FaultAfter(2, 8, Fault{FaultKind::kHangUp}, &faultAt, &faultTime);
@@ -203,6 +207,7 @@ TEST_F(Faults, GarbledRepliesAreDrawnAndRunModeGoesOn) {
 
 TEST_F(Faults, ShortReplyEndsRunModeByTimeOutAndTheLineRecovers) {
     Connect();
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     int faultAt = -1;
     double faultTime = 0;
     FaultAfter(3, 8, Fault{FaultKind::kCut, 20}, &faultAt, &faultTime);
@@ -224,6 +229,7 @@ TEST_F(Faults, ShortReplyEndsRunModeByTimeOutAndTheLineRecovers) {
 
 TEST_F(Faults, ClosingTheMainPanelDuringRunModeEndsTheLoopAndTheEventLoop) {
     Connect();
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     double closedAt = 0;
     Guarded([this] { return CountCommand(8) >= 5; },
             [&closedAt] {

@@ -225,6 +225,7 @@ TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
 
 TEST_F(Modes, FailedBlockReadKeepsItsTextAndDoesNotRewriteTheFile) {
     Connect();
+    SetTestClockStep(0.1);
     const fs::path file = fs::temp_directory_path() / "qtor-data-fail.dat";
     std::ofstream(file) << "old\n";
     files.measurement_file = file.string();

@@ -113,6 +113,7 @@ TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {
     EXPECT_TRUE(grey);
 
     sensor->SetFault(4, Fault{FaultKind::kNoReply});
+    SetTestClockStep(0.1);
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 77);
     CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
@@ -246,6 +247,7 @@ TEST_F(Params, TeachSetsSetPointsFromTheMeasuredValues) {
 TEST_F(Params, TeachWithoutReplyKeepsTheOldSetPoints) {
     Connect();
     sensor->SetFault(6, Fault{FaultKind::kNoReply});
+    SetTestClockStep(0.1);
     params.tValB = 345;
     line.stop_flag = 0;
     CC_ButtonTeach(panels.panelHandle, ButtonTeach, EVENT_COMMIT, nullptr, 0, 0);

@@ -40,6 +40,7 @@ TEST_F(Selector, PickingAPortInitialisesItTwiceEachWithItsOwnOutcome) {
 
 TEST_F(Selector, PortClosedUnderVideoModeEndsItByOneTimeOut) {
     Connect();
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     double closedAt = 0;
     // Close while a block read waits: the remaining reads must not wait 1.5 s each.
     When([this] { return CountCommand(9) >= 2; },
