@@ -12,6 +12,7 @@
 #include "gui.h"
 #include "model.h"
 #include "paramfiles.h"
+#include "ranges.h"
 #include "rs232.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -62,7 +63,8 @@ void RunMode() {
     Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
     Dim({BTNRun, BTNVideo, BTNGet, BTNData}, 1);
     CopyVarsToPP();
-    auto measure = std::make_unique<Exchange>(line.com, 8, line.pp, Discard::kInThenOut);
+    auto measure =
+        std::make_unique<Exchange>(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
     if (measure->written() == kFrameBytes) ShowStatus("Line Ok!");
     line.stop_flag = 0;
     line.graphrefresh = 0;
@@ -85,7 +87,8 @@ void RunMode() {
         line.graphrefresh = 0;
         if (line.stop_flag != 0) break;
         CopyVarsToPP();
-        measure = std::make_unique<Exchange>(line.com, 8, line.pp, Discard::kInThenOut);
+        measure =
+            std::make_unique<Exchange>(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
     }
     measure.reset();
     line.rx_flag = 0;
@@ -122,7 +125,7 @@ void VideoMode() {
         bool recorded = false;
         {
             // pp is sent as it is: the record of the previous cycle.
-            Exchange measure(line.com, 8, line.pp, Discard::kInThenOut);
+            Exchange measure(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
             recorded = AwaitRecord(measure);
         }
         if (recorded) {
@@ -149,34 +152,6 @@ int CC_BTNVideo(int, int, int event, void*, int, int) {
     return 0;
 }
 
-void RingOrder(double* databuf, double* newbuf) {
-    const int p = static_cast<int>(databuf[0]);
-    databuf[0] = databuf[1];
-    for (int i = 0; i < MAXPOINT; ++i) {
-        newbuf[i] = databuf[(p + i) % MAXPOINT];
-    }
-    newbuf[0] = newbuf[2];
-    newbuf[1] = newbuf[2];
-}
-
-BufferLines DataBufferLines(int eModeA, int tValA, int tValB, int tTol) {
-    int c = tValA, h = tTol;
-    switch (eModeA) {
-        case 0: c = tValB; break;
-        case 2:
-            h = tTol / 2;
-            if (h == 0) h = 1;
-            break;
-        case 3: c = 512; break;
-        default: break;
-    }
-    BufferLines b;
-    b.centre = c;
-    b.upper = c + h <= 1023 ? c + h : 1024;
-    b.lower = c - h >= 1 ? c - h : 1;
-    return b;
-}
-
 namespace {
 
 void DataBufferAcquisition() {
@@ -184,7 +159,7 @@ void DataBufferAcquisition() {
     Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
     bool recorded = false;
     {
-        Exchange measure(line.com, 8, line.pp, Discard::kInThenOut);
+        Exchange measure(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
         line.stop_flag = 0;
         recorded = AwaitRecord(measure);
     }

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return 1;
-    InstallParameterView();
+    InstallPanelViews();
     InitVars();
     PortTableSetSimulated(1, false);
     FillPortSelector();

@@ -61,39 +61,10 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
     return Parsed::Run;
 }
 
-struct NamedControl {
-    int constant;
-    const char* name;
-};
-
-// Each control with the name it is reported by.
-// clang-format off
-#define CONTROL(c) NamedControl{c, #c}
-
-constexpr NamedControl kMainControls[] = {
-    CONTROL(DropDCom), CONTROL(BTNSend), CONTROL(BTNData), CONTROL(BTNStop),
-    CONTROL(ButtonTeach), CONTROL(ButtonReset), CONTROL(BIN_Sw_ParaSelect), CONTROL(RBTFile),
-    CONTROL(RBTEeprom), CONTROL(RBTRam), CONTROL(BTNGet), CONTROL(BTNVideo), CONTROL(BTNRun),
-    CONTROL(NUM_Mvalue), CONTROL(NUM_Bvalue), CONTROL(NUM_Avalue), CONTROL(NEDITTolLeff),
-    CONTROL(NEDITeachB), CONTROL(NEDITeachA), CONTROL(TEXT_Status), CONTROL(GRAPH_Buffer),
-    CONTROL(GRAPH_CurveB), CONTROL(GRAPH_CurveA), CONTROL(GRAPH_VideoB), CONTROL(GRAPH_VideoA),
-    CONTROL(STRIP_RawB), CONTROL(STRIP_RawA), CONTROL(TOGBTN_Zoom), CONTROL(NUM_leftA),
-    CONTROL(NUM_rightA), CONTROL(NUM_rightB), CONTROL(NUM_leftB)
-};
-
-constexpr NamedControl kPopupControls[] = {
-    CONTROL(NEDITVideoThdB), CONTROL(NEDITVideoThdA), CONTROL(NEDITPowerA), CONTROL(NEDITSTime),
-    CONTROL(NEDITAverage), CONTROL(DropPolarity), CONTROL(DropAnaMode), CONTROL(DropEPoti),
-    CONTROL(DropEvalMode), CONTROL(CHECKFile)
-};
-// clang-format on
-
-#undef CONTROL
-
 // A panel file that lacks a control the program addresses is as unusable as a missing one.
-template <size_t N>
-bool HasControls(int panel, int panelId, const NamedControl (&controls)[N]) {
-    for (const NamedControl& c : controls) {
+bool HasControls(int panel, int panelId) {
+    for (const ControlEntry& c : kControlTable) {
+        if (c.panel != panelId) continue;
         int visible = 0;
         if (GetCtrlAttribute(panel, c.constant, ATTR_VISIBLE, &visible) < 0) {
             std::fprintf(stderr, "qtor-kmb: %s: panel %d has no control %s (%d)\n", kPanelFile,
@@ -113,8 +84,7 @@ int LoadPanels(const char* file) {
     if (panels.panelPopUp < 0) return -1;
     // A callback name the program lacks would leave its control dead without a word.
     if (CheckPanelCallbacks(panels.panelHandle) < 0 || CheckPanelCallbacks(panels.panelPopUp) < 0 ||
-        !HasControls(panels.panelHandle, PANEL, kMainControls) ||
-        !HasControls(panels.panelPopUp, POPUP, kPopupControls)) {
+        !HasControls(panels.panelHandle, PANEL) || !HasControls(panels.panelPopUp, POPUP)) {
         return -1;
     }
     return 0;
@@ -257,7 +227,7 @@ int WinMain(int argc, char** argv) {
     if (LoadPanels(kPanelFile) < 0) return -1;
     files.proj_dir = GetProjectDir();
     OnTerminationRequest([] { CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0); });
-    InstallParameterView();
+    InstallPanelViews();
     InitVars();
     FillPortSelector();
     InitRS232(line.com);

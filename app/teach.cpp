@@ -12,7 +12,7 @@ void Teach() {
     bool taught = false;
     {
         // Sent with pp as it is, not refilled from the parameter variables.
-        Exchange teach(line.com, 6, line.pp, Discard::kInThenOut);
+        Exchange teach(line.com, protocol::kTeach, line.pp, Discard::kInThenOut);
         ShowStatus("New setpoint value teached!");
         taught = teach.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply;
     }

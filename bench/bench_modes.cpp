@@ -83,7 +83,7 @@ Figures RawExchange(double seconds) {
         FlushQueues(line.com);
         line.rx_flag = 0;
         CopyVarsToPP();
-        FillTxBuf(8, line.pp);
+        FillTxBuf(protocol::kMeasure, line.pp);
         WriteFrame(line.com);
         const double sent = Timer();
         while (line.rx_flag == 0 && Timer() - sent < TIMEOUT) ProcessSystemEvents();
@@ -96,7 +96,7 @@ Figures RawExchange(double seconds) {
 
 long long MeasureCommands() {
     long long n = 0;
-    for (const auto& f : PortSimSensor(1)->Log()) n += f.command == 8;
+    for (const auto& f : PortSimSensor(1)->Log()) n += f.command == protocol::kMeasure;
     return n;
 }
 
@@ -104,7 +104,7 @@ long long MeasureCommands() {
 double MeanCycle() {
     std::vector<double> at;
     for (const auto& f : PortSimSensor(1)->Log()) {
-        if (f.command == 8) at.push_back(f.time);
+        if (f.command == protocol::kMeasure) at.push_back(f.time);
     }
     return at.size() < 2 ? 0.0 : (at.back() - at.front()) / static_cast<double>(at.size() - 1);
 }
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
     panels.panelHandle = LoadPanel(0, kPanelFile, PANEL);
     panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
     if (panels.panelHandle < 0 || panels.panelPopUp < 0) return 1;
-    InstallParameterView();
+    InstallPanelViews();
     InitVars();
     DisplayPanel(panels.panelHandle);
 

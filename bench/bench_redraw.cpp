@@ -28,12 +28,13 @@ int main(int argc, char** argv) {
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return 1;
-    InstallParameterView();
+    InstallPanelViews();
     InitVars();
     params.eModeA = 2;  // a tolerance window on both video graphs
     DisplayPanel(panels.panelHandle);
     QApplication::processEvents();
-    auto* plot = qtor::FindControl(panels.panelHandle, GRAPH_VideoA)->widget->findChild<QCustomPlot*>();
+    auto* plot =
+        qtor::FindControl(panels.panelHandle, GRAPH_VideoA)->widget->findChild<QCustomPlot*>();
     if (!plot) return 1;
     std::printf("command: QT_QPA_PLATFORM=%s %s\n",
                 qEnvironmentVariable("QT_QPA_PLATFORM").toUtf8().constData(), argv[0]);
@@ -49,8 +50,9 @@ int main(int argc, char** argv) {
         }
         std::sort(ms.begin(), ms.end());
         const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_VideoA);
-        std::printf("after %5d reads: %4zu plots on the graph, full redraw %7.2f ms (median of 21)\n",
-                    reads, g ? g->plots.size() : 0, ms[ms.size() / 2]);
+        std::printf(
+            "after %5d reads: %4zu plots on the graph, full redraw %7.2f ms (median of 21)\n",
+            reads, g ? g->plots.size() : 0, ms[ms.size() / 2]);
     }
     return 0;
 }

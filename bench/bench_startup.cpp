@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return 1;
     const double tPanels = Timer();
-    InstallParameterView();
+    InstallPanelViews();
     InitVars();
     PortTableReset();
     if (mode == "none") {

@@ -49,13 +49,6 @@ void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColo
     PlotStripChart(p, chart, history, kHistory, 0, 0);
 }
 
-// Low edges below 0 become 1, high edges above 1023 become 1024.
-ToleranceWindow Corrected(int low, int high) {
-    if (low < 0) low = 1;
-    if (high > 1023) high = 1024;
-    return {true, static_cast<double>(low), static_cast<double>(high)};
-}
-
 void DrawWindow(int graph, const ToleranceWindow& w) {
     if (!w.drawn) return;
     PlotRectangle(panels.panelHandle, graph, w.low, 0.0, w.high, kToleranceBandTop, VAL_GREEN,
@@ -70,25 +63,6 @@ void PlotDATACurveA(const std::uint16_t* samples) {
 
 void PlotDATACurveB(const std::uint16_t* samples) {
     PlotDataCurve(GRAPH_CurveB, samples, plots.thdArrayB);
-}
-
-bool DataBufferZoom(const double* data, int ccdmaxpixel, ZoomRange* range) {
-    double max = 0, min = 0;
-    int maxAt = 0, minAt = 0;
-    MaxMin1D(data, MAXPOINT, &max, &maxAt, &min, &minAt);
-    // Every conversion truncates towards zero.
-    const int span = static_cast<int>(max - min);
-    int low = static_cast<int>(min - span);
-    int high = static_cast<int>(max + span);
-    if (high > ccdmaxpixel) high = ccdmaxpixel;
-    if (low < 1) low = 1;
-    if (span < 10) {
-        low -= 40;
-        high += 40;
-    }
-    range->low = low;
-    range->high = high;
-    return low < high;
 }
 
 void PlotDATABuffer(const double* data) {
@@ -163,20 +137,6 @@ void PlotVIDEOBarGraph() {
     }
 }
 
-StripLimits StripChartLimits(int tVal, int tTol) {
-    StripLimits s;
-    s.upper = tVal + tTol;
-    if (s.upper > 1023) s.upper = 1023;
-    s.lower = tVal - tTol;
-    if (s.lower < 1) s.lower = 1;
-    const int half = tTol < 10 ? 40 : 4 * tTol;
-    s.low = tVal - half;
-    s.high = tVal + half;
-    if (s.high > 1023) s.high = 1023;
-    if (s.low < 1) s.low = 1;
-    return s;
-}
-
 void PlotRAWGraphA() {
     PlotRawGraph(STRIP_RawA, plots.arrayNORM_A, params.tValA, meas.Avalue, VAL_GREEN);
 }
@@ -185,35 +145,9 @@ void PlotRAWGraphB() {
     PlotRawGraph(STRIP_RawB, plots.arrayNORM_B, params.tValB, meas.Bvalue, VAL_BLUE);
 }
 
-ToleranceWindows ToleranceWindowsFor(int evalMode, int posA, int posB) {
-    const int tValA = params.tValA, tValB = params.tValB, tTol = params.tTol;
-    ToleranceWindows w;
-    switch (evalMode) {
-        case 0: w.a = Corrected(tValA - tTol, tValA + tTol); break;
-        case 1: w.b = Corrected(tValB - tTol, tValB + tTol); break;
-        case 2: {
-            const int h = tTol / 2;
-            int centreA = tValA, centreB = tValB;
-            if (meas.edcntA != 0 && meas.edcntB != 0) {
-                const int s = (posA - posB) / 2;  // truncates toward zero
-                centreA = tValA + s;
-                centreB = tValB - s;
-            }
-            w.a = Corrected(centreA - h, centreA + h);
-            w.b = Corrected(centreB - h, centreB + h);
-            break;
-        }
-        case 3:
-            w.a = {true, 1.0, static_cast<double>(tTol)};
-            w.b = w.a;
-            break;
-        default: break;
-    }
-    return w;
-}
-
 void PlotTOLWindow(int evalMode, int posA, int posB) {
-    const ToleranceWindows w = ToleranceWindowsFor(evalMode, posA, posB);
+    const ToleranceInputs in{params.tValA, params.tValB, params.tTol, meas.edcntA, meas.edcntB};
+    const ToleranceWindows w = ToleranceWindowsFor(evalMode, in, posA, posB);
     DrawWindow(GRAPH_VideoA, w.a);
     DrawWindow(GRAPH_VideoB, w.b);
 }

@@ -2,17 +2,16 @@
 
 #include <algorithm>
 
-#include "QtorKMBscope10.h"
 #include "com232.h"
 #include "exchange.h"
 #include "model.h"
 #include "rs232.h"
 #include "timer.h"
-#include "toolkit.h"
 
 namespace {
 
 ParameterView parameterView;
+void (*statusView)(const char*) = nullptr;
 
 constexpr int kFirmwareBytes = 72;
 constexpr int kBlockBytes = 128;
@@ -22,7 +21,19 @@ constexpr int kReadBufSize = sizeof(line.szReadBuf);
 
 void SetParameterView(ParameterView view) { parameterView = view; }
 
-void ShowStatus(const char* text) { SetCtrlVal(panels.panelHandle, TEXT_Status, text); }
+void SetStatusView(void (*show)(const char*)) { statusView = show; }
+
+void ShowStatus(const char* text) {
+    if (statusView) statusView(text);
+}
+
+int ReadCommand(int target) {
+    return target == EEPROM ? protocol::kReadEeprom : protocol::kReadRam;
+}
+
+int WriteCommand(int target) {
+    return target == EEPROM ? protocol::kWriteEeprom : protocol::kWriteRam;
+}
 
 const char* OpenErrorText(int code) {
     switch (code) {
@@ -66,7 +77,7 @@ int CheckComLine(int port) {
     CopyVarsToPP();
     WaitResult wait = WaitResult::kTimeOut;
     {
-        Exchange echo(port, 5, line.pp, Discard::kOutThenIn);
+        Exchange echo(port, protocol::kEcho, line.pp, Discard::kOutThenIn);
         wait = echo.AwaitFrame(Tie::kReplyWins);
     }
     if (wait == WaitResult::kReply) {
@@ -89,7 +100,7 @@ int GetFirmwareInfo() {
     int count = 0;
     bool timedOut = false;
     {
-        Exchange request(line.com, 7, line.pp, Discard::kInThenOut);
+        Exchange request(line.com, protocol::kFirmware, line.pp, Discard::kInThenOut);
         ShowStatus("Waiting for firmware info ...");
         // The reply is polled without pumping events: the panel does not respond meanwhile.
         count = request.AwaitBytes(kFirmwareBytes, false, &timedOut);
@@ -123,7 +134,7 @@ int ReadData64(int start, int selector) {
     int count = 0;
     bool timedOut = false;
     {
-        Exchange block(line.com, 9, request, Discard::kOutThenIn);
+        Exchange block(line.com, protocol::kDataBlock, request, Discard::kOutThenIn);
         ShowStatus("Waiting for Data[64] ...");
         count = block.AwaitBytes(kBlockBytes, true, &timedOut);
     }
@@ -152,7 +163,7 @@ int ReadData64(int start, int selector) {
 void ResetMaxMin() {
     WaitResult wait = WaitResult::kTimeOut;
     {
-        Exchange reset(line.com, 11, line.pp, Discard::kInThenOut);
+        Exchange reset(line.com, protocol::kResetMaxMin, line.pp, Discard::kInThenOut);
         ShowStatus("Reset Max/Min values...");
         // A reply in the pass whose time measurement exceeds the time-out is too late.
         wait = reset.AwaitFrame(Tie::kTimeOutWins);
@@ -164,7 +175,7 @@ void ResetMaxMin() {
 void PushGET(int target) {
     if (target != DATFILE) {
         CopyVarsToPP();
-        Exchange read(line.com, target == EEPROM ? 4 : 2, line.pp, Discard::kInThenOut);
+        Exchange read(line.com, ReadCommand(target), line.pp, Discard::kInThenOut);
         if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
         if (read.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply) {
             CopyPPtoVars();

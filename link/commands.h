@@ -10,11 +10,17 @@ int ReadData64(int start, int selector);
 void ResetMaxMin();
 void PushGET(int target);
 
+// The commands that read and write the parameter set of a target (RAM or EEPROM).
+int ReadCommand(int target);
+int WriteCommand(int target);
+
 // Text the status line shows for a negative open result.
 const char* OpenErrorText(int code);
 
-// Writes `text` to the main panel's status line at once.
+// Shows `text` at once where the link's outcomes go (the main panel's status line).
 void ShowStatus(const char* text);
+// Where ShowStatus writes; none by default. The link knows nothing of the panels.
+void SetStatusView(void (*show)(const char* text));
 
 // How a parameter read shows its result. The link knows nothing of the panels: the parameter
 // mapping installs these at start-up. `showParameters` range-corrects and shows the set;

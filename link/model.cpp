@@ -4,7 +4,6 @@
 
 ParameterSet params;
 MeasurementRecord meas;
-PanelHandles panels;
 LinkState line;
 PlotArrays plots;
 
@@ -36,15 +35,12 @@ void AssignParameterStartValues() {
 
 namespace {
 
-// Word k of the parameter packet.
-std::uint16_t* ParameterWord(int k) {
-    std::uint16_t* const words[PNUM] = {
-        &params.powerA,   &params.powerB, &params.vThdA,   &params.vThdB,
-        &params.polarity, &params.eModeA, &params.average, &params.tValA,
-        &params.tValB,    &params.tTol,   &params.ePoti,   &params.anaMode,
-        &params.sTime,    &params.para13, &params.para14,  &params.para15};
-    return words[k];
-}
+// The parameter set's words in packet order.
+constexpr std::uint16_t ParameterSet::*kParameterWords[PNUM] = {
+    &ParameterSet::powerA,   &ParameterSet::powerB, &ParameterSet::vThdA,   &ParameterSet::vThdB,
+    &ParameterSet::polarity, &ParameterSet::eModeA, &ParameterSet::average, &ParameterSet::tValA,
+    &ParameterSet::tValB,    &ParameterSet::tTol,   &ParameterSet::ePoti,   &ParameterSet::anaMode,
+    &ParameterSet::sTime,    &ParameterSet::para13, &ParameterSet::para14,  &ParameterSet::para15};
 
 // Word k of the measurement record; words 3 to 5 are the parameter set's tolerance and set-points.
 std::uint16_t* RecordWord(int k) {
@@ -57,13 +53,19 @@ std::uint16_t* RecordWord(int k) {
 
 }  // namespace
 
-void CopyVarsToPP() {
-    for (int k = 0; k < PNUM; ++k) line.pp[k] = *ParameterWord(k);
+std::uint16_t& ParameterWord(ParameterSet& set, int k) { return set.*kParameterWords[k]; }
+
+void ParameterWords(const ParameterSet& set, std::uint16_t* words) {
+    for (int k = 0; k < PNUM; ++k) words[k] = set.*kParameterWords[k];
 }
 
-void CopyPPtoVars() {
-    for (int k = 0; k < PNUM; ++k) *ParameterWord(k) = line.pp[k];
+void SetParameterWords(ParameterSet& set, const std::uint16_t* words) {
+    for (int k = 0; k < PNUM; ++k) set.*kParameterWords[k] = words[k];
 }
+
+void CopyVarsToPP() { ParameterWords(params, line.pp); }
+
+void CopyPPtoVars() { SetParameterWords(params, line.pp); }
 
 void CopyPPtoRAWVars() {
     for (int k = 0; k < PNUM; ++k) *RecordWord(k) = line.pp[k];

@@ -5,19 +5,21 @@
 
 #include <cstdint>
 
-constexpr int MAXPOINT = 128;
-constexpr int PNUM = 16;
-constexpr int MASTER = 1;  // block selector: video samples of channel A
-constexpr int SLAVE = 0;   // block selector: video samples of channel B
-constexpr int MVBUF = 2;   // block selector: measured-value buffer
+#include "protocol.h"
+
+constexpr int MAXPOINT = protocol::kSamples;  // 128
+constexpr int PNUM = protocol::kWords;        // 16
+constexpr int MASTER = protocol::kBlockA;     // block selector: video samples of channel A
+constexpr int SLAVE = protocol::kBlockB;      // block selector: video samples of channel B
+constexpr int MVBUF = protocol::kBlockRing;   // block selector: measured-value buffer
 constexpr int RAM = 1;
 constexpr int EEPROM = 2;
 constexpr int DATFILE = 3;
 constexpr double TIMEOUT = 1.5;
 constexpr int eventMask = 0x8006;
-constexpr int kFrameBytes = 4 + 2 * PNUM;  // 36
-constexpr int kHistory = 500;              // strip-chart history: 100 samples of 5 traces
-constexpr int kStatusSize = 72;            // 71 characters and the terminating zero
+constexpr int kFrameBytes = static_cast<int>(protocol::kFrameBytes);  // 36
+constexpr int kHistory = 500;    // strip-chart history: 100 samples of 5 traces
+constexpr int kStatusSize = 72;  // 71 characters and the terminating zero
 
 // The sixteen words of the parameter set, in packet order.
 struct ParameterSet {
@@ -72,14 +74,7 @@ struct PlotArrays {
     std::uint16_t curposB = 0;
 };
 
-// Handles of the main panel and the parameter popup.
-struct PanelHandles {
-    int panelHandle = 0;
-    int panelPopUp = 0;
-};
-
 extern ParameterSet params;
-extern PanelHandles panels;
 extern MeasurementRecord meas;
 extern LinkState line;
 extern PlotArrays plots;
@@ -89,6 +84,12 @@ void ResetModel();
 
 // The parameter set's start values, as the start-up assigns them.
 void AssignParameterStartValues();
+
+// Word k of a parameter set (packet order).
+std::uint16_t& ParameterWord(ParameterSet& set, int k);
+// A parameter set as its 16 packet words, and back.
+void ParameterWords(const ParameterSet& set, std::uint16_t* words);
+void SetParameterWords(ParameterSet& set, const std::uint16_t* words);
 
 // Parameter variables to `pp`, `pp` to parameter variables, `pp` to the measurement record.
 void CopyVarsToPP();

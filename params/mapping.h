@@ -13,9 +13,10 @@ void RangeCorrect(ParameterSet& p);
 // Gives each parameter field the range its range correction allows, so that no value leaves
 // as typed when a read would correct it.
 void ApplyParameterRanges();
-// Lets parameter reads show their result through SetPanelValues and the tolerance window, and
-// applies the parameter fields' ranges.
-void InstallParameterView();
+// Connects the link to the panels: its status texts go to the status line, parameter reads
+// show their result through SetPanelValues and the tolerance window. Also applies the
+// parameter fields' ranges.
+void InstallPanelViews();
 
 // Name of packet word k as the panels label it (spare words included).
 const char* ParameterName(int word);

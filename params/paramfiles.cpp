@@ -5,6 +5,7 @@
 #include "files.h"
 #include "mapping.h"
 #include "model.h"
+#include "textfiles.h"
 #include "toolkit.h"
 
 FilePaths files;

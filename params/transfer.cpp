@@ -76,7 +76,7 @@ constexpr double kConfirmPause = 0.1;  // an EEPROM may need this long to store 
 
 // Reads the parameter set of `target` back into `got`; false when no reply came.
 bool ReadBack(int target, const std::uint16_t* sent, std::uint16_t* got) {
-    Exchange read(line.com, target == EEPROM ? 4 : 2, sent, Discard::kInThenOut);
+    Exchange read(line.com, ReadCommand(target), sent, Discard::kInThenOut);
     if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
     if (read.AwaitFrame(Tie::kReplyWins) != WaitResult::kReply) return false;
     std::copy(line.pp, line.pp + PNUM, got);
@@ -111,7 +111,7 @@ void VerifySent(int target, const std::uint16_t* sent) {
 void SendToSensor() {
     const int target = line.target;
     line.sync = 85;
-    const int order = target == EEPROM ? 3 : 1;
+    const int order = WriteCommand(target);
     GetPanelValues();
     CopyVarsToPP();
     std::uint16_t sent[PNUM];
@@ -127,7 +127,7 @@ void GetParameters() {
     if (line.target == DATFILE) {
         ReadParaFromFile();
     } else {
-        line.order = line.target == EEPROM ? 4 : 2;
+        line.order = ReadCommand(line.target);
     }
     PushGET(line.target);
 }

@@ -240,7 +240,9 @@ std::vector<std::uint16_t> Sensor::Ring(double t) const {
     }
     const long long now = static_cast<long long>(std::floor(std::max(t, 0.0) / kRingPeriod));
     std::vector<std::uint16_t> out(kSamples);
-    out[0] = static_cast<std::uint16_t>(1 + now % kRingSlots);
+    // The position is the slot written next, which holds the oldest value: the ring read from
+    // there runs from the oldest value to the newest.
+    out[0] = static_cast<std::uint16_t>(1 + (now + 1) % kRingSlots);
     for (int slot = 1; slot <= kRingSlots; ++slot) {
         // The newest sample written into this slot.
         const long long k = now - ((now - (slot - 1)) % kRingSlots + kRingSlots) % kRingSlots;

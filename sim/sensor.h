@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "faults.h"
-#include "frame.h"
+#include "protocol.h"
 
 namespace sim {
+
+// The sensor speaks the line protocol; its names are the simulator's own.
+using namespace protocol;
 
 // One reply as the sensor produces it: the bytes, and when they start to leave relative to
 // the moment the command frame was complete.

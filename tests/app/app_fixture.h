@@ -34,7 +34,7 @@ class AppTest : public ::testing::Test {
         panels.panelPopUp = LoadPanel(0, file.c_str(), POPUP);
         ASSERT_GT(panels.panelHandle, 0);
         ASSERT_GT(panels.panelPopUp, 0);
-        InstallParameterView();
+        InstallPanelViews();
     }
 
     void SetUp() override {

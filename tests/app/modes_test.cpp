@@ -250,43 +250,4 @@ TEST_F(Modes, SilentSensorEndsDataModeBeforeAnyBlockRead) {
     EXPECT_EQ(Commands(), (std::vector<int>{8}));
 }
 
-TEST(RingOrder, WorkedExample) {
-    double databuf[MAXPOINT], newbuf[MAXPOINT];
-    databuf[0] = 130;
-    for (int k = 1; k < MAXPOINT; ++k) databuf[k] = 1000 + k;
-    RingOrder(databuf, newbuf);
-    EXPECT_EQ(databuf[0], 1001);
-    EXPECT_EQ(newbuf[0], 1004);
-    EXPECT_EQ(newbuf[1], 1004);
-    EXPECT_EQ(newbuf[2], 1004);
-    EXPECT_EQ(newbuf[3], 1005);
-    EXPECT_EQ(newbuf[125], 1127);
-    EXPECT_EQ(newbuf[126], 1001);
-    EXPECT_EQ(newbuf[127], 1001);
-
-    databuf[0] = 256;  // a multiple of 128 keeps the stored order
-    for (int k = 1; k < MAXPOINT; ++k) databuf[k] = k;
-    RingOrder(databuf, newbuf);
-    for (int i = 3; i < MAXPOINT; ++i) EXPECT_EQ(newbuf[i], i);
-}
-
-TEST(DataBufferLines, CentreAndHalfWidthPerEvaluationMode) {
-    BufferLines b = DataBufferLines(0, 500, 300, 100);
-    EXPECT_EQ(b.centre, 300);
-    EXPECT_EQ(b.upper, 400);
-    EXPECT_EQ(b.lower, 200);
-    b = DataBufferLines(1, 500, 300, 100);
-    EXPECT_EQ(b.centre, 500);
-    b = DataBufferLines(2, 500, 300, 1);
-    EXPECT_EQ(b.upper, 501) << "half-width 0 is raised to 1";
-    EXPECT_EQ(b.lower, 499);
-    b = DataBufferLines(3, 900, 900, 100);
-    EXPECT_EQ(b.centre, 512);
-    EXPECT_EQ(DataBufferLines(1, 923, 0, 100).upper, 1023);
-    EXPECT_EQ(DataBufferLines(1, 924, 0, 100).upper, 1024);
-    EXPECT_EQ(DataBufferLines(1, 101, 0, 100).lower, 1);
-    EXPECT_EQ(DataBufferLines(1, 100, 0, 100).lower, 1);
-    EXPECT_EQ(DataBufferLines(1, 50, 0, 100).lower, 1);
-}
-
 }  // namespace

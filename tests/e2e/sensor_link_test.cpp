@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "../platform/serial_sim_process.h"
-#include "frame.h"
+#include "../serial/serial_sim_process.h"
+#include "event_loop.h"
 #include "port_table.h"
+#include "protocol.h"
 #include "rs232.h"
 #include "timer.h"
-#include "toolkit.h"
 
 namespace {
 
@@ -39,9 +39,10 @@ class SensorLink : public ::testing::Test {
     }
 
     // Sends one command frame and reads `replyBytes` back (0: checks that nothing comes).
-    std::vector<std::uint8_t> Exchange(int command, const sim::Words& words,
+    std::vector<std::uint8_t> Exchange(int command, const protocol::Words& words,
                                        std::size_t replyBytes) {
-        const sim::Frame f = sim::EncodeFrame(sim::kCommandSync, std::uint16_t(command), words);
+        const protocol::Frame f =
+            protocol::EncodeFrame(protocol::kCommandSync, std::uint16_t(command), words);
         EXPECT_EQ(ComWrt(kPort, f.data(), 36), 36);
         std::vector<std::uint8_t> reply(replyBytes + 1);
         if (replyBytes == 0) {
@@ -60,15 +61,15 @@ class SensorLink : public ::testing::Test {
     std::unique_ptr<SimProcess> sim_;
 };
 
-sim::Words Words(std::initializer_list<std::uint16_t> first) {
-    sim::Words w{};
+protocol::Words Words(std::initializer_list<std::uint16_t> first) {
+    protocol::Words w{};
     std::copy(first.begin(), first.end(), w.begin());
     return w;
 }
 
 std::vector<std::uint16_t> Block(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint16_t> w;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) w.push_back(sim::GetWord(&bytes[i]));
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) w.push_back(protocol::GetWord(&bytes[i]));
     return w;
 }
 
@@ -76,32 +77,33 @@ TEST_F(SensorLink, EveryCommandIsAnsweredAsTheHostExpects) {
     // 5: echo with the reply sync word.
     auto r = Exchange(5, Words({1, 2, 3}), 36);
     ASSERT_EQ(r.size(), 36u);
-    EXPECT_EQ(sim::GetWord(&r[0]), 0x00AA);
-    EXPECT_EQ(sim::DecodePayload(r.data()), Words({1, 2, 3}));
+    EXPECT_EQ(protocol::GetWord(&r[0]), 0x00AA);
+    EXPECT_EQ(protocol::DecodePayload(r.data()), Words({1, 2, 3}));
 
     // 1 and 2: RAM; 3 and 4: EEPROM, kept apart.
-    const sim::Words ram = Words({250, 240, 500, 510, 0, 3, 4, 600, 610, 50, 2, 1, 900});
-    const sim::Words eeprom = Words({100, 100, 300, 300, 1, 2, 8, 400, 410, 80, 3, 2, 700});
+    const protocol::Words ram = Words({250, 240, 500, 510, 0, 3, 4, 600, 610, 50, 2, 1, 900});
+    const protocol::Words eeprom = Words({100, 100, 300, 300, 1, 2, 8, 400, 410, 80, 3, 2, 700});
     Exchange(1, ram, 0);
     Exchange(3, eeprom, 0);
-    EXPECT_EQ(sim::DecodePayload(Exchange(2, {}, 36).data()), ram);
-    EXPECT_EQ(sim::DecodePayload(Exchange(4, {}, 36).data()), eeprom);
+    EXPECT_EQ(protocol::DecodePayload(Exchange(2, {}, 36).data()), ram);
+    EXPECT_EQ(protocol::DecodePayload(Exchange(4, {}, 36).data()), eeprom);
 
     // 8: a measurement record that carries the RAM set's tolerance and set-points.
     r = Exchange(8, {}, 36);
-    sim::Words rec = sim::DecodePayload(r.data());
-    EXPECT_EQ(rec[sim::kRecTTol], 50);
-    EXPECT_EQ(rec[sim::kRecTValA], 600);
-    EXPECT_EQ(rec[sim::kRecTValB], 610);
-    EXPECT_EQ(rec[sim::kMvalue], 512 + rec[sim::kAvalue] - 600) << "mode 3 centres on 512";
-    EXPECT_LT(rec[sim::kLeftA], rec[sim::kRightA]);
+    protocol::Words rec = protocol::DecodePayload(r.data());
+    EXPECT_EQ(rec[protocol::kRecTTol], 50);
+    EXPECT_EQ(rec[protocol::kRecTValA], 600);
+    EXPECT_EQ(rec[protocol::kRecTValB], 610);
+    EXPECT_EQ(rec[protocol::kMvalue], 512 + rec[protocol::kAvalue] - 600)
+        << "mode 3 centres on 512";
+    EXPECT_LT(rec[protocol::kLeftA], rec[protocol::kRightA]);
 
     // 6: teach takes the set-points from the current measured values.
     r = Exchange(6, {}, 36);
-    const sim::Words taught = sim::DecodePayload(Exchange(2, {}, 36).data());
-    EXPECT_NE(taught[sim::kTValA], 600);
-    EXPECT_EQ(taught[sim::kTValA], rec[sim::kAvalue]);
-    EXPECT_EQ(taught[sim::kTValB], rec[sim::kBvalue]);
+    const protocol::Words taught = protocol::DecodePayload(Exchange(2, {}, 36).data());
+    EXPECT_NE(taught[protocol::kTValA], 600);
+    EXPECT_EQ(taught[protocol::kTValA], rec[protocol::kAvalue]);
+    EXPECT_EQ(taught[protocol::kTValB], rec[protocol::kBvalue]);
 
     // 7: firmware text, one character in the low byte of each of 36 words.
     r = Exchange(7, {}, 72);
@@ -125,10 +127,10 @@ TEST_F(SensorLink, EveryCommandIsAnsweredAsTheHostExpects) {
     ASSERT_EQ(video.size(), 128u);
     int dark = 0;
     for (int i = 0; i < 128; ++i) {
-        if (8 * i >= rec[sim::kLeftA] && 8 * i + 8 <= rec[sim::kRightA]) {
+        if (8 * i >= rec[protocol::kLeftA] && 8 * i + 8 <= rec[protocol::kRightA]) {
             EXPECT_LT(video[i], 300) << i;
             ++dark;
-        } else if (8 * i + 8 <= rec[sim::kLeftA] || 8 * i >= rec[sim::kRightA]) {
+        } else if (8 * i + 8 <= rec[protocol::kLeftA] || 8 * i >= rec[protocol::kRightA]) {
             EXPECT_GT(video[i], 700) << i;
         }
     }
@@ -136,9 +138,9 @@ TEST_F(SensorLink, EveryCommandIsAnsweredAsTheHostExpects) {
 
     // 11: reset of max and min.
     r = Exchange(11, {}, 36);
-    rec = sim::DecodePayload(r.data());
-    EXPECT_EQ(rec[sim::kAnaMax], rec[sim::kAvalue]);
-    EXPECT_EQ(rec[sim::kAnaMin], rec[sim::kAvalue]);
+    rec = protocol::DecodePayload(r.data());
+    EXPECT_EQ(rec[protocol::kAnaMax], rec[protocol::kAvalue]);
+    EXPECT_EQ(rec[protocol::kAnaMin], rec[protocol::kAvalue]);
 }
 
 // The receive notification over the real line: the way the program waits for replies.
@@ -158,12 +160,13 @@ TEST_F(SensorLink, RepliesArriveThroughTheNotification) {
     ASSERT_EQ(InstallComCallback(kPort, 0x8006, 36, 0x55, &Flag::Callback, &flag), 0);
     for (int command : {2, 4, 5, 6, 8, 11}) {
         const int before = flag.calls;
-        const sim::Frame f = sim::EncodeFrame(sim::kCommandSync, std::uint16_t(command), {});
+        const protocol::Frame f =
+            protocol::EncodeFrame(protocol::kCommandSync, std::uint16_t(command), {});
         ASSERT_EQ(ComWrt(kPort, f.data(), 36), 36);
         const double t0 = Timer();
         while (flag.calls == before && Timer() - t0 < 1.5) ProcessSystemEvents();
         ASSERT_EQ(flag.calls, before + 1) << "command " << command;
-        EXPECT_EQ(sim::GetWord(&flag.frame[2]), command);
+        EXPECT_EQ(protocol::GetWord(&flag.frame[2]), command);
     }
 }
 

@@ -38,7 +38,7 @@ TEST(LinePacing, BytesFollowBackToBackAndQueueBehindEachOther) {
 TEST(LinePacing, FrameReachesSensorAfterFrameTimeAndReplyTakesAsLong) {
     sim::Sensor sensor;
     sim::Link link(sensor, sim::kByteSeconds19200);
-    const auto frame = CommandFrame(sim::kEcho);
+    const auto frame = CommandFrame(protocol::kEcho);
     const double t0 = 100.0;
     link.HostWrite(frame.data(), frame.size(), t0);
     ASSERT_TRUE(link.SensorDoneAt());
@@ -60,15 +60,15 @@ TEST(LinePacing, FrameReachesSensorAfterFrameTimeAndReplyTakesAsLong) {
 
 TEST(LinePacing, InstantLineAnswersAtOnceAndLateReplyWaits) {
     sim::Sensor sensor;
-    sensor.SetFault(sim::kReadRam, {sim::FaultKind::kLate, 0.5, false});
+    sensor.SetFault(protocol::kReadRam, {sim::FaultKind::kLate, 0.5, false});
     sim::Link link(sensor, 0.0);
-    const auto echo = CommandFrame(sim::kEcho);
+    const auto echo = CommandFrame(protocol::kEcho);
     link.HostWrite(echo.data(), echo.size(), 3.0);
     EXPECT_EQ(link.HostAvailable(3.0), 36u);
 
     std::uint8_t buf[64];
     EXPECT_EQ(link.HostRead(buf, sizeof buf, 3.0), 36u);
-    const auto read = CommandFrame(sim::kReadRam);
+    const auto read = CommandFrame(protocol::kReadRam);
     link.HostWrite(read.data(), read.size(), 4.0);
     EXPECT_EQ(link.HostAvailable(4.49), 0u);
     EXPECT_EQ(link.HostAvailable(4.5), 36u);
@@ -77,7 +77,7 @@ TEST(LinePacing, InstantLineAnswersAtOnceAndLateReplyWaits) {
 TEST(LinePacing, FlushDropsOnlyArrivedBytes) {
     sim::Sensor sensor;
     sim::Link link(sensor, sim::kByteSeconds19200);
-    const auto frame = CommandFrame(sim::kMeasure);
+    const auto frame = CommandFrame(protocol::kMeasure);
     link.HostWrite(frame.data(), frame.size(), 0.0);
     const double mid = kFrameTime + 20 * sim::kByteSeconds19200 + 1e-6;
     EXPECT_EQ(link.HostAvailable(mid), 20u);
@@ -88,9 +88,9 @@ TEST(LinePacing, FlushDropsOnlyArrivedBytes) {
 
 TEST(LinePacing, HangUpStopsTheLinkAtItsMoment) {
     sim::Sensor sensor;
-    sensor.SetFault(sim::kEcho, {sim::FaultKind::kHangUp, 0, false});
+    sensor.SetFault(protocol::kEcho, {sim::FaultKind::kHangUp, 0, false});
     sim::Link link(sensor, sim::kByteSeconds19200);
-    const auto frame = CommandFrame(sim::kEcho);
+    const auto frame = CommandFrame(protocol::kEcho);
     link.HostWrite(frame.data(), frame.size(), 0.0);
     EXPECT_FALSE(link.HungUp(kFrameTime / 2));
     link.Advance(1.0);

@@ -6,14 +6,14 @@
 #include "sim_test_util.h"
 
 using namespace simtest;
+using protocol::Words;
 using sim::Sensor;
-using sim::Words;
 
 namespace {
 
 Words Counting(std::uint16_t from) {
     Words w{};
-    for (int k = 0; k < sim::kWords; ++k) w[k] = std::uint16_t(from + k);
+    for (int k = 0; k < protocol::kWords; ++k) w[k] = std::uint16_t(from + k);
     return w;
 }
 
@@ -28,8 +28,9 @@ TEST(SensorCommands, ReplyLengthsAndHeaders) {
         const auto reply = Exchange(s, c.command, Counting(1));
         ASSERT_EQ(reply.size(), c.length) << "command " << c.command;
         if (c.length == 36) {
-            EXPECT_EQ(sim::GetWord(&reply[0]), sim::kReplySync) << "command " << c.command;
-            EXPECT_EQ(sim::GetWord(&reply[2]), c.command);
+            EXPECT_EQ(protocol::GetWord(&reply[0]), protocol::kReplySync)
+                << "command " << c.command;
+            EXPECT_EQ(protocol::GetWord(&reply[2]), c.command);
         }
     }
     EXPECT_EQ(s.Log().size(), std::size(cases));
@@ -37,24 +38,24 @@ TEST(SensorCommands, ReplyLengthsAndHeaders) {
 
 TEST(SensorCommands, ParameterSetsRoundTripThroughRamAndEepromSeparately) {
     Sensor s;
-    EXPECT_EQ(Payload(Exchange(s, sim::kReadRam)), Sensor::DefaultParameters());
-    EXPECT_EQ(Payload(Exchange(s, sim::kReadEeprom)), Sensor::DefaultParameters());
+    EXPECT_EQ(Payload(Exchange(s, protocol::kReadRam)), Sensor::DefaultParameters());
+    EXPECT_EQ(Payload(Exchange(s, protocol::kReadEeprom)), Sensor::DefaultParameters());
 
-    Exchange(s, sim::kWriteRam, Counting(100));
-    Exchange(s, sim::kWriteEeprom, Counting(900));
-    EXPECT_EQ(Payload(Exchange(s, sim::kReadRam)), Counting(100));
-    EXPECT_EQ(Payload(Exchange(s, sim::kReadEeprom)), Counting(900));
+    Exchange(s, protocol::kWriteRam, Counting(100));
+    Exchange(s, protocol::kWriteEeprom, Counting(900));
+    EXPECT_EQ(Payload(Exchange(s, protocol::kReadRam)), Counting(100));
+    EXPECT_EQ(Payload(Exchange(s, protocol::kReadEeprom)), Counting(900));
     EXPECT_EQ(s.Ram(), Counting(100));
     EXPECT_EQ(s.Eeprom(), Counting(900));
     // A read request's payload does not overwrite the set it reads.
-    Exchange(s, sim::kReadRam, Counting(7));
+    Exchange(s, protocol::kReadRam, Counting(7));
     EXPECT_EQ(s.Ram(), Counting(100));
 }
 
 TEST(SensorCommands, EchoReturnsPayloadWithReplySync) {
     Sensor s;
     Words w = Counting(0xFF00);
-    const auto reply = Exchange(s, sim::kEcho, w);
+    const auto reply = Exchange(s, protocol::kEcho, w);
     EXPECT_EQ(reply[0], 0x00);
     EXPECT_EQ(reply[1], 0xAA);
     EXPECT_EQ(Payload(reply), w);
@@ -64,21 +65,21 @@ TEST(SensorCommands, TeachTakesSetPointsFromMeasuredValues) {
     Sensor s;
     const double t = 2.5;
     const Words record = s.Measure(t);
-    const auto reply = Exchange(s, sim::kTeach, {}, t);
-    EXPECT_EQ(s.Ram()[sim::kTValA], record[sim::kAvalue]);
-    EXPECT_EQ(s.Ram()[sim::kTValB], record[sim::kBvalue]);
-    EXPECT_NE(record[sim::kAvalue], 512) << "pick a time where teaching changes something";
+    const auto reply = Exchange(s, protocol::kTeach, {}, t);
+    EXPECT_EQ(s.Ram()[protocol::kTValA], record[protocol::kAvalue]);
+    EXPECT_EQ(s.Ram()[protocol::kTValB], record[protocol::kBvalue]);
+    EXPECT_NE(record[protocol::kAvalue], 512) << "pick a time where teaching changes something";
     EXPECT_EQ(Payload(reply), s.Ram());
     // The next record reports the taught set-points.
-    const Words after = Payload(Exchange(s, sim::kMeasure, {}, t));
-    EXPECT_EQ(after[sim::kRecTValA], record[sim::kAvalue]);
-    EXPECT_EQ(after[sim::kRecTValB], record[sim::kBvalue]);
+    const Words after = Payload(Exchange(s, protocol::kMeasure, {}, t));
+    EXPECT_EQ(after[protocol::kRecTValA], record[protocol::kAvalue]);
+    EXPECT_EQ(after[protocol::kRecTValB], record[protocol::kBvalue]);
 }
 
 TEST(SensorCommands, FirmwareTextOneCharacterPerWordLowByte) {
     Sensor s;
     s.FirmwareText() = "V1.2";
-    const auto reply = Exchange(s, sim::kFirmware);
+    const auto reply = Exchange(s, protocol::kFirmware);
     ASSERT_EQ(reply.size(), 72u);
     const std::uint8_t head[] = {0x00, 'V', 0x00, '1', 0x00, '.', 0x00, '2'};
     EXPECT_TRUE(std::equal(std::begin(head), std::end(head), reply.begin()));
@@ -86,34 +87,34 @@ TEST(SensorCommands, FirmwareTextOneCharacterPerWordLowByte) {
 
     // Longer than 36 characters: only the first 36 fit.
     s.FirmwareText() = std::string(40, 'x');
-    const auto full = Exchange(s, sim::kFirmware);
+    const auto full = Exchange(s, protocol::kFirmware);
     ASSERT_EQ(full.size(), 72u);
     EXPECT_EQ(full[71], 'x');
 }
 
 TEST(SensorCommands, MeasurementRecordAgreesWithParameterSetAndEdges) {
     Sensor s;
-    s.Ram()[sim::kTTol] = 77;
-    s.Ram()[sim::kTValA] = 400;
-    s.Ram()[sim::kTValB] = 410;
+    s.Ram()[protocol::kTTol] = 77;
+    s.Ram()[protocol::kTValA] = 400;
+    s.Ram()[protocol::kTValB] = 410;
     for (double t : {0.0, 1.3, 3.7, 6.1}) {
-        const Words r = Payload(Exchange(s, sim::kMeasure, {}, t));
+        const Words r = Payload(Exchange(s, protocol::kMeasure, {}, t));
         const sim::ObjectView v = s.View(t);
-        EXPECT_EQ(r[sim::kRecTTol], 77);
-        EXPECT_EQ(r[sim::kRecTValA], 400);
-        EXPECT_EQ(r[sim::kRecTValB], 410);
-        EXPECT_EQ(r[sim::kLeftA], v.leftA);
-        EXPECT_EQ(r[sim::kRightA], v.rightA);
-        EXPECT_EQ(r[sim::kRightB], v.rightB);  // channel B: right edge first
-        EXPECT_EQ(r[sim::kLeftB], v.leftB);
-        EXPECT_LT(r[sim::kLeftA], r[sim::kRightA]);
-        EXPECT_LE(r[sim::kRightA], sim::kPixels);
-        EXPECT_EQ(r[sim::kAvalue], (r[sim::kLeftA] + r[sim::kRightA]) / 2);
-        EXPECT_EQ(r[sim::kBvalue], (r[sim::kLeftB] + r[sim::kRightB]) / 2);
-        EXPECT_EQ(r[sim::kEdcntA], 2);
-        EXPECT_EQ(r[sim::kEdcntB], 2);
-        EXPECT_LE(r[sim::kAnaMin], r[sim::kAvalue]);
-        EXPECT_GE(r[sim::kAnaMax], r[sim::kAvalue]);
+        EXPECT_EQ(r[protocol::kRecTTol], 77);
+        EXPECT_EQ(r[protocol::kRecTValA], 400);
+        EXPECT_EQ(r[protocol::kRecTValB], 410);
+        EXPECT_EQ(r[protocol::kLeftA], v.leftA);
+        EXPECT_EQ(r[protocol::kRightA], v.rightA);
+        EXPECT_EQ(r[protocol::kRightB], v.rightB);  // channel B: right edge first
+        EXPECT_EQ(r[protocol::kLeftB], v.leftB);
+        EXPECT_LT(r[protocol::kLeftA], r[protocol::kRightA]);
+        EXPECT_LE(r[protocol::kRightA], protocol::kPixels);
+        EXPECT_EQ(r[protocol::kAvalue], (r[protocol::kLeftA] + r[protocol::kRightA]) / 2);
+        EXPECT_EQ(r[protocol::kBvalue], (r[protocol::kLeftB] + r[protocol::kRightB]) / 2);
+        EXPECT_EQ(r[protocol::kEdcntA], 2);
+        EXPECT_EQ(r[protocol::kEdcntB], 2);
+        EXPECT_LE(r[protocol::kAnaMin], r[protocol::kAvalue]);
+        EXPECT_GE(r[protocol::kAnaMax], r[protocol::kAvalue]);
     }
 }
 
@@ -121,40 +122,40 @@ TEST(SensorCommands, ObjectMovesSoDisplaysChange) {
     Sensor s;
     const Words a = s.Measure(0.0);
     const Words b = s.Measure(2.0);
-    EXPECT_NE(a[sim::kAvalue], b[sim::kAvalue]);
-    EXPECT_EQ(b[sim::kSIndex], a[sim::kSIndex] + 1);
+    EXPECT_NE(a[protocol::kAvalue], b[protocol::kAvalue]);
+    EXPECT_EQ(b[protocol::kSIndex], a[protocol::kSIndex] + 1);
 }
 
 TEST(SensorCommands, CombinedValueCentredOn512InModeThree) {
     Sensor s;
-    s.Ram()[sim::kEvalMode] = 3;
-    s.Ram()[sim::kTValA] = 300;
+    s.Ram()[protocol::kEvalMode] = 3;
+    s.Ram()[protocol::kTValA] = 300;
     const double t = 1.0;
     const Words r = s.Measure(t);
-    EXPECT_EQ(r[sim::kMvalue], 512 + r[sim::kAvalue] - 300);
+    EXPECT_EQ(r[protocol::kMvalue], 512 + r[protocol::kAvalue] - 300);
 
     // At the set-point the combined value sits exactly on 512.
-    s.Ram()[sim::kTValA] = r[sim::kAvalue];
-    EXPECT_EQ(s.Measure(t)[sim::kMvalue], 512);
+    s.Ram()[protocol::kTValA] = r[protocol::kAvalue];
+    EXPECT_EQ(s.Measure(t)[protocol::kMvalue], 512);
 
     // Far from the set-point it stays on the pixel scale.
-    s.Ram()[sim::kTValA] = 0;
-    EXPECT_LE(s.Measure(t)[sim::kMvalue], sim::kPixels);
+    s.Ram()[protocol::kTValA] = 0;
+    EXPECT_LE(s.Measure(t)[protocol::kMvalue], protocol::kPixels);
 
-    s.Ram()[sim::kEvalMode] = 1;
+    s.Ram()[protocol::kEvalMode] = 1;
     const Words m1 = s.Measure(t);
-    EXPECT_EQ(m1[sim::kMvalue], (m1[sim::kAvalue] + m1[sim::kBvalue]) / 2);
+    EXPECT_EQ(m1[protocol::kMvalue], (m1[protocol::kAvalue] + m1[protocol::kBvalue]) / 2);
 }
 
 TEST(SensorCommands, ResetMaxMinRestartsExtremaAtCurrentValue) {
     Sensor s;
     for (double t = 0; t < 8.0; t += 0.5) s.Measure(t);  // a whole swing of the object
     const Words wide = s.Measure(8.0);
-    EXPECT_GT(wide[sim::kAnaMax] - wide[sim::kAnaMin], 200);
+    EXPECT_GT(wide[protocol::kAnaMax] - wide[protocol::kAnaMin], 200);
 
-    const Words reset = Payload(Exchange(s, sim::kResetMaxMin, {}, 8.0));
-    EXPECT_EQ(reset[sim::kAnaMax], reset[sim::kAvalue]);
-    EXPECT_EQ(reset[sim::kAnaMin], reset[sim::kAvalue]);
+    const Words reset = Payload(Exchange(s, protocol::kResetMaxMin, {}, 8.0));
+    EXPECT_EQ(reset[protocol::kAnaMax], reset[protocol::kAvalue]);
+    EXPECT_EQ(reset[protocol::kAnaMin], reset[protocol::kAvalue]);
 }
 
 TEST(SensorCommands, VideoBlocksShowShadowBetweenEdges) {
@@ -167,7 +168,7 @@ TEST(SensorCommands, VideoBlocksShowShadowBetweenEdges) {
             Words req{};
             req[0] = std::uint16_t(start);
             req[1] = std::uint16_t(selector);
-            const auto words = BlockWords(Exchange(s, sim::kDataBlock, req, t));
+            const auto words = BlockWords(Exchange(s, protocol::kDataBlock, req, t));
             ASSERT_EQ(words.size(), 64u);
             samples.insert(samples.end(), words.begin(), words.end());
         }
@@ -190,22 +191,24 @@ TEST(SensorCommands, RingBlockPositionAdvancesAndHoldsMeasuredValues) {
     Sensor s;
     Words req{};
     req[1] = 2;
-    const auto first = BlockWords(Exchange(s, sim::kDataBlock, req, 10.0));
+    const auto first = BlockWords(Exchange(s, protocol::kDataBlock, req, 10.0));
     const auto later =
-        BlockWords(Exchange(s, sim::kDataBlock, req, 10.0 + 5 * Sensor::kRingPeriod));
+        BlockWords(Exchange(s, protocol::kDataBlock, req, 10.0 + 5 * Sensor::kRingPeriod));
     ASSERT_EQ(first.size(), 64u);
     EXPECT_GE(first[0], 1);
     EXPECT_LE(first[0], 127);
     EXPECT_EQ((later[0] - first[0] + 127) % 127, 5);
 
-    // The newest slot holds the value measured now, at the pixel scale.
+    // The slot before the position (the one written last) holds the value measured now, at
+    // the pixel scale.
     const auto ring = s.Ring(10.0);
-    EXPECT_EQ(ring[ring[0]], s.Measure(10.0)[sim::kAvalue]);
-    for (int i = 1; i < 128; ++i) EXPECT_LE(ring[i], sim::kPixels);
+    const int newest = ring[0] == 1 ? 127 : ring[0] - 1;
+    EXPECT_EQ(ring[newest], s.Measure(10.0)[protocol::kAvalue]);
+    for (int i = 1; i < 128; ++i) EXPECT_LE(ring[i], protocol::kPixels);
 
     // Second half of the ring: words 64..127.
     req[0] = 64;
-    const auto second = BlockWords(Exchange(s, sim::kDataBlock, req, 10.0));
+    const auto second = BlockWords(Exchange(s, protocol::kDataBlock, req, 10.0));
     EXPECT_TRUE(std::equal(second.begin(), second.end(), ring.begin() + 64));
 }
 
@@ -218,7 +221,7 @@ TEST(SensorFraming, UnknownCommandsAndJunkAreIgnored) {
 
     // Junk before a frame, including a lone 00 and a 55 without its 00, is skipped.
     std::vector<std::uint8_t> bytes = {0x12, 0x00, 0x00, 0x55 ^ 0xFF, 0x55, 0x00};
-    const auto frame = CommandFrame(sim::kEcho, Counting(3));
+    const auto frame = CommandFrame(protocol::kEcho, Counting(3));
     bytes.insert(bytes.end(), frame.begin(), frame.end());
     const auto replies = s.Feed(bytes.data(), bytes.size(), 1.0);
     ASSERT_EQ(replies.size(), 1u);
@@ -227,8 +230,8 @@ TEST(SensorFraming, UnknownCommandsAndJunkAreIgnored) {
 
 TEST(SensorFraming, FramesSplitAcrossFeedsAndBackToBack) {
     Sensor s;
-    auto bytes = CommandFrame(sim::kEcho, Counting(1));
-    const auto second = CommandFrame(sim::kReadRam);
+    auto bytes = CommandFrame(protocol::kEcho, Counting(1));
+    const auto second = CommandFrame(protocol::kReadRam);
     bytes.insert(bytes.end(), second.begin(), second.end());
     std::vector<sim::Reply> replies;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -244,7 +247,7 @@ TEST(SensorFraming, FramesSplitAcrossFeedsAndBackToBack) {
     EXPECT_EQ(Payload(replies[1].bytes), Sensor::DefaultParameters());
     ASSERT_EQ(s.Log().size(), 2u);
     EXPECT_DOUBLE_EQ(s.Log()[0].time, 0.035);  // the time of the frame's last byte
-    EXPECT_EQ(s.Log()[1].command, sim::kReadRam);
+    EXPECT_EQ(s.Log()[1].command, protocol::kReadRam);
 }
 
 }  // namespace

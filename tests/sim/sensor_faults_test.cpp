@@ -17,81 +17,81 @@ std::vector<sim::Reply> Send(Sensor& s, int command, double t = 1.0) {
 }
 
 TEST(SensorFaults, EachKindChangesOnlyItsCommand) {
-    const auto clean = Exchange(*std::make_unique<Sensor>(), sim::kEcho);
+    const auto clean = Exchange(*std::make_unique<Sensor>(), protocol::kEcho);
     {
         Sensor s;
-        s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, false});
-        EXPECT_TRUE(Send(s, sim::kEcho).empty());
-        EXPECT_EQ(Send(s, sim::kReadRam).size(), 1u) << "other commands unaffected";
+        s.SetFault(protocol::kEcho, {FaultKind::kNoReply, 0, false});
+        EXPECT_TRUE(Send(s, protocol::kEcho).empty());
+        EXPECT_EQ(Send(s, protocol::kReadRam).size(), 1u) << "other commands unaffected";
         EXPECT_EQ(s.Log().size(), 2u) << "the command was still received";
     }
     {
         Sensor s;
-        s.SetFault(sim::kEcho, {FaultKind::kLate, 0.25, false});
-        const auto r = Send(s, sim::kEcho);
+        s.SetFault(protocol::kEcho, {FaultKind::kLate, 0.25, false});
+        const auto r = Send(s, protocol::kEcho);
         ASSERT_EQ(r.size(), 1u);
         EXPECT_DOUBLE_EQ(r[0].delay, 0.25);
         EXPECT_EQ(r[0].bytes, clean);
     }
     {
         Sensor s;
-        s.SetFault(sim::kEcho, {FaultKind::kCut, 35, false});
-        const auto r = Exchange(s, sim::kEcho);
+        s.SetFault(protocol::kEcho, {FaultKind::kCut, 35, false});
+        const auto r = Exchange(s, protocol::kEcho);
         EXPECT_EQ(r, std::vector<std::uint8_t>(clean.begin(), clean.begin() + 35));
     }
     {
         Sensor s;
-        s.SetFault(sim::kFirmware, {FaultKind::kLengthen, 1, false});
-        EXPECT_EQ(Exchange(s, sim::kFirmware).size(), 73u);
-        EXPECT_EQ(Exchange(s, sim::kEcho), clean);
+        s.SetFault(protocol::kFirmware, {FaultKind::kLengthen, 1, false});
+        EXPECT_EQ(Exchange(s, protocol::kFirmware).size(), 73u);
+        EXPECT_EQ(Exchange(s, protocol::kEcho), clean);
     }
     {
         Sensor s;
-        s.SetFault(sim::kEcho, {FaultKind::kWrongSync, 0, false});
-        auto r = Exchange(s, sim::kEcho);
+        s.SetFault(protocol::kEcho, {FaultKind::kWrongSync, 0, false});
+        auto r = Exchange(s, protocol::kEcho);
         EXPECT_EQ(r[0], 0xAA);
         EXPECT_EQ(r[1], 0x00);
         EXPECT_TRUE(std::equal(r.begin() + 2, r.end(), clean.begin() + 2));
-        s.SetFault(sim::kEcho, {FaultKind::kWrongSync, 0x0055, false});
-        EXPECT_EQ(sim::GetWord(Exchange(s, sim::kEcho).data()), 0x0055);
+        s.SetFault(protocol::kEcho, {FaultKind::kWrongSync, 0x0055, false});
+        EXPECT_EQ(protocol::GetWord(Exchange(s, protocol::kEcho).data()), 0x0055);
     }
     {
         Sensor s;
-        s.SetFault(sim::kDataBlock, {FaultKind::kGarbage, 0, false});
-        const auto a = Exchange(s, sim::kDataBlock);
-        const auto b = Exchange(s, sim::kDataBlock);
+        s.SetFault(protocol::kDataBlock, {FaultKind::kGarbage, 0, false});
+        const auto a = Exchange(s, protocol::kDataBlock);
+        const auto b = Exchange(s, protocol::kDataBlock);
         ASSERT_EQ(a.size(), 128u);
         EXPECT_NE(a, b) << "fresh garbage each time";
-        EXPECT_NE(a, Exchange(*std::make_unique<Sensor>(), sim::kDataBlock));
+        EXPECT_NE(a, Exchange(*std::make_unique<Sensor>(), protocol::kDataBlock));
     }
 }
 
 TEST(SensorFaults, HangUpSilencesTheSensorForGood) {
     Sensor s;
-    s.SetFault(sim::kReadRam, {FaultKind::kHangUp, 0, true});
-    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
-    const auto r = Send(s, sim::kReadRam);
+    s.SetFault(protocol::kReadRam, {FaultKind::kHangUp, 0, true});
+    EXPECT_EQ(Send(s, protocol::kEcho).size(), 1u);
+    const auto r = Send(s, protocol::kReadRam);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_TRUE(r[0].hangUp);
     EXPECT_TRUE(r[0].bytes.empty());
     EXPECT_TRUE(s.HungUp());
-    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    EXPECT_TRUE(Send(s, protocol::kEcho).empty());
     EXPECT_EQ(s.Log().size(), 2u);
 }
 
 TEST(SensorFaults, OnceFaultFiresOnlyOnceAndWaitsForAReply) {
     Sensor s;
-    s.SetFault(sim::kWriteRam, {FaultKind::kNoReply, 0, true});  // 1 never answers anyway
-    Send(s, sim::kWriteRam);
-    s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, true});
-    EXPECT_TRUE(Send(s, sim::kEcho).empty());
-    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
+    s.SetFault(protocol::kWriteRam, {FaultKind::kNoReply, 0, true});  // 1 never answers anyway
+    Send(s, protocol::kWriteRam);
+    s.SetFault(protocol::kEcho, {FaultKind::kNoReply, 0, true});
+    EXPECT_TRUE(Send(s, protocol::kEcho).empty());
+    EXPECT_EQ(Send(s, protocol::kEcho).size(), 1u);
 
-    s.SetFault(sim::kEcho, {FaultKind::kNoReply, 0, false});
-    EXPECT_TRUE(Send(s, sim::kEcho).empty());
-    EXPECT_TRUE(Send(s, sim::kEcho).empty());
+    s.SetFault(protocol::kEcho, {FaultKind::kNoReply, 0, false});
+    EXPECT_TRUE(Send(s, protocol::kEcho).empty());
+    EXPECT_TRUE(Send(s, protocol::kEcho).empty());
     s.ClearFaults();
-    EXPECT_EQ(Send(s, sim::kEcho).size(), 1u);
+    EXPECT_EQ(Send(s, protocol::kEcho).size(), 1u);
 }
 
 TEST(FaultParsing, AcceptsTheDocumentedForms) {

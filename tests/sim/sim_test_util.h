@@ -3,31 +3,32 @@
 
 #include <vector>
 
-#include "frame.h"
+#include "protocol.h"
 #include "sensor.h"
 
 namespace simtest {
 
-inline std::vector<std::uint8_t> CommandFrame(int command, const sim::Words& words = {}) {
-    const sim::Frame f = sim::EncodeFrame(sim::kCommandSync, std::uint16_t(command), words);
+inline std::vector<std::uint8_t> CommandFrame(int command, const protocol::Words& words = {}) {
+    const protocol::Frame f =
+        protocol::EncodeFrame(protocol::kCommandSync, std::uint16_t(command), words);
     return {f.begin(), f.end()};
 }
 
 // Sends one frame at time t and returns the single reply (empty when none came).
-inline std::vector<std::uint8_t> Exchange(sim::Sensor& s, int command, const sim::Words& w = {},
-                                          double t = 1.0) {
+inline std::vector<std::uint8_t> Exchange(sim::Sensor& s, int command,
+                                          const protocol::Words& w = {}, double t = 1.0) {
     const auto frame = CommandFrame(command, w);
     const auto replies = s.Feed(frame.data(), frame.size(), t);
     return replies.empty() ? std::vector<std::uint8_t>{} : replies.front().bytes;
 }
 
-inline sim::Words Payload(const std::vector<std::uint8_t>& reply) {
-    return sim::DecodePayload(reply.data());
+inline protocol::Words Payload(const std::vector<std::uint8_t>& reply) {
+    return protocol::DecodePayload(reply.data());
 }
 
 inline std::vector<std::uint16_t> BlockWords(const std::vector<std::uint8_t>& reply) {
     std::vector<std::uint16_t> w;
-    for (std::size_t i = 0; i + 1 < reply.size(); i += 2) w.push_back(sim::GetWord(&reply[i]));
+    for (std::size_t i = 0; i + 1 < reply.size(); i += 2) w.push_back(protocol::GetWord(&reply[i]));
     return w;
 }
 

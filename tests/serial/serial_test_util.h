@@ -5,15 +5,16 @@
 #include <functional>
 #include <vector>
 
-#include "frame.h"
+#include "event_loop.h"
+#include "protocol.h"
 #include "rs232.h"
 #include "timer.h"
-#include "toolkit.h"
 
 namespace serialtest {
 
-inline std::vector<std::uint8_t> Frame(int command, const sim::Words& words = {}) {
-    const sim::Frame f = sim::EncodeFrame(sim::kCommandSync, std::uint16_t(command), words);
+inline std::vector<std::uint8_t> Frame(int command, const protocol::Words& words = {}) {
+    const protocol::Frame f =
+        protocol::EncodeFrame(protocol::kCommandSync, std::uint16_t(command), words);
     return {f.begin(), f.end()};
 }
 
@@ -21,7 +22,7 @@ inline int Open(int port, const char* device = nullptr) {
     return OpenComConfig(port, device, 19200, NOPARITY, 8, 1, 4096, 4096);
 }
 
-inline int Send(int port, int command, const sim::Words& words = {}) {
+inline int Send(int port, int command, const protocol::Words& words = {}) {
     const auto f = Frame(command, words);
     return ComWrt(port, f.data(), static_cast<int>(f.size()));
 }

@@ -1,5 +1,7 @@
 #include "arrays.h"
 
+#include "protocol.h"
+
 int Copy1D(const double* source, int n, double* destination) {
     if (n < 1) return kArrayBadCount;
     for (int i = 0; i < n; ++i) destination[i] = source[i];
@@ -47,4 +49,13 @@ int Shift(const double* source, int n, int d, double* destination) {
         for (int j = n - m; j < n; ++j) destination[j] = 0.0;
     }
     return kArrayOk;
+}
+
+void RingOrder(double* databuf, double* newbuf) {
+    constexpr int n = protocol::kSamples;
+    const int p = static_cast<int>(databuf[0]);
+    databuf[0] = databuf[1];
+    for (int i = 0; i < n; ++i) newbuf[i] = databuf[(p + i) % n];
+    newbuf[0] = newbuf[2];
+    newbuf[1] = newbuf[2];
 }

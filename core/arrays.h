@@ -12,3 +12,8 @@ int Set1D(double* array, int n, double value);
 // Positive d moves elements towards higher indices; vacated places become 0.0.
 // Source and destination may be the same array.
 int Shift(const double* source, int n, int d, double* destination);
+
+// Puts the sensor's 128-word measured-value buffer into ring order: word 0 holds the ring's
+// position p and is replaced by word 1; newbuf[i] = databuf[(p + i) mod 128]; the first two
+// ordered values are replaced by the third.
+void RingOrder(double* databuf, double* newbuf);

@@ -107,12 +107,12 @@ TEST_F(SerialOpen, ReopeningAnOpenPortStartsAfresh) {
     ASSERT_EQ(Open(1), 0);
     Recorder r;
     ASSERT_EQ(r.Install(1), 0);
-    ASSERT_EQ(Send(1, sim::kEcho), 36);
+    ASSERT_EQ(Send(1, protocol::kEcho), 36);
     ASSERT_EQ(Open(1), 0);  // closes and reopens: the notification and the reply are gone
     PumpFor(0.05);
     EXPECT_EQ(r.calls, 0);
     EXPECT_EQ(GetInQLen(1), 0);
-    EXPECT_EQ(Send(1, sim::kEcho), 36);
+    EXPECT_EQ(Send(1, protocol::kEcho), 36);
     EXPECT_EQ(GetInQLen(1), 36);
 }
 

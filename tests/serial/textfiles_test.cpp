@@ -1,4 +1,6 @@
-// Range correction table and the numeric text files.
+// The numeric text files: layout, reading, and a write that fails or replaces a file.
+#include "textfiles.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -8,49 +10,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "files.h"
-#include "mapping.h"
 #include "read_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Row {
-    std::uint16_t ParameterSet::*word;
-    int limit;
-    int replacement;
-};
-
-TEST(RangeCorrect, ValuesAtJustAboveAndFarAboveEachLimit) {
-    const Row rows[] = {
-        {&ParameterSet::powerA, 500, 250}, {&ParameterSet::vThdA, 1023, 512},
-        {&ParameterSet::vThdB, 1023, 512}, {&ParameterSet::polarity, 1, 1},
-        {&ParameterSet::eModeA, 3, 0},     {&ParameterSet::average, 128, 128},
-        {&ParameterSet::tValA, 1024, 512}, {&ParameterSet::tValB, 1024, 512},
-        {&ParameterSet::tTol, 512, 128},   {&ParameterSet::ePoti, 4, 0},
-        {&ParameterSet::anaMode, 4, 0},    {&ParameterSet::para13, 1023, 0},
-        {&ParameterSet::para14, 1023, 0},  {&ParameterSet::para15, 1023, 0},
-    };
-    for (const Row& r : rows) {
-        for (int value : {r.limit, r.limit + 1, 65535}) {
-            ParameterSet p;
-            p.*r.word = static_cast<std::uint16_t>(value);
-            RangeCorrect(p);
-            EXPECT_EQ(p.*r.word, value == r.limit ? r.limit : r.replacement)
-                << "limit " << r.limit << " value " << value;
-        }
-    }
-}
-
-TEST(RangeCorrect, TimeAndPowerBAreNeverCorrected) {
-    ParameterSet p;
-    p.sTime = 65535;
-    p.powerB = 65535;
-    RangeCorrect(p);
-    EXPECT_EQ(p.sTime, 65535);
-    EXPECT_EQ(p.powerB, 65535);
-}
 
 class TextFiles : public ::testing::Test {
   protected:

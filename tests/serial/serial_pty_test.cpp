@@ -41,7 +41,7 @@ class PtyPort : public ::testing::Test {
 // wake the program, however the port waits for whole frames.
 TEST_F(PtyPort, NotificationFiresForAFrameAlreadyPartlyTakenIn) {
     Start({});  // paced: the reply crosses the line byte by byte
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     ASSERT_TRUE(PumpUntil([] { return GetInQLen(kPort) >= 10; }, 2.0));
     const int taken = GetInQLen(kPort);
     ASSERT_LT(taken, 36) << "the reply came too fast to split it";
@@ -50,7 +50,7 @@ TEST_F(PtyPort, NotificationFiresForAFrameAlreadyPartlyTakenIn) {
     EXPECT_TRUE(PumpUntil([&] { return r.calls == 1; }, 1.0));
     EXPECT_EQ(r.frame.size(), 36u);
     if (r.frame.size() == 36u) {
-        EXPECT_EQ(sim::GetWord(&r.frame[0]), sim::kReplySync);
+        EXPECT_EQ(protocol::GetWord(&r.frame[0]), protocol::kReplySync);
     }
 }
 
@@ -58,17 +58,17 @@ TEST_F(PtyPort, NotificationAfterWholeReplyFrame) {
     Start({"--instant"});
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    sim::Words w{};
+    protocol::Words w{};
     w[15] = 0xBEEF;
     double total = 0;
     for (int i = 1; i <= 10; ++i) {
         const double t0 = Timer();
-        ASSERT_EQ(Send(kPort, sim::kEcho, w), 36);
+        ASSERT_EQ(Send(kPort, protocol::kEcho, w), 36);
         ASSERT_TRUE(PumpUntil([&] { return r.calls == i; }, 2.0)) << "exchange " << i;
         total += Timer() - t0;
         ASSERT_EQ(r.frame.size(), 36u);
-        EXPECT_EQ(sim::GetWord(&r.frame[0]), sim::kReplySync);
-        EXPECT_EQ(sim::GetWord(&r.frame[34]), 0xBEEF);
+        EXPECT_EQ(protocol::GetWord(&r.frame[0]), protocol::kReplySync);
+        EXPECT_EQ(protocol::GetWord(&r.frame[34]), 0xBEEF);
         EXPECT_EQ(r.queueAtCall, 36);
     }
     std::printf("[ figure   ] pty round trip, write to notification: %.3f ms\n",
@@ -80,7 +80,7 @@ TEST_F(PtyPort, QueueLengthSeesBytesTheSystemHoldsWithoutPumping) {
     Start({"--instant", "--fault", "5:lengthen:4"});
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     const double t0 = Timer();
     while (GetInQLen(kPort) < 40 && Timer() - t0 < 2.0) Delay(0.002);
     EXPECT_EQ(GetInQLen(kPort), 40);
@@ -92,9 +92,9 @@ TEST_F(PtyPort, QueueLengthSeesBytesTheSystemHoldsWithoutPumping) {
 
     // Read directly, with the notification removed, as the block reads do.
     ASSERT_EQ(InstallComCallback(kPort, 0, 0, 0, nullptr, nullptr), 0);
-    sim::Words req{};
+    protocol::Words req{};
     req[1] = 1;
-    ASSERT_EQ(Send(kPort, sim::kDataBlock, req), 36);
+    ASSERT_EQ(Send(kPort, protocol::kDataBlock, req), 36);
     std::uint8_t block[128];
     EXPECT_EQ(ComRd(kPort, block, 128), 128);
 }
@@ -103,7 +103,7 @@ TEST_F(PtyPort, PacedExchangeTakesTwoFrameTimes) {
     Start({});
     std::uint8_t buf[36];
     const double t0 = Timer();
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     ASSERT_EQ(ComRd(kPort, buf, 36), 36);
     const double elapsed = Timer() - t0;
     std::printf("[ figure   ] paced pty echo: %.2f ms (line time 37.5 ms)\n", 1000.0 * elapsed);
@@ -114,7 +114,7 @@ TEST_F(PtyPort, HostMayCloseAndReopenTheTerminal) {
     Start({"--instant"});
     std::uint8_t buf[36];
     for (int round = 0; round < 3; ++round) {
-        ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+        ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
         ASSERT_EQ(ComRd(kPort, buf, 36), 36) << "round " << round;
         ASSERT_EQ(CloseCom(kPort), 0);
         Delay(0.06);  // long enough for the program to notice nobody is there
@@ -143,7 +143,7 @@ void ExpectVanished(int port) {
 
 TEST_F(PtyPort, HangUpFaultClosesThePort) {
     Start({"--instant", "--fault", "5:hangup"});
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     EXPECT_EQ(sim_->Wait(2.0), 0) << "a hang-up ends the program with status 0";
     ExpectVanished(kPort);
 }

@@ -40,7 +40,7 @@ TEST(ProcessSystemEvents, RunsPostedWorkWithoutWaitingForTheWakeUp) {
     const int rounds = 20;
     for (int i = 0; i < rounds; ++i) {
         const double t0 = Timer();
-        ASSERT_EQ(Send(1, sim::kEcho), 36);
+        ASSERT_EQ(Send(1, protocol::kEcho), 36);
         ASSERT_TRUE(PumpUntil([&] { return r.calls == i + 1; }, 1.0));
         total += Timer() - t0;
     }

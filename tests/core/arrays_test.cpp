@@ -73,4 +73,24 @@ TEST(ArrayHelpers, BadCountsAndDistancesWriteNothing) {
     EXPECT_EQ(dst[0], 9);
 }
 
+TEST(RingOrder, WorkedExample) {
+    double databuf[128], newbuf[128];
+    databuf[0] = 130;
+    for (int k = 1; k < 128; ++k) databuf[k] = 1000 + k;
+    RingOrder(databuf, newbuf);
+    EXPECT_EQ(databuf[0], 1001);
+    EXPECT_EQ(newbuf[0], 1004);
+    EXPECT_EQ(newbuf[1], 1004);
+    EXPECT_EQ(newbuf[2], 1004);
+    EXPECT_EQ(newbuf[3], 1005);
+    EXPECT_EQ(newbuf[125], 1127);
+    EXPECT_EQ(newbuf[126], 1001);
+    EXPECT_EQ(newbuf[127], 1001);
+
+    databuf[0] = 256;  // a multiple of 128 keeps the stored order
+    for (int k = 1; k < 128; ++k) databuf[k] = k;
+    RingOrder(databuf, newbuf);
+    for (int i = 3; i < 128; ++i) EXPECT_EQ(newbuf[i], i);
+}
+
 }  // namespace

@@ -37,9 +37,9 @@ TEST_F(SimPort, NotificationOnlyInsidePumpingOncePerFrame) {
     Start(false);
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    sim::Words w{};
+    protocol::Words w{};
     w[0] = 0x1234;
-    ASSERT_EQ(Send(kPort, sim::kEcho, w), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho, w), 36);
     EXPECT_EQ(GetInQLen(kPort), 36) << "instant line: the reply is there at once";
     EXPECT_EQ(r.calls, 0) << "never inside a serial call";
 
@@ -47,34 +47,34 @@ TEST_F(SimPort, NotificationOnlyInsidePumpingOncePerFrame) {
     EXPECT_EQ(r.lastEvent, LWRS_RECEIVE);
     EXPECT_EQ(r.queueAtCall, 36);
     ASSERT_EQ(r.frame.size(), 36u);
-    EXPECT_EQ(sim::GetWord(&r.frame[0]), sim::kReplySync);
-    EXPECT_EQ(sim::GetWord(&r.frame[4]), 0x1234);
+    EXPECT_EQ(protocol::GetWord(&r.frame[0]), protocol::kReplySync);
+    EXPECT_EQ(protocol::GetWord(&r.frame[4]), 0x1234);
     PumpFor(0.05);
     EXPECT_EQ(r.calls, 1);
 
     // The sensor saw the frame the host wrote.
     ASSERT_EQ(sensor->Log().size(), 1u);
-    EXPECT_EQ(sensor->Log()[0].command, sim::kEcho);
+    EXPECT_EQ(sensor->Log()[0].command, protocol::kEcho);
     EXPECT_EQ(sensor->Log()[0].words, w);
 
     // A second exchange notifies again.
-    ASSERT_EQ(Send(kPort, sim::kReadRam), 36);
+    ASSERT_EQ(Send(kPort, protocol::kReadRam), 36);
     ASSERT_TRUE(PumpUntil([&] { return r.calls == 2; }, 1.0));
-    EXPECT_EQ(sim::GetWord(&r.frame[4]), 200);  // powerA of the default set
+    EXPECT_EQ(protocol::GetWord(&r.frame[4]), 200);  // powerA of the default set
 }
 
 TEST_F(SimPort, LongReplyNotifiesOnceShortReplyNever) {
     Start(false);
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    sensor->SetFault(sim::kEcho, {FaultKind::kLengthen, 4, false});
-    Send(kPort, sim::kEcho);
+    sensor->SetFault(protocol::kEcho, {FaultKind::kLengthen, 4, false});
+    Send(kPort, protocol::kEcho);
     PumpFor(0.1);
     EXPECT_EQ(r.calls, 1);
     EXPECT_EQ(GetInQLen(kPort), 0) << "the notification discarded the 4 extra bytes";
 
-    sensor->SetFault(sim::kEcho, {FaultKind::kCut, 35, false});
-    Send(kPort, sim::kEcho);
+    sensor->SetFault(protocol::kEcho, {FaultKind::kCut, 35, false});
+    Send(kPort, protocol::kEcho);
     PumpFor(0.1);
     EXPECT_EQ(r.calls, 1);
     EXPECT_EQ(GetInQLen(kPort), 35);
@@ -85,7 +85,7 @@ TEST_F(SimPort, LongReplyNotifiesOnceShortReplyNever) {
     ASSERT_EQ(FlushInQ(kPort), 0);
     ASSERT_EQ(idle.Install(kPort), 0);
     sensor->ClearFaults();
-    Send(kPort, sim::kEcho);
+    Send(kPort, protocol::kEcho);
     PumpFor(0.1);
     EXPECT_EQ(idle.calls, 1);
 }
@@ -101,13 +101,13 @@ TEST_F(SimPort, TwoFramesInOneGoGiveTwoNotifications) {
         frames.push_back(f);
     };
     ASSERT_EQ(r.Install(kPort), 0);
-    auto both = Frame(sim::kEcho);
-    const auto second = Frame(sim::kReadEeprom);
+    auto both = Frame(protocol::kEcho);
+    const auto second = Frame(protocol::kReadEeprom);
     both.insert(both.end(), second.begin(), second.end());
     ASSERT_EQ(ComWrt(kPort, both.data(), 72), 72);
     ASSERT_TRUE(PumpUntil([&] { return r.calls == 2; }, 1.0));
-    EXPECT_EQ(sim::GetWord(&frames[0][2]), sim::kEcho);
-    EXPECT_EQ(sim::GetWord(&frames[1][2]), sim::kReadEeprom);
+    EXPECT_EQ(protocol::GetWord(&frames[0][2]), protocol::kEcho);
+    EXPECT_EQ(protocol::GetWord(&frames[1][2]), protocol::kReadEeprom);
 }
 
 TEST_F(SimPort, PacedReplyArrivesByteByByteAtLineSpeed) {
@@ -115,7 +115,7 @@ TEST_F(SimPort, PacedReplyArrivesByteByByteAtLineSpeed) {
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
     const double t0 = Timer();
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     // Watch the queue grow without pumping: partial counts, never more than the time allows.
     bool sawPartial = false;
     int last = 0;
@@ -134,7 +134,7 @@ TEST_F(SimPort, PacedReplyArrivesByteByByteAtLineSpeed) {
     ASSERT_TRUE(PumpUntil([&] { return r.calls > 0; }, 1.0));
 
     // Without anything waiting the notification comes at the 36th byte's due time.
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     const double t1 = Timer();
     ASSERT_TRUE(PumpUntil([&] { return r.calls == 2; }, 1.0));
     const double latency = Timer() - t1;
@@ -147,7 +147,7 @@ TEST_F(SimPort, ReadWaitsWithoutPumpingAndTimesOut) {
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
     std::uint8_t buf[64];
-    Send(kPort, sim::kEcho);
+    Send(kPort, protocol::kEcho);
     const double t0 = Timer();
     EXPECT_EQ(ComRd(kPort, buf, 36), 36);
     EXPECT_GE(Timer() - t0, 2 * kFrameTime - 0.001);
@@ -156,8 +156,8 @@ TEST_F(SimPort, ReadWaitsWithoutPumpingAndTimesOut) {
     EXPECT_EQ(r.calls, 0) << "the bytes were taken by the read, and no notification ran inside it";
 
     ASSERT_EQ(SetComTime(kPort, 0.2), 0);
-    sensor->SetFault(sim::kEcho, {FaultKind::kCut, 10, true});
-    Send(kPort, sim::kEcho);
+    sensor->SetFault(protocol::kEcho, {FaultKind::kCut, 10, true});
+    Send(kPort, protocol::kEcho);
     const double t1 = Timer();
     EXPECT_EQ(ComRd(kPort, buf, 36), 10) << "a short read returns what came";
     EXPECT_NEAR(Timer() - t1, 0.2, 0.1);
@@ -165,7 +165,7 @@ TEST_F(SimPort, ReadWaitsWithoutPumpingAndTimesOut) {
 
 TEST_F(SimPort, FlushDropsArrivedBytesOnlyAndOutputFlushKeepsTheFrame) {
     Start(true);
-    Send(kPort, sim::kEcho);
+    Send(kPort, protocol::kEcho);
     ASSERT_EQ(FlushOutQ(kPort), 0);  // the frame is already on the line
     Delay(kFrameTime + 10 * sim::kByteSeconds19200);
     const int arrived = GetInQLen(kPort);
@@ -186,7 +186,7 @@ TEST_F(SimPort, CallbackMayCloseOrReinstallOrFlushOnItsOwnPort) {
         Recorder r;
         r.extra = [](int port) { EXPECT_EQ(CloseCom(port), 0); };
         ASSERT_EQ(r.Install(kPort), 0);
-        Send(kPort, sim::kEcho);
+        Send(kPort, protocol::kEcho);
         ASSERT_TRUE(PumpUntil([&] { return r.calls > 0; }, 1.0));
         PumpFor(0.02);
         EXPECT_EQ(r.calls, 1);
@@ -197,8 +197,8 @@ TEST_F(SimPort, CallbackMayCloseOrReinstallOrFlushOnItsOwnPort) {
         Recorder r;
         r.extra = [](int port) { InstallComCallback(port, 0, 0, 0, nullptr, nullptr); };
         ASSERT_EQ(r.Install(kPort), 0);
-        Send(kPort, sim::kEcho);
-        Send(kPort, sim::kEcho);
+        Send(kPort, protocol::kEcho);
+        Send(kPort, protocol::kEcho);
         PumpFor(0.05);
         EXPECT_EQ(r.calls, 1) << "removed from inside itself";
     }
@@ -207,9 +207,9 @@ TEST_F(SimPort, CallbackMayCloseOrReinstallOrFlushOnItsOwnPort) {
         first.extra = [&](int port) { second.Install(port); };
         FlushInQ(kPort);
         ASSERT_EQ(first.Install(kPort), 0);
-        Send(kPort, sim::kEcho);
+        Send(kPort, protocol::kEcho);
         ASSERT_TRUE(PumpUntil([&] { return first.calls == 1; }, 1.0));
-        Send(kPort, sim::kEcho);
+        Send(kPort, protocol::kEcho);
         ASSERT_TRUE(PumpUntil([&] { return second.calls == 1; }, 1.0));
         EXPECT_EQ(first.calls, 1);
     }
@@ -218,9 +218,9 @@ TEST_F(SimPort, CallbackMayCloseOrReinstallOrFlushOnItsOwnPort) {
         Recorder r;
         r.extra = [](int port) { EXPECT_EQ(Open(port), 0); };
         ASSERT_EQ(r.Install(kPort), 0);
-        Send(kPort, sim::kEcho);
+        Send(kPort, protocol::kEcho);
         ASSERT_TRUE(PumpUntil([&] { return r.calls > 0; }, 1.0));
-        EXPECT_EQ(Send(kPort, sim::kEcho), 36);
+        EXPECT_EQ(Send(kPort, protocol::kEcho), 36);
         PumpFor(0.02);
         EXPECT_EQ(r.calls, 1) << "reopened without a notification";
     }
@@ -230,8 +230,8 @@ TEST_F(SimPort, HangUpClosesThePortLikeAVanishedDevice) {
     Start(true);
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    sensor->SetFault(sim::kEcho, {FaultKind::kHangUp, 0, false});
-    ASSERT_EQ(Send(kPort, sim::kEcho), 36);
+    sensor->SetFault(protocol::kEcho, {FaultKind::kHangUp, 0, false});
+    ASSERT_EQ(Send(kPort, protocol::kEcho), 36);
     EXPECT_GE(GetInQLen(kPort), 0) << "the frame has not reached the sensor yet";
     PumpFor(kFrameTime + 0.03);
     std::uint8_t buf[36] = {};
@@ -248,9 +248,9 @@ TEST_F(SimPort, LateReplyArrivesAfterItsDelay) {
     Start(false);
     Recorder r;
     ASSERT_EQ(r.Install(kPort), 0);
-    sensor->SetFault(sim::kReadRam, {FaultKind::kLate, 0.15, true});
+    sensor->SetFault(protocol::kReadRam, {FaultKind::kLate, 0.15, true});
     const double t0 = Timer();
-    Send(kPort, sim::kReadRam);
+    Send(kPort, protocol::kReadRam);
     ASSERT_TRUE(PumpUntil([&] { return r.calls > 0; }, 1.0));
     EXPECT_GE(r.firstCallTime - t0, 0.15);
 }

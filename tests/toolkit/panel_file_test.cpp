@@ -28,53 +28,6 @@ namespace {
 
 const QString kPanelPath = QString(QTOR_BIN_DIR) + "/" + kPanelFile;
 
-struct Named {
-    const char* name;
-    int id;
-};
-
-const std::vector<Named> kMainControls = {
-    {"DropDCom", DropDCom},
-    {"BTNSend", BTNSend},
-    {"BTNData", BTNData},
-    {"BTNStop", BTNStop},
-    {"ButtonTeach", ButtonTeach},
-    {"ButtonReset", ButtonReset},
-    {"BIN_Sw_ParaSelect", BIN_Sw_ParaSelect},
-    {"RBTFile", RBTFile},
-    {"RBTEeprom", RBTEeprom},
-    {"RBTRam", RBTRam},
-    {"BTNGet", BTNGet},
-    {"BTNVideo", BTNVideo},
-    {"BTNRun", BTNRun},
-    {"NUM_Mvalue", NUM_Mvalue},
-    {"NUM_Bvalue", NUM_Bvalue},
-    {"NUM_Avalue", NUM_Avalue},
-    {"NEDITTolLeff", NEDITTolLeff},
-    {"NEDITeachB", NEDITeachB},
-    {"NEDITeachA", NEDITeachA},
-    {"TEXT_Status", TEXT_Status},
-    {"GRAPH_Buffer", GRAPH_Buffer},
-    {"GRAPH_CurveB", GRAPH_CurveB},
-    {"GRAPH_CurveA", GRAPH_CurveA},
-    {"GRAPH_VideoB", GRAPH_VideoB},
-    {"GRAPH_VideoA", GRAPH_VideoA},
-    {"STRIP_RawB", STRIP_RawB},
-    {"STRIP_RawA", STRIP_RawA},
-    {"TOGBTN_Zoom", TOGBTN_Zoom},
-    {"NUM_leftA", NUM_leftA},
-    {"NUM_rightA", NUM_rightA},
-    {"NUM_rightB", NUM_rightB},
-    {"NUM_leftB", NUM_leftB},
-};
-const std::vector<Named> kPopupControls = {
-    {"NEDITVideoThdB", NEDITVideoThdB}, {"NEDITVideoThdA", NEDITVideoThdA},
-    {"NEDITPowerA", NEDITPowerA},       {"NEDITSTime", NEDITSTime},
-    {"NEDITAverage", NEDITAverage},     {"DropPolarity", DropPolarity},
-    {"DropAnaMode", DropAnaMode},       {"DropEPoti", DropEPoti},
-    {"DropEvalMode", DropEvalMode},     {"CHECKFile", CHECKFile},
-};
-
 QByteArray PanelFileBytes() {
     QFile f(kPanelPath);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(kPanelPath);
@@ -116,16 +69,14 @@ class PanelFile : public testing::Test {
     int main_ = -1, popup_ = -1;
 };
 
-TEST_F(PanelFile, EveryConstantOfTheHeaderIsAddressableOnItsPanel) {
-    for (const auto& [panel, list] :
-         {std::pair{main_, &kMainControls}, {popup_, &kPopupControls}}) {
-        for (const Named& c : *list) {
-            QWidget* w = Widget(panel, c.id);
-            ASSERT_NE(w, nullptr) << c.name;
-            EXPECT_EQ(w->objectName().toStdString(), c.name) << "constant " << c.id;
-            int visible = -1;
-            EXPECT_EQ(GetCtrlAttribute(panel, c.id, ATTR_VISIBLE, &visible), 0) << c.name;
-        }
+TEST_F(PanelFile, EveryControlOfTheTableIsAddressableOnItsPanelUnderItsName) {
+    for (const ControlEntry& c : kControlTable) {
+        const int panel = c.panel == PANEL ? main_ : popup_;
+        QWidget* w = Widget(panel, c.constant);
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(w->objectName().toStdString(), c.name) << "constant " << c.constant;
+        int visible = -1;
+        EXPECT_EQ(GetCtrlAttribute(panel, c.constant, ATTR_VISIBLE, &visible), 0) << c.name;
     }
     // Constants of one panel are not valid on the other unless both have them.
     int v = 0;

@@ -1,0 +1,3 @@
+#include "panels.h"
+
+PanelHandles panels;

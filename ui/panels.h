@@ -1,0 +1,9 @@
+// Handles of the two loaded panels.
+#pragma once
+
+struct PanelHandles {
+    int panelHandle = 0;  // main panel
+    int panelPopUp = 0;   // parameter popup
+};
+
+extern PanelHandles panels;
