@@ -49,26 +49,40 @@ const char* OpenErrorText(int code) {
     }
 }
 
-void InitRS232(int port) {
+int OpenLine(int port) {
     const int opened = OpenComConfig(port, "", 19200, NOPARITY, 8, 1, 4096, 4096);
+    if (opened < 0) return opened;
+    SetComTime(port, 2.0);
+    FlushInQ(port);
+    FlushOutQ(port);
+    SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);
+    InstallRxNotification(port);
+    return opened;
+}
+
+ConnectResult Connect(int port) {
+    const int opened = OpenLine(port);
     if (opened < 0) {
         SetStatus(OpenErrorText(opened));
-    } else {
-        SetComTime(port, 2.0);
-        FlushInQ(port);
-        FlushOutQ(port);
-        SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);
-        InstallRxNotification(port);
-        if (CheckComLine(port) == 1) {
-            // The radio buttons follow, or a send meant for the EEPROM or a file would write
-            // the sensor's RAM.
-            line.target = RAM;
-            if (parameterView.selectRamTarget) parameterView.selectRamTarget();
-            PushGET(RAM);
-            // Only a reply of exactly the firmware's length is its text.
-            if (GetFirmwareInfo() != kFirmwareBytes) SetStatus("Error reading firmware-info!");
-        }
+        return ConnectResult::kCannotOpen;
     }
+    if (CheckComLine(port) != 1) return ConnectResult::kNoEcho;
+    // The radio buttons follow, or a send meant for the EEPROM or a file would write the
+    // sensor's RAM.
+    line.target = RAM;
+    if (parameterView.selectRamTarget) parameterView.selectRamTarget();
+    const bool parameters = ReadParameters(RAM);
+    ShowParameterRead();
+    // Only a reply of exactly the firmware's length is its text.
+    if (GetFirmwareInfo() != kFirmwareBytes) {
+        SetStatus("Error reading firmware-info!");
+        return ConnectResult::kNoFirmware;
+    }
+    return parameters ? ConnectResult::kConnected : ConnectResult::kNoParameters;
+}
+
+void InitRS232(int port) {
+    Connect(port);
     ShowStatus(line.szStatus);
 }
 
@@ -160,7 +174,7 @@ int ReadData64(int start, int selector) {
     return 1;
 }
 
-void ResetMaxMin() {
+bool ResetExtremes() {
     WaitResult wait = WaitResult::kTimeOut;
     {
         Exchange reset(line.com, protocol::kResetMaxMin, line.pp, Discard::kInThenOut);
@@ -169,22 +183,74 @@ void ResetMaxMin() {
         wait = reset.AwaitFrame(Tie::kTimeOutWins);
     }
     SetStatus(wait == WaitResult::kReply ? "Reset Max/Min OK!" : "Timeout-RS-232...");
+    return wait == WaitResult::kReply;
+}
+
+void ResetMaxMin() {
+    ResetExtremes();
     ShowStatus(line.szStatus);
 }
 
-void PushGET(int target) {
-    if (target != DATFILE) {
-        CopyVarsToPP();
-        Exchange read(line.com, ReadCommand(target), line.pp, Discard::kInThenOut);
-        if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
-        if (read.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply) {
-            CopyPPtoVars();
-            SetStatus("Parameter-frame received! - Line Ok!");
-        } else {
-            SetStatus("Timeout-RS-232...");
-        }
+bool ReadParameters(int target) {
+    CopyVarsToPP();
+    Exchange read(line.com, ReadCommand(target), line.pp, Discard::kInThenOut);
+    if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
+    if (read.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply) {
+        CopyPPtoVars();
+        SetStatus("Parameter-frame received! - Line Ok!");
+        return true;
     }
+    SetStatus("Timeout-RS-232...");
+    return false;
+}
+
+void ShowParameterRead() {
     if (parameterView.showParameters) parameterView.showParameters();
     ShowStatus(line.szStatus);
     if (parameterView.drawToleranceWindow) parameterView.drawToleranceWindow();
+}
+
+void PushGET(int target) {
+    if (target != DATFILE) ReadParameters(target);
+    ShowParameterRead();
+}
+
+namespace {
+
+constexpr double kConfirmPause = 0.1;  // an EEPROM may need this long to store a set
+
+// Reads the parameter set of `target` back into `got`; false when no reply came.
+bool ReadBack(int target, const std::uint16_t* sent, std::uint16_t* got) {
+    Exchange read(line.com, ReadCommand(target), sent, Discard::kInThenOut);
+    if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
+    if (read.AwaitFrame(Tie::kReplyWins) != WaitResult::kReply) return false;
+    std::copy(line.pp, line.pp + PNUM, got);
+    return true;
+}
+
+std::vector<int> Differing(const std::uint16_t* sent, const std::uint16_t* got) {
+    std::vector<int> words;
+    for (int k = 0; k < PNUM; ++k)
+        if (sent[k] != got[k]) words.push_back(k);
+    return words;
+}
+
+}  // namespace
+
+WriteCheck WriteParameters(int target, const std::uint16_t* words) {
+    line.sync = 85;
+    WriteCheck check;
+    {
+        Exchange write(line.com, WriteCommand(target) & 0xFFFF, words, Discard::kNone);
+        if (write.written() == kFrameBytes) ShowStatus("Line Ok!");
+    }
+    // A write is only believed once the sensor gives the same set back; a difference is
+    // confirmed once more after a pause, since an EEPROM may still be storing.
+    check.replied = ReadBack(target, words, check.readBack);
+    if (check.replied && !Differing(words, check.readBack).empty()) {
+        Delay(kConfirmPause);
+        check.replied = ReadBack(target, words, check.readBack);
+    }
+    if (check.replied) check.differing = Differing(words, check.readBack);
+    return check;
 }

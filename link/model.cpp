@@ -7,6 +7,13 @@ MeasurementRecord meas;
 LinkState line;
 PlotArrays plots;
 
+const char* const kParameterNames[PNUM] = {
+    "powerA", "powerB", "vThdA", "vThdB",   "polarity", "eModeA", "average", "tValA",
+    "tValB",  "tTol",   "ePoti", "anaMode", "sTime",    "para13", "para14",  "para15"};
+const char* const kRecordNames[PNUM] = {"Avalue", "Bvalue", "Mvalue", "tTol",  "tValA",  "tValB",
+                                        "tVal",   "edcntA", "edcntB", "leftA", "rightA", "rightB",
+                                        "leftB",  "anaMax", "anaMin", "sIndex"};
+
 void ResetModel() {
     params = ParameterSet{};
     meas = MeasurementRecord{};

@@ -5,11 +5,9 @@
 #include <ctime>
 #include <filesystem>
 
-namespace {
+#include "model.h"
 
-constexpr const char* kWordNames[16] = {"Avalue", "Bvalue", "Mvalue", "tTol",   "tValA", "tValB",
-                                        "tVal",   "edcntA", "edcntB", "leftA",  "rightA", "rightB",
-                                        "leftB",  "anaMax", "anaMin", "sIndex"};
+namespace {
 
 std::tm LocalTime(std::time_t t) {
     std::tm tm{};
@@ -25,7 +23,7 @@ std::tm LocalTime(std::time_t t) {
 
 std::string RecordCsvHeader() {
     std::string h = "time,index";
-    for (const char* name : kWordNames) h += std::string(",") + name;
+    for (const char* name : kRecordNames) h += std::string(",") + name;
     return h + "\n";
 }
 

@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "QtorKMBscope10.h"
-#include "com232.h"
 #include "commands.h"
 #include "exchange.h"
 #include "mapping.h"
 #include "model.h"
 #include "paramfiles.h"
-#include "timer.h"
 #include "toolkit.h"
 
 namespace {
@@ -72,55 +70,20 @@ int CC_BIN_Sw_ParaSelect(int panel, int control, int event, void*, int, int) {
 
 namespace {
 
-constexpr double kConfirmPause = 0.1;  // an EEPROM may need this long to store a set
-
-// Reads the parameter set of `target` back into `got`; false when no reply came.
-bool ReadBack(int target, const std::uint16_t* sent, std::uint16_t* got) {
-    Exchange read(line.com, ReadCommand(target), sent, Discard::kInThenOut);
-    if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
-    if (read.AwaitFrame(Tie::kReplyWins) != WaitResult::kReply) return false;
-    std::copy(line.pp, line.pp + PNUM, got);
-    return true;
-}
-
-std::vector<int> Differing(const std::uint16_t* sent, const std::uint16_t* got) {
-    std::vector<int> words;
-    for (int k = 0; k < PNUM; ++k)
-        if (sent[k] != got[k]) words.push_back(k);
-    return words;
-}
-
-// A write is only believed once the sensor gives the same set back.
-void VerifySent(int target, const std::uint16_t* sent) {
-    std::uint16_t got[PNUM] = {};
-    bool replied = ReadBack(target, sent, got);
-    if (replied && !Differing(sent, got).empty()) {
-        Delay(kConfirmPause);
-        replied = ReadBack(target, sent, got);
-    }
-    if (!replied) {
-        SetStatus("Timeout-RS-232...");
-    } else if (const std::vector<int> words = Differing(sent, got); words.empty()) {
-        SetStatus("Parameters sent and verified!");
-    } else {
-        SetStatus(ReadBackDiffersText(words).c_str());
-    }
-    ShowStatus(line.szStatus);
-}
-
 void SendToSensor() {
-    const int target = line.target;
-    line.sync = 85;
-    const int order = WriteCommand(target);
     GetPanelValues();
     CopyVarsToPP();
     std::uint16_t sent[PNUM];
     std::copy(line.pp, line.pp + PNUM, sent);
-    {
-        Exchange write(line.com, order & 0xFFFF, line.pp, Discard::kNone);
-        if (write.written() == kFrameBytes) ShowStatus("Line Ok!");
+    const WriteCheck check = WriteParameters(line.target, sent);
+    if (!check.replied) {
+        SetStatus("Timeout-RS-232...");
+    } else if (check.differing.empty()) {
+        SetStatus("Parameters sent and verified!");
+    } else {
+        SetStatus(ReadBackDiffersText(check.differing).c_str());
     }
-    VerifySent(target, sent);
+    ShowStatus(line.szStatus);
 }
 
 void GetParameters() {

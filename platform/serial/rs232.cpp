@@ -8,9 +8,11 @@
 #include <QObject>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "serial_channel.h"
 #include "serial_hooks.h"
+#include "trace.h"
 
 namespace {
 
@@ -193,7 +195,9 @@ int ComWrt(int port, const std::uint8_t* buffer, int count) {
     if (!ch) return error;
     if (count < 0 || (count > 0 && !buffer)) return kComInvalidParameter;
     if (count == 0) return 0;
-    return ch->Write(buffer, count, g_ports[port].timeout);
+    const int n = ch->Write(buffer, count, g_ports[port].timeout);
+    if (n > 0 && ComTracing()) TraceTx(buffer, n);
+    return n;
 }
 
 int ComRd(int port, std::uint8_t* buffer, int count) {
@@ -202,6 +206,7 @@ int ComRd(int port, std::uint8_t* buffer, int count) {
     if (!ch) return error;
     if (count < 0 || (count > 0 && !buffer)) return kComInvalidParameter;
     const int n = count == 0 ? 0 : ch->Read(buffer, count, g_ports[port].timeout);
+    if (n > 0 && ComTracing()) TraceRx(buffer, n, false);
     Rearm(port);
     return n;
 }
@@ -219,6 +224,14 @@ int FlushInQ(int port) {
     int error = 0;
     SerialChannel* ch = Channel(port, &error);
     if (!ch) return error;
+    if (ComTracing()) {
+        // What is discarded was on the line too: a trace without it would hide stray bytes.
+        if (const int waiting = ch->QueueLength(true); waiting > 0) {
+            std::vector<std::uint8_t> dropped(static_cast<std::size_t>(waiting));
+            const int n = ch->Read(dropped.data(), waiting, 0.0);
+            TraceRx(dropped.data(), n, true);
+        }
+    }
     const int r = ch->FlushInput();
     Rearm(port);
     return r;

@@ -1,0 +1,581 @@
+#include "ctl.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "arrays.h"
+#include "com232.h"
+#include "commands.h"
+#include "correction.h"
+#include "exchange.h"
+#include "model.h"
+#include "port_table.h"
+#include "qtor_version.h"
+#include "record_csv.h"
+#include "rs232.h"
+#include "textfiles.h"
+#include "trace.h"
+
+const char* const kCtlUsageText =
+    "Usage: qtor-ctl [--port DEVICE | --demo] [--json] [--trace FILE] COMMAND [ARGS]\n"
+    "The Q-TOR line sensor from scripts: the program's own link, without its window.\n"
+    "\n"
+    "Commands:\n"
+    "  info                       check the line, read the firmware text; prints the text\n"
+    "  get ram|eeprom [FILE]      read the parameter set (out-of-range words corrected as\n"
+    "                             on a read, each correction said on standard error); prints\n"
+    "                             it as a parameter file (16 lines), or writes it to FILE\n"
+    "  send ram|eeprom FILE       write FILE's parameter set, read it back and compare;\n"
+    "                             prints \"verified\" or the names of the words that differ\n"
+    "  compare SRC SRC            SRC is ram, eeprom or a parameter file; prints a table of\n"
+    "                             the words that differ (word, name, first, second)\n"
+    "  teach                      teach new set-points; prints them (tValA, tValB)\n"
+    "  reset                      reset the sensor's maximum and minimum values\n"
+    "  record --count N [--csv FILE]  N measurement records as CSV: time, index and the 16\n"
+    "                             words, the columns of the program's run-mode recording\n"
+    "  video --count N [--csv FILE]   N video cycles as CSV: cycle, pixel, channel A, B\n"
+    "  buffer [--csv FILE]        one fetch of the 128-value buffer as CSV, in ring order\n"
+    "\n"
+    "Options:\n"
+    "  --port DEVICE   a serial device path, or a port number as the program numbers its\n"
+    "                  ports (default 1: the first port the system lists)\n"
+    "  --demo          the built-in simulated sensor, paced at 19200 baud\n"
+    "  --json          print one JSON object instead\n"
+    "  --trace FILE    write every frame written and chunk read to FILE\n"
+    "  --help, --version\n"
+    "\n"
+    "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error;\n"
+    "3 link failure (cannot open, time-out, wrong sync word, short reply); 4 file error.\n"
+    "Messages on standard error use the program's status texts.\n";
+
+namespace {
+
+struct Options {
+    std::string port;
+    bool demo = false;
+    bool json = false;
+    std::string trace;
+    std::string command;
+    std::vector<std::string> args;
+    long long count = -1;
+    std::string csv;
+};
+
+// A failure that ends the command with an exit status and a message on standard error.
+struct Failure {
+    int status;
+    std::string message;
+};
+
+using Words = std::uint16_t[PNUM];
+
+bool ParseCount(const std::string& text, long long* count) {
+    if (text.empty() || text.size() > 12 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    *count = std::stoll(text);
+    return *count >= 1;
+}
+
+// Options may stand anywhere; the first other word is the command.
+bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string* into) {
+            if (i + 1 >= args.size()) {
+                *why = a + " needs a value";
+                return false;
+            }
+            *into = args[++i];
+            return true;
+        };
+        if (a == "--port") {
+            if (!value(&o->port)) return false;
+        } else if (a == "--demo") {
+            o->demo = true;
+        } else if (a == "--json") {
+            o->json = true;
+        } else if (a == "--trace") {
+            if (!value(&o->trace)) return false;
+        } else if (a == "--csv") {
+            if (!value(&o->csv)) return false;
+        } else if (a == "--count") {
+            std::string n;
+            if (!value(&n)) return false;
+            if (!ParseCount(n, &o->count)) {
+                *why = "--count needs a whole number of at least 1";
+                return false;
+            }
+        } else if (a.rfind("--", 0) == 0) {
+            *why = "unknown option " + a;
+            return false;
+        } else if (o->command.empty()) {
+            o->command = a;
+        } else {
+            o->args.push_back(a);
+        }
+    }
+    if (o->demo && !o->port.empty()) {
+        *why = "--port and --demo exclude each other";
+        return false;
+    }
+    const std::string& c = o->command;
+    const std::size_t n = o->args.size();
+    const bool target = n >= 1 && (o->args[0] == "ram" || o->args[0] == "eeprom");
+    bool ok = false;
+    if (c == "info" || c == "teach" || c == "reset" || c == "buffer") ok = n == 0;
+    if (c == "get") ok = target && n <= 2;
+    if (c == "send") ok = target && n == 2;
+    if (c == "compare") ok = n == 2;
+    if (c == "record" || c == "video") ok = n == 0 && o->count >= 1;
+    if (c.empty()) {
+        *why = "no command";
+        return false;
+    }
+    static const char* const kCommands[] = {"info",  "get",    "send",  "compare", "teach",
+                                            "reset", "record", "video", "buffer"};
+    if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands)) {
+        *why = "unknown command " + c;
+        return false;
+    }
+    if (!ok) {
+        *why = "wrong arguments for " + c;
+        return false;
+    }
+    if ((o->count >= 1) != (c == "record" || c == "video")) {
+        *why = "--count belongs to record and video";
+        return false;
+    }
+    if (!o->csv.empty() && c != "record" && c != "video" && c != "buffer") {
+        *why = "--csv belongs to record, video and buffer";
+        return false;
+    }
+    return true;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+int TargetOf(const std::string& name) { return name == "eeprom" ? EEPROM : RAM; }
+
+// The start values the program gives its model before it connects.
+void ResetLink(int port) {
+    ResetModel();
+    ResetExchangeState();
+    AssignParameterStartValues();
+    line.com = port;
+    line.sync = 85;
+    line.order = 1;
+    line.target = RAM;
+    line.ccdmaxpixel = 1024;
+    line.stop_flag = 1;
+}
+
+// A reply frame must carry the sensor's sync word; the program looks only at the echo's, a
+// script wants to know of a garbling line at once.
+void ExpectReplySync() {
+    if (protocol::GetWord(line.szReadBuf) != protocol::kReplySync)
+        throw Failure{kCtlLink, "read error - not sync byte 0xAA!"};
+}
+
+// Open and echo check.
+void CheckLine(int port) {
+    const int opened = OpenLine(port);
+    if (opened < 0) throw Failure{kCtlLink, OpenErrorText(opened)};
+    if (CheckComLine(port) != 1) throw Failure{kCtlLink, line.szStatus};
+}
+
+void ReadTarget(int target, Words words) {
+    if (!ReadParameters(target)) throw Failure{kCtlLink, line.szStatus};
+    ExpectReplySync();
+    ParameterWords(params, words);
+}
+
+void Correct(Words words, std::ostream& err) {
+    Words before;
+    std::copy(words, words + PNUM, before);
+    RangeCorrect(words);
+    for (int k = 0; k < PNUM; ++k) {
+        if (before[k] != words[k])
+            err << "qtor-ctl: " << kParameterNames[k] << " " << before[k] << " corrected to "
+                << words[k] << "\n";
+    }
+}
+
+void ReadFileWords(const std::string& path, Words words) {
+    std::uint32_t values[PNUM] = {};
+    const int read = FileToArray(path, values, PNUM);
+    if (read < 0) throw Failure{kCtlFile, path + ": Parameter file unreadable"};
+    if (read < PNUM) throw Failure{kCtlFile, path + ": Parameter file incomplete"};
+    for (int k = 0; k < PNUM; ++k) {
+        if (values[k] > 0xFFFF)
+            throw Failure{kCtlFile,
+                          path + ": line " + std::to_string(k + 1) + " holds no 16-bit value"};
+        words[k] = static_cast<std::uint16_t>(values[k]);
+    }
+}
+
+void WriteFileWords(const std::string& path, const Words words) {
+    std::uint32_t values[PNUM];
+    std::copy(words, words + PNUM, values);
+    if (ArrayToFile(path, values, PNUM, 4) < 0)
+        throw Failure{kCtlFile, path + ": Parameter file could not be written!"};
+}
+
+std::string FileLayout(const Words words) {
+    std::string text;
+    char row[16];
+    for (int k = 0; k < PNUM; ++k) {
+        std::snprintf(row, sizeof row, "%4u\n", static_cast<unsigned>(words[k]));
+        text += row;
+    }
+    return text;
+}
+
+// Where a table of rows goes: standard output or --csv FILE, as CSV, or one JSON object.
+class Table {
+  public:
+    Table(const Options& o, std::ostream& out, std::vector<std::string> columns)
+        : json_(o.json), out_(out), columns_(std::move(columns)) {
+        if (!o.csv.empty()) {
+            file_.open(o.csv, std::ios::binary | std::ios::trunc);
+            if (!file_) throw Failure{kCtlFile, o.csv + ": cannot be written"};
+        }
+        if (!json_) {
+            std::string header;
+            for (const std::string& c : columns_) header += (header.empty() ? "" : ",") + c;
+            Put(header + "\n");
+        }
+    }
+    // Cells already formatted; in JSON all but a timestamp are numbers.
+    void Row(const std::vector<std::string>& cells) {
+        if (!json_) {
+            std::string row;
+            for (const std::string& c : cells) row += (row.empty() ? "" : ",") + c;
+            Put(row + "\n");
+            return;
+        }
+        std::string row = "[";
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (i) row += ",";
+            const bool number =
+                !cells[i].empty() && cells[i].find_first_not_of("0123456789") == std::string::npos;
+            row += number ? cells[i] : JsonString(cells[i]);
+        }
+        rows_.push_back(row + "]");
+    }
+    void Finish() {
+        if (json_) {
+            std::string text = "{\"columns\":[";
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                text += (i ? "," : "") + JsonString(columns_[i]);
+            text += "],\"rows\":[";
+            for (std::size_t i = 0; i < rows_.size(); ++i) text += (i ? "," : "") + rows_[i];
+            Put(text + "]}\n");
+        }
+        if (file_.is_open()) {
+            file_.flush();
+            if (!file_) throw Failure{kCtlFile, "CSV file could not be written"};
+        }
+    }
+
+  private:
+    void Put(const std::string& text) {
+        if (file_.is_open() && !json_) {
+            file_ << text;
+            if (!file_) throw Failure{kCtlFile, "CSV file could not be written"};
+        } else {
+            out_ << text;
+        }
+    }
+    bool json_;
+    std::ostream& out_;
+    std::vector<std::string> columns_;
+    std::ofstream file_;
+    std::vector<std::string> rows_;
+};
+
+std::vector<std::string> RecordColumns() {
+    std::vector<std::string> c = {"time", "index"};
+    for (const char* name : kRecordNames) c.emplace_back(name);
+    return c;
+}
+
+// One measure command and its record in pp; a silent sensor ends the command.
+void Measure(int port, Tie tie) {
+    WaitResult wait;
+    {
+        Exchange measure(port, protocol::kMeasure, line.pp, Discard::kInThenOut);
+        wait = measure.AwaitFrame(tie);
+    }
+    if (wait != WaitResult::kReply) throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    ExpectReplySync();
+}
+
+// Block reads poll the queue themselves, so the notification must not take their bytes.
+void ReadBlocks(int port, std::initializer_list<std::pair<int, int>> blocks) {
+    RemoveRxNotification(port);
+    FlushQueues(port);
+    for (const auto& [start, selector] : blocks) {
+        ReadData64(start, selector);
+        if (line.nBytesR != static_cast<int>(protocol::kBlockBytes)) {
+            InstallRxNotification(port);
+            throw Failure{kCtlLink, line.szStatus};
+        }
+    }
+    InstallRxNotification(port);
+}
+
+int Info(const Options& o, int port, std::ostream& out) {
+    const ConnectResult r = Connect(port);
+    if (r != ConnectResult::kConnected) throw Failure{kCtlLink, line.szStatus};
+    if (o.json)
+        out << "{\"firmware\":" << JsonString(line.szVersion) << "}\n";
+    else
+        out << line.szVersion << "\n";
+    return kCtlOk;
+}
+
+int Get(const Options& o, int port, std::ostream& out, std::ostream& err) {
+    CheckLine(port);
+    Words words;
+    ReadTarget(TargetOf(o.args[0]), words);
+    Correct(words, err);
+    if (o.args.size() == 2) WriteFileWords(o.args[1], words);
+    if (o.json) {
+        std::string list, names;
+        for (int k = 0; k < PNUM; ++k) {
+            list += (k ? "," : "") + std::to_string(words[k]);
+            names += std::string(k ? "," : "") + JsonString(kParameterNames[k]) + ":" +
+                     std::to_string(words[k]);
+        }
+        out << "{\"target\":" << JsonString(o.args[0]) << ",\"words\":[" << list << "],\"names\":{"
+            << names << "}}\n";
+    } else if (o.args.size() == 1) {
+        out << FileLayout(words);
+    }
+    return kCtlOk;
+}
+
+int Send(const Options& o, int port, std::ostream& out, std::ostream& err) {
+    // The file is read whole before anything goes out: a bad file never half-writes a sensor.
+    Words words;
+    ReadFileWords(o.args[1], words);
+    Correct(words, err);
+    CheckLine(port);
+    const WriteCheck check = WriteParameters(TargetOf(o.args[0]), words);
+    if (!check.replied) throw Failure{kCtlLink, "Timeout-RS-232..."};
+    if (o.json) {
+        std::string differs;
+        for (int k : check.differing) {
+            differs += std::string(differs.empty() ? "" : ",") +
+                       "{\"name\":" + JsonString(kParameterNames[k]) +
+                       ",\"sent\":" + std::to_string(words[k]) +
+                       ",\"read\":" + std::to_string(check.readBack[k]) + "}";
+        }
+        out << "{\"target\":" << JsonString(o.args[0])
+            << ",\"verified\":" << (check.differing.empty() ? "true" : "false") << ",\"differs\":["
+            << differs << "]}\n";
+    } else if (check.differing.empty()) {
+        out << "verified\n";
+    } else {
+        for (int k : check.differing) out << kParameterNames[k] << "\n";
+    }
+    return check.differing.empty() ? kCtlOk : kCtlDiffers;
+}
+
+int Compare(const Options& o, int port, std::ostream& out) {
+    Words sets[2];
+    bool checked = false;
+    for (int i = 0; i < 2; ++i) {
+        const std::string& src = o.args[i];
+        if (src == "ram" || src == "eeprom") {
+            if (!checked) CheckLine(port);
+            checked = true;
+            ReadTarget(TargetOf(src), sets[i]);
+        } else {
+            ReadFileWords(src, sets[i]);
+        }
+    }
+    std::vector<int> differing;
+    for (int k = 0; k < PNUM; ++k)
+        if (sets[0][k] != sets[1][k]) differing.push_back(k);
+    if (o.json) {
+        std::string list;
+        for (int k : differing) {
+            list += std::string(list.empty() ? "" : ",") + "{\"word\":" + std::to_string(k) +
+                    ",\"name\":" + JsonString(kParameterNames[k]) +
+                    ",\"first\":" + std::to_string(sets[0][k]) +
+                    ",\"second\":" + std::to_string(sets[1][k]) + "}";
+        }
+        out << "{\"first\":" << JsonString(o.args[0]) << ",\"second\":" << JsonString(o.args[1])
+            << ",\"differs\":[" << list << "]}\n";
+    } else if (!differing.empty()) {
+        char row[96];
+        std::snprintf(row, sizeof row, "%-4s  %-8s  %8s  %8s\n", "word", "name", "first", "second");
+        out << row;
+        for (int k : differing) {
+            std::snprintf(row, sizeof row, "%4d  %-8s  %8u  %8u\n", k, kParameterNames[k],
+                          static_cast<unsigned>(sets[0][k]), static_cast<unsigned>(sets[1][k]));
+            out << row;
+        }
+    }
+    return differing.empty() ? kCtlOk : kCtlDiffers;
+}
+
+int Teach(const Options& o, int port, std::ostream& out) {
+    CheckLine(port);
+    WaitResult wait;
+    {
+        // Sent with pp as it is, as the teach button does.
+        Exchange teach(port, protocol::kTeach, line.pp, Discard::kInThenOut);
+        wait = teach.AwaitFrame(Tie::kReplyWins);
+    }
+    if (wait != WaitResult::kReply) throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    Words words;
+    ReadTarget(RAM, words);
+    if (o.json)
+        out << "{\"tValA\":" << params.tValA << ",\"tValB\":" << params.tValB << "}\n";
+    else
+        out << "tValA " << params.tValA << "\ntValB " << params.tValB << "\n";
+    return kCtlOk;
+}
+
+int Reset(const Options& o, int port, std::ostream& out) {
+    CheckLine(port);
+    if (!ResetExtremes()) throw Failure{kCtlLink, line.szStatus};
+    if (o.json) out << "{}\n";
+    return kCtlOk;
+}
+
+int Record(const Options& o, int port, std::ostream& out) {
+    CheckLine(port);
+    // The measure commands carry the sensor's own set, as run mode's do after a connect.
+    Words words;
+    ReadTarget(RAM, words);
+    Table table(o, out, RecordColumns());
+    for (long long i = 0; i < o.count; ++i) {
+        CopyVarsToPP();
+        Measure(port, Tie::kReplyWins);
+        CopyPPtoRAWVars();
+        std::string row = RecordCsvRow(std::chrono::system_clock::now(), i, line.pp);
+        row.pop_back();  // the line break
+        std::vector<std::string> cells;
+        std::stringstream split(row);
+        for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
+        table.Row(cells);
+    }
+    table.Finish();
+    return kCtlOk;
+}
+
+int Video(const Options& o, int port, std::ostream& out) {
+    CheckLine(port);
+    Table table(o, out, {"cycle", "pixel", "A", "B"});
+    for (long long cycle = 0; cycle < o.count; ++cycle) {
+        // pp is sent as it is: the record of the previous cycle, as video mode does.
+        Measure(port, Tie::kTimeOutWins);
+        CopyPPtoRAWVars();
+        ReadBlocks(port, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}});
+        for (int i = 0; i < MAXPOINT; ++i) {
+            table.Row({std::to_string(cycle), std::to_string(8 * i),
+                       std::to_string(plots.adcbufA[i]), std::to_string(plots.adcbufB[i])});
+        }
+    }
+    table.Finish();
+    return kCtlOk;
+}
+
+int Buffer(const Options& o, int port, std::ostream& out) {
+    CheckLine(port);
+    Measure(port, Tie::kTimeOutWins);
+    CopyPPtoRAWVars();
+    ReadBlocks(port, {{0, MVBUF}, {64, MVBUF}});
+    RingOrder(plots.databuf, plots.newbuf);
+    Table table(o, out, {"index", "value"});
+    for (int i = 0; i < MAXPOINT; ++i) {
+        table.Row({std::to_string(i), std::to_string(static_cast<unsigned>(
+                                          static_cast<std::uint16_t>(plots.newbuf[i])))});
+    }
+    table.Finish();
+    return kCtlOk;
+}
+
+// The port number the command talks to: a number as the program numbers its ports, or a
+// device path put on port 1.
+int ResolvePort(const Options& o) {
+    if (o.demo) {
+        PortTableSetSimulated(1, true);
+        return 1;
+    }
+    if (o.port.empty()) return 1;
+    long long n = 0;
+    if (ParseCount(o.port, &n)) return static_cast<int>(std::min<long long>(n, 1 << 20));
+    PortTableSetDevice(1, o.port);
+    return 1;
+}
+
+}  // namespace
+
+int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            out << kCtlUsageText;
+            return kCtlOk;
+        }
+        if (a == "--version") {
+            out << "qtor-ctl " << kQtorVersion << "\n";
+            return kCtlOk;
+        }
+    }
+    Options o;
+    std::string why;
+    if (!Parse(args, &o, &why)) {
+        err << "qtor-ctl: " << why << "\n" << kCtlUsageText;
+        return kCtlUsage;
+    }
+    if (!o.trace.empty() && !StartComTrace(o.trace, &why)) {
+        err << "qtor-ctl: trace " << why << "\n";
+        return kCtlFile;
+    }
+    const int port = ResolvePort(o);
+    ResetLink(port);
+    int status = kCtlOk;
+    try {
+        const std::string& c = o.command;
+        if (c == "info") status = Info(o, port, out);
+        if (c == "get") status = Get(o, port, out, err);
+        if (c == "send") status = Send(o, port, out, err);
+        if (c == "compare") status = Compare(o, port, out);
+        if (c == "teach") status = Teach(o, port, out);
+        if (c == "reset") status = Reset(o, port, out);
+        if (c == "record") status = Record(o, port, out);
+        if (c == "video") status = Video(o, port, out);
+        if (c == "buffer") status = Buffer(o, port, out);
+    } catch (const Failure& f) {
+        err << "qtor-ctl: " << f.message << "\n";
+        status = f.status;
+    }
+    out.flush();
+    CloseCom(port);
+    StopComTrace();
+    return status;
+}

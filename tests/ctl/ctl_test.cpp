@@ -1,0 +1,210 @@
+// qtor-ctl's commands against the in-process simulated sensor: what goes on the wire, what is
+// printed, and the exit status of each way a command can fail.
+#include "ctl.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "port_table.h"
+#include "record_csv.h"
+#include "sensor.h"
+#include "timer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPort = 7;
+
+class Ctl : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        PortTableReset();
+        PortTableSetSimulated(kPort, false);
+        sensor = PortSimSensor(kPort);
+        ASSERT_NE(sensor, nullptr);
+        dir = fs::temp_directory_path() /
+              ("qtor-ctl-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        SetTestClockStep(0);
+        fs::remove_all(dir);
+    }
+    // Runs qtor-ctl on the simulated port; its output lands in out and err.
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", std::to_string(kPort)});
+        std::ostringstream o, e;
+        const int status = RunCtl(args, o, e);
+        out = o.str();
+        err = e.str();
+        return status;
+    }
+    std::vector<int> Commands() const {
+        std::vector<int> c;
+        for (const auto& f : sensor->Log()) c.push_back(f.command);
+        return c;
+    }
+    std::string File(const std::string& name, const std::string& text) {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+    static std::string Lines(const std::vector<int>& values) {
+        std::string s;
+        for (int v : values) s += std::to_string(v) + "\n";
+        return s;
+    }
+    sim::Sensor* sensor = nullptr;
+    fs::path dir;
+    std::string out, err;
+};
+
+TEST_F(Ctl, GetWritesTheParameterFileAndSendVerifiesIt) {
+    sensor->Ram()[9] = 5000;  // a tolerance out of range: corrected as a read would
+    const std::string file = (dir / "set.cfg").string();
+    ASSERT_EQ(Run({"get", "ram", file}), kCtlOk) << err;
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 2})) << "line check, then the read";
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text.substr(0, 10), " 200\n 200\n");
+    EXPECT_NE(text.find("\n 128\n"), std::string::npos) << text;
+    EXPECT_NE(err.find("tTol 5000 corrected to 128"), std::string::npos) << err;
+
+    sensor->ClearLog();
+    const std::string changed =
+        File("new.cfg", Lines({250, 200, 500, 510, 0, 3, 4, 600, 610, 50, 2, 1, 900, 0, 0, 7}));
+    ASSERT_EQ(Run({"send", "eeprom", changed}), kCtlOk) << err;
+    EXPECT_EQ(out, "verified\n");
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 3, 4}));
+    EXPECT_EQ(sensor->Log()[1].words[15], 7);
+    EXPECT_EQ(sensor->Eeprom()[7], 600);
+
+    ASSERT_EQ(Run({"compare", "eeprom", changed}), kCtlOk);
+    EXPECT_EQ(out, "") << "nothing differs";
+    ASSERT_EQ(Run({"--json", "compare", "ram", "eeprom"}), kCtlDiffers);
+    EXPECT_NE(out.find("{\"word\":0,\"name\":\"powerA\",\"first\":200,\"second\":250}"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(Ctl, ABadFileNeverReachesTheSensor) {
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {(dir / "missing.cfg").string(), "unreadable"},
+        {File("short.cfg", Lines({200, 200, 512})), "incomplete"},
+        {File("garbled.cfg", "200\n200\nabc\n"), "incomplete"},
+        {File("wide.cfg", Lines({200, 70000, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1})),
+         "16-bit"}};
+    for (const auto& [file, why] : bad) {
+        EXPECT_EQ(Run({"send", "ram", file}), kCtlFile) << file;
+        EXPECT_NE(err.find(why), std::string::npos) << err;
+    }
+    EXPECT_TRUE(sensor->Log().empty()) << "not even the line check";
+    EXPECT_EQ(Run({"get", "ram", (dir / "no-folder" / "x.cfg").string()}), kCtlFile);
+}
+
+TEST_F(Ctl, AReadBackThatDiffersNamesTheWords) {
+    sensor->SetFault(1, sim::Fault{sim::FaultKind::kIgnore});
+    const std::string file =
+        File("set.cfg", Lines({200, 200, 512, 512, 1, 1, 1, 640, 512, 100, 1, 0, 1000, 0, 0, 0}));
+    EXPECT_EQ(Run({"send", "ram", file}), kCtlDiffers);
+    EXPECT_EQ(out, "tValA\n");
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 1, 2, 2})) << "confirmed by a second read";
+}
+
+TEST_F(Ctl, LinkFailuresEndWithStatusThreeAndTheProgramsText) {
+    SetTestClockStep(0.1);  // time-outs pass in a few event pumps
+    sensor->SetFault(5, sim::Fault{sim::FaultKind::kNoReply, 0, true});
+    EXPECT_EQ(Run({"info"}), kCtlLink);
+    EXPECT_EQ(err, "qtor-ctl: Timeout-RS-232...\n");
+    sensor->SetFault(5, sim::Fault{sim::FaultKind::kWrongSync, 0, true});
+    EXPECT_EQ(Run({"get", "ram"}), kCtlLink);
+    EXPECT_EQ(err, "qtor-ctl: read error - not sync byte 0xAA!\n");
+    sensor->SetFault(2, sim::Fault{sim::FaultKind::kGarbage, 0, true});
+    EXPECT_EQ(Run({"get", "ram"}), kCtlLink) << "a garbled reply is no parameter set";
+    sensor->SetFault(8, sim::Fault{sim::FaultKind::kNoReply, 0, true});
+    EXPECT_EQ(Run({"record", "--count", "2"}), kCtlLink);
+    EXPECT_EQ(err, "qtor-ctl: Timeout RS232-Line!\n");
+    sensor->SetFault(9, sim::Fault{sim::FaultKind::kCut, 100, true});
+    EXPECT_EQ(Run({"buffer"}), kCtlLink);
+    EXPECT_EQ(err, "qtor-ctl: Timeout-RS-232 while reading 64 data-words!\n");
+
+    std::ostringstream o, e;
+    EXPECT_EQ(RunCtl({"--port", "/nonexistent/ttyQTOR", "info"}, o, e), kCtlLink);
+    EXPECT_EQ(e.str(), "qtor-ctl: Cannot open port\n");
+}
+
+TEST_F(Ctl, UsageErrorsEndWithStatusTwoAndTheUsage) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"},
+                                                 {"get"},
+                                                 {"get", "flash"},
+                                                 {"record"},
+                                                 {"record", "--count", "0"},
+                                                 {"info", "--frobnicate"},
+                                                 {"send", "ram"},
+                                                 {"info", "--csv", "x.csv"},
+                                                 {}}) {
+        EXPECT_EQ(Run(args), kCtlUsage) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(err.find("Usage: qtor-ctl"), std::string::npos);
+    }
+    EXPECT_TRUE(sensor->Log().empty());
+}
+
+TEST_F(Ctl, RecordsVideoAndBufferAsCsvAndJson) {
+    sensor->Hold(3.0);
+    ASSERT_EQ(Run({"record", "--count", "3"}), kCtlOk) << err;
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 8, 8, 8}));
+    std::istringstream rows(out);
+    std::string header, row;
+    std::getline(rows, header);
+    EXPECT_EQ(header + "\n", RecordCsvHeader());
+    const auto record = sensor->Measure(3.0);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(std::getline(rows, row));
+        EXPECT_EQ(row.substr(23, 3), "," + std::to_string(i) + ",") << row;
+        EXPECT_NE(row.find("," + std::to_string(record[protocol::kLeftA]) + ","),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(std::getline(rows, row)) << "no fourth record";
+
+    ASSERT_EQ(Run({"video", "--count", "1", "--csv", (dir / "v.csv").string()}), kCtlOk);
+    std::ifstream video(dir / "v.csv");
+    int lines = 0;
+    for (std::string l; std::getline(video, l);) ++lines;
+    EXPECT_EQ(lines, 1 + 128);
+
+    std::vector<std::uint16_t> ring(128);
+    ring[0] = 100;  // the oldest value sits at slot 100
+    for (int k = 1; k < 128; ++k) ring[k] = static_cast<std::uint16_t>(1000 + k);
+    sensor->SetRing(ring);
+    ASSERT_EQ(Run({"--json", "buffer"}), kCtlOk) << err;
+    EXPECT_EQ(
+        out.rfind("{\"columns\":[\"index\",\"value\"],\"rows\":[[0,1102],[1,1102],[2,1102],", 0),
+        0u)
+        << out;
+    EXPECT_NE(out.find("[27,1127],[28,1001],[29,1001],[30,1002]"), std::string::npos) << out;
+
+    ASSERT_EQ(Run({"--json", "get", "eeprom"}), kCtlOk);
+    EXPECT_NE(out.find("\"words\":[200,200,512,512,1,1,1,512,512,100,1,0,1000,0,0,0]"),
+              std::string::npos);
+    EXPECT_NE(out.find("\"names\":{\"powerA\":200,"), std::string::npos) << out;
+}
+
+TEST_F(Ctl, TeachPrintsTheNewSetPointsAndResetPrintsNothing) {
+    sensor->Hold(2.0);
+    ASSERT_EQ(Run({"teach"}), kCtlOk);
+    EXPECT_EQ(out, "tValA " + std::to_string(sensor->Ram()[7]) + "\ntValB " +
+                       std::to_string(sensor->Ram()[8]) + "\n");
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 6, 2}));
+    sensor->ClearLog();
+    ASSERT_EQ(Run({"reset"}), kCtlOk);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Commands(), (std::vector<int>{5, 11}));
+}
+
+}  // namespace
