@@ -13,6 +13,7 @@
 #include "modes.h"
 #include "paramfiles.h"
 #include "port_table.h"
+#include "qtor_version.h"
 #include "rs232.h"
 #include "signals.h"
 #include "teach.h"
@@ -46,7 +47,7 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
             return Parsed::Exit;
         }
         if (arg == "--version") {
-            std::puts("Q-TOR KMB-Dored Version 1.0");
+            std::printf("Q-TOR KMB-Dored Version %s\n", kQtorVersion);
             return Parsed::Exit;
         }
         if (arg == "--demo") {

@@ -18,6 +18,7 @@
 
 #include "faults.h"
 #include "line.h"
+#include "qtor_version.h"
 #include "sensor.h"
 
 namespace {
@@ -46,7 +47,8 @@ constexpr const char* kUsage =
     "  --firmware TEXT       firmware text (default \"Q-TOR SIM V1.0\")\n"
     "  --hold SECONDS        the object stands still where it is at that time\n"
     "  --verbose             log each received frame on standard error\n"
-    "  --help                show this text\n";
+    "  --help                show this text\n"
+    "  --version             show the version\n";
 
 int g_wake[2] = {-1, -1};
 
@@ -70,6 +72,9 @@ bool ParseArgs(int argc, char** argv, Options* o) {
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("qtor-sensor-sim (Q-TOR KMB-Dored) %s\n", kQtorVersion);
             std::exit(0);
         } else if (a == "--instant") {
             o->instant = true;

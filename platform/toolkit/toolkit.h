@@ -26,10 +26,12 @@ void RegisterCallback(const std::string& name, CtrlCallbackPtr fn);
 
 // Creates the application object. Returns 0, or a negative value when no display can be opened.
 int InitPlatform(int& argc, char** argv);
-// Folder of the running program.
+// Folder for the user's files: the program's own folder, or the home folder when the program's
+// panels come from an installed share folder.
 std::string GetProjectDir();
 
-// Loads panel `panelId` from `fileName` (relative names are looked up beside the program).
+// Loads panel `panelId` from `fileName` (relative names are looked up beside the program, then
+// in ../share/qtor-kmb).
 // Returns a positive handle, or a negative value after a line on standard error naming the
 // problem (missing or unreadable file, no such panel, a control without its constant, ...).
 int LoadPanel(int parentPanel, const char* fileName, int panelId);

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QScreen>
 #include <QSet>
+#include <QStringList>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -27,9 +28,17 @@ std::map<std::string, CtrlCallbackPtr>& Callbacks() {
 }
 
 int g_nextHandle = 1;
+bool g_panelsInstalled = false;  // the program's panels came from its share folder
 QEventLoop* g_mainLoop = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
+
+// Where a program's own files are looked up: beside it (a build, a copy of the program with
+// its files), then in ../share/qtor-kmb (installed under any prefix).
+QStringList ProgramDataDirs() {
+    const QDir bin(QCoreApplication::applicationDirPath());
+    return {bin.path(), QDir::cleanPath(bin.filePath("../share/qtor-kmb"))};
+}
 
 void Dispatch(int panel, int control, EventKind event) {
     Panel* p = FindPanel(panel);
@@ -133,7 +142,11 @@ int InitPlatform(int& argc, char** argv) {
 }
 
 std::string GetProjectDir() {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+    // A share folder is no place for the user's files; beside a program in a folder of its
+    // own (a build, a copy) is, as it has always been.
+    const QString dir =
+        g_panelsInstalled ? QDir::homePath() : QCoreApplication::applicationDirPath();
+    return QDir::toNativeSeparators(dir).toStdString();
 }
 
 int LoadPanel(int parentPanel, const char* fileName, int panelId) {
@@ -151,8 +164,20 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
         parent = p->window;
     }
     QString path = QString::fromLocal8Bit(fileName ? fileName : "");
-    if (QFileInfo(path).isRelative())
-        path = QDir(QCoreApplication::applicationDirPath()).filePath(path);
+    if (QFileInfo(path).isRelative()) {
+        const QStringList dirs = ProgramDataDirs();
+        auto found = std::find_if(dirs.begin(), dirs.end(), [&path](const QString& dir) {
+            return QFileInfo::exists(QDir(dir).filePath(path));
+        });
+        if (found == dirs.end()) {
+            std::fprintf(stderr, "LoadPanel: panel file %s found neither in %s nor in %s\n",
+                         qPrintable(path), qPrintable(QDir::toNativeSeparators(dirs[0])),
+                         qPrintable(QDir::toNativeSeparators(dirs[1])));
+            return -1;
+        }
+        g_panelsInstalled = found != dirs.begin();
+        path = QDir(*found).filePath(path);
+    }
     QString error;
     QStringList warnings;
     std::unique_ptr<Panel> panel = LoadPanelFromFile(path, panelId, parent, &error, &warnings);

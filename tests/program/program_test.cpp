@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "qtor_version.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -186,8 +188,10 @@ TEST(Program, BrokenPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
     // A folder of this run's own: other builds may run this test at the same time.
     const fs::path dir =
         fs::temp_directory_path() / ("qtor-broken-panels-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy_file(kBin + "/qtor-kmb", dir / "qtor-kmb", fs::copy_options::overwrite_existing);
+    // In bin/ of its own, so that no ../share/qtor-kmb of another install stands in.
+    const fs::path bin = dir / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(kBin + "/qtor-kmb", bin / "qtor-kmb", fs::copy_options::overwrite_existing);
     // Without a runtime folder Qt says so in a line of its own.
     const bool ownRuntime = !getenv("XDG_RUNTIME_DIR");
     if (ownRuntime) {
@@ -196,9 +200,9 @@ TEST(Program, BrokenPanelFileEndsWithMinusOneAndOneLineSayingWhy) {
         setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
     }
     for (const Case& c : cases) {
-        fs::remove(dir / "QtorKMBscope10.uir");
-        if (!c.panelFile.empty()) std::ofstream(dir / "QtorKMBscope10.uir") << c.panelFile;
-        Child program = Spawn({(dir / "qtor-kmb").string(), "--demo"}, false, true);
+        fs::remove(bin / "QtorKMBscope10.uir");
+        if (!c.panelFile.empty()) std::ofstream(bin / "QtorKMBscope10.uir") << c.panelFile;
+        Child program = Spawn({(bin / "qtor-kmb").string(), "--demo"}, false, true);
         ASSERT_GT(program.pid, 0);
         // Read once it has ended: a program that wrongly runs on is killed, not waited for.
         FILE* out = std::exchange(program.out, nullptr);
@@ -236,9 +240,49 @@ TEST(Program, HelpAndVersionNeedNoDisplay) {
     const std::string first = FirstLine(help.out);
     EXPECT_EQ(WaitFor(help, 5), 0);
     EXPECT_NE(first.find("--port"), std::string::npos);
-    Child version = Spawn({kBin + "/qtor-kmb", "--version"}, true);
-    EXPECT_EQ(FirstLine(version.out), "Q-TOR KMB-Dored Version 1.0");
-    EXPECT_EQ(WaitFor(version, 5), 0);
+    // Every program says the project's version, not a copy of it.
+    const std::string version = kQtorVersion;
+    const std::pair<const char*, std::string> programs[] = {
+        {"qtor-kmb", "Q-TOR KMB-Dored Version " + version},
+        {"qtor-sensor-sim", "qtor-sensor-sim (Q-TOR KMB-Dored) " + version},
+    };
+    for (const auto& [program, expected] : programs) {
+        Child c = Spawn({kBin + "/" + program, "--version"}, true);
+        EXPECT_EQ(FirstLine(c.out), expected);
+        EXPECT_EQ(WaitFor(c, 5), 0) << program;
+    }
+}
+
+// Installed under a prefix, the program finds its panel file in ../share/qtor-kmb and runs.
+TEST(Program, InstalledUnderAPrefixFindsItsPanelsInTheShareFolder) {
+    const fs::path prefix = fs::temp_directory_path() / ("qtor-prefix-" + std::to_string(getpid()));
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share/qtor-kmb");
+    fs::copy_file(kBin + "/qtor-kmb", prefix / "bin/qtor-kmb",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(kBin + "/QtorKMBscope10.uir", prefix / "share/qtor-kmb/QtorKMBscope10.uir",
+                  fs::copy_options::overwrite_existing);
+
+    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant", "--verbose"}, true, true);
+    ASSERT_GT(sim.pid, 0);
+    const int simOut = fileno(sim.out);
+    std::string pty;
+    ASSERT_TRUE(ReadLine(simOut, 5, &pty));
+    Child program = Spawn({(prefix / "bin/qtor-kmb").string(), "--port", pty}, false);
+    ASSERT_GT(program.pid, 0);
+    // Its first frame (the echo) is sent only once both panels are loaded.
+    std::string text;
+    LoggedFrame f;
+    bool echoed = false;
+    while (!echoed && ReadLine(simOut, 15, &text)) echoed = ParseFrame(text, &f) && f.command == 5;
+    kill(program.pid, SIGTERM);
+    EXPECT_EQ(WaitFor(program, 10), 0);
+    EXPECT_TRUE(echoed);
+    kill(sim.pid, SIGTERM);
+    while (ReadLine(simOut, 5, &text)) {
+    }
+    EXPECT_EQ(WaitFor(sim, 5), 0);
+    fs::remove_all(prefix);
 }
 
 }  // namespace
