@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks and builds the project into build/.
 # Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+# With QTOR_CHECKS=1 (scripts/test.sh) it also installs the style checkers and the validators.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# dpkg-dev and file: cpack -G DEB takes the package's dependencies from dpkg-shlibdeps.
 packages=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev
-          libqt6opengl6-dev libqcustomplot-dev fonts-dejavu-core)
+          libqt6opengl6-dev libqcustomplot-dev fonts-dejavu-core dpkg-dev file)
+if [ "${QTOR_CHECKS:-0}" = 1 ]; then
+  packages+=(clang-format-14 clang-tidy-14 desktop-file-utils appstream man-db librsvg2-bin)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -118,7 +118,8 @@ std::optional<Reply> Sensor::Answer(int command, const Words& payload, double wh
             Reply r;
             r.bytes.assign(kBlockBytes, 0);
             for (int i = 0; i < 64; ++i) {
-                const std::size_t at = static_cast<std::size_t>(start + i);
+                const std::size_t at =
+                    static_cast<std::size_t>(start) + static_cast<std::size_t>(i);
                 if (at < source.size()) PutWord(&r.bytes[2 * i], source[at]);
             }
             return r;
@@ -246,7 +247,7 @@ std::vector<std::uint16_t> Sensor::Ring(double t) const {
     for (int slot = 1; slot <= kRingSlots; ++slot) {
         // The newest sample written into this slot.
         const long long k = now - ((now - (slot - 1)) % kRingSlots + kRingSlots) % kRingSlots;
-        out[slot] = static_cast<std::uint16_t>(MeasuredA(k * kRingPeriod));
+        out[slot] = static_cast<std::uint16_t>(MeasuredA(static_cast<double>(k) * kRingPeriod));
     }
     return out;
 }

@@ -85,7 +85,7 @@ class Sensor {
     static constexpr int kRingSlots = kSamples - 1;
 
   private:
-    std::optional<Reply> Answer(int command, const Words& payload, double now);
+    std::optional<Reply> Answer(int command, const Words& payload, double when);
     // A fault that acts on the command itself rather than on its reply; true when it did.
     bool DivertCommand(int command, const Words& payload, double now);
     void StoreDue(double now);
