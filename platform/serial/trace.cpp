@@ -14,8 +14,8 @@ std::string g_path;
 std::function<void(const std::string&)> g_onFailure;
 
 void Fail() {
-    const std::string why = "trace " + g_path + " cannot be written (" + std::strerror(errno) +
-                            ") - tracing stopped";
+    const std::string why =
+        "trace " + g_path + " cannot be written (" + std::strerror(errno) + ") - tracing stopped";
     std::fclose(g_file);
     g_file = nullptr;
     std::fprintf(stderr, "%s\n", why.c_str());
