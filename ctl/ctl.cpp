@@ -196,10 +196,16 @@ void ExpectReplySync() {
         throw Failure{kCtlLink, "read error - not sync byte 0xAA!"};
 }
 
+// "Cannot open port" and why, as far as the system tells.
+std::string OpenFailure(int port, const char* text) {
+    const std::string why = ComOpenFailureReason(port);
+    return why.empty() ? text : std::string(text) + " - " + why;
+}
+
 // Open and echo check.
 void CheckLine(int port) {
     const int opened = OpenLine(port);
-    if (opened < 0) throw Failure{kCtlLink, OpenErrorText(opened)};
+    if (opened < 0) throw Failure{kCtlLink, OpenFailure(port, OpenErrorText(opened))};
     if (CheckComLine(port) != 1) throw Failure{kCtlLink, line.szStatus};
 }
 
@@ -346,6 +352,7 @@ void ReadBlocks(int port, std::initializer_list<std::pair<int, int>> blocks) {
 
 int Info(const Options& o, int port, std::ostream& out) {
     const ConnectResult r = Connect(port);
+    if (r == ConnectResult::kCannotOpen) throw Failure{kCtlLink, OpenFailure(port, line.szStatus)};
     if (r != ConnectResult::kConnected) throw Failure{kCtlLink, line.szStatus};
     if (o.json)
         out << "{\"firmware\":" << JsonString(line.szVersion) << "}\n";

@@ -4,6 +4,7 @@
 
 #include "com232.h"
 #include "exchange.h"
+#include "link_state.h"
 #include "model.h"
 #include "rs232.h"
 #include "timer.h"
@@ -60,7 +61,9 @@ int OpenLine(int port) {
     return opened;
 }
 
-ConnectResult Connect(int port) {
+namespace {
+
+ConnectResult ConnectSteps(int port) {
     const int opened = OpenLine(port);
     if (opened < 0) {
         SetStatus(OpenErrorText(opened));
@@ -79,6 +82,25 @@ ConnectResult Connect(int port) {
         return ConnectResult::kNoFirmware;
     }
     return parameters ? ConnectResult::kConnected : ConnectResult::kNoParameters;
+}
+
+}  // namespace
+
+ConnectResult Connect(int port) {
+    const ConnectResult r = ConnectSteps(port);
+    switch (r) {
+        case ConnectResult::kConnected:
+            ReportLink(LinkHealth::kConnected, port, line.szVersion);
+            break;
+        case ConnectResult::kCannotOpen:
+            ReportLink(LinkHealth::kCannotOpen, port, ComOpenFailureReason(port));
+            break;
+        default:
+            ReportLink(ComDeviceLost(port) ? LinkHealth::kDisconnected : LinkHealth::kNoReply, port,
+                       line.szStatus);
+            break;
+    }
+    return r;
 }
 
 void InitRS232(int port) {

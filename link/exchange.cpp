@@ -5,6 +5,7 @@
 
 #include "com232.h"
 #include "event_loop.h"
+#include "link_state.h"
 #include "model.h"
 #include "rs232.h"
 #include "timer.h"
@@ -46,8 +47,7 @@ void PostDrain() {
 
 }  // namespace
 
-Exchange::Exchange(int port, int order, const std::uint16_t* words, Discard discard)
-    : port_(port) {
+Exchange::Exchange(int port, int order, const std::uint16_t* words, Discard discard) : port_(port) {
     if (g_busy) {
         refused_ = true;
         written_ = kLineBusy;
@@ -82,9 +82,21 @@ WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
         const bool replied = line.rx_flag == 1;
         const bool late = Elapsed() > TIMEOUT;
         if (stop && *stop) return WaitResult::kStopped;
-        if (replied && (tie == Tie::kReplyWins || !late)) return WaitResult::kReply;
-        if (late) return WaitResult::kTimeOut;
+        if (replied && (tie == Tie::kReplyWins || !late)) {
+            ReportReply(port_);
+            return WaitResult::kReply;
+        }
+        // A vanished device never answers: no need to wait out the time-out.
+        if (late || ComDeviceLost(port_)) {
+            TimedOut();
+            return WaitResult::kTimeOut;
+        }
     }
+}
+
+void Exchange::TimedOut() const {
+    ReportLink(ComDeviceLost(port_) ? LinkHealth::kDisconnected : LinkHealth::kNoReply, port_,
+               ComDeviceLost(port_) ? "the device vanished" : "no reply");
 }
 
 int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
@@ -94,9 +106,13 @@ int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
         if (pump) ProcessSystemEvents();
         const int waiting = GetInQLen(port_);
         // A port closed meanwhile (the main panel closed, another port chosen) never answers.
-        if (Elapsed() > TIMEOUT || waiting < 0) return waiting;
+        if (Elapsed() > TIMEOUT || waiting < 0) {
+            TimedOut();
+            return waiting;
+        }
         if (waiting >= count) {
             *timedOut = false;
+            ReportReply(port_);
             return waiting;
         }
         if (!pump) Delay(kQueuePollPause);

@@ -47,6 +47,7 @@ class Exchange {
     int AwaitBytes(int count, bool pump, bool* timedOut);
 
   private:
+    void TimedOut() const;
     int port_ = 0;
     bool refused_ = false;
     int written_ = 0;

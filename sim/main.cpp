@@ -45,6 +45,9 @@ constexpr const char* kUsage =
     "                              ignore             neither carry the command out nor answer\n"
     "                        late on a write (1, 3) stores the set that much later\n"
     "  --firmware TEXT       firmware text (default \"Q-TOR SIM V1.0\")\n"
+    "  --link PATH           also reach the pseudo-terminal at PATH (a symbolic link, removed\n"
+    "                        at exit): a program started again with the same PATH comes back\n"
+    "                        at the same place, as an adapter plugged in again does\n"
     "  --hold SECONDS        the object stands still where it is at that time\n"
     "  --verbose             log each received frame on standard error\n"
     "  --help                show this text\n"
@@ -62,6 +65,7 @@ struct Options {
     bool verbose = false;
     std::string device;
     std::string firmware;
+    std::string link;
     std::optional<double> hold;
     std::vector<sim::FaultSpec> faults;
 };
@@ -80,6 +84,13 @@ bool ParseArgs(int argc, char** argv, Options* o) {
             o->instant = true;
         } else if (a == "--verbose") {
             o->verbose = true;
+        } else if (a == "--link") {
+            const char* v = value();
+            if (!v) {
+                std::fprintf(stderr, "--link needs a path\n");
+                return false;
+            }
+            o->link = v;
         } else if (a == "--device" || a == "--firmware") {
             const char* v = value();
             if (!v) {
@@ -164,14 +175,15 @@ int Poll(pollfd* fds, nfds_t n, double seconds) {
 #endif
 }
 
-void LogFrames(sim::Sensor& sensor, std::size_t* shown) {
-    const auto& log = sensor.Log();
-    for (; *shown < log.size(); ++*shown) {
-        const auto& f = log[*shown];
+// Prints the frames received since the last call; the log is emptied, so a sensor that
+// serves for hours keeps a flat memory.
+void LogFrames(sim::Sensor& sensor) {
+    for (const auto& f : sensor.Log()) {
         std::fprintf(stderr, "%10.4f  command %d:", f.time, f.command);
         for (auto w : f.words) std::fprintf(stderr, " %u", w);
         std::fputc('\n', stderr);
     }
+    sensor.ClearLog();
 }
 
 }  // namespace
@@ -181,6 +193,7 @@ int main(int argc, char** argv) {
     if (!ParseArgs(argc, argv, &opt)) return 2;
 
     sim::Sensor sensor;
+    if (!opt.verbose) sensor.SetLogLimit(0);  // nobody reads it
     for (const auto& f : opt.faults) sensor.SetFault(f.command, f.fault);
     if (!opt.firmware.empty()) sensor.FirmwareText() = opt.firmware;
     sensor.Hold(opt.hold);
@@ -202,6 +215,13 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    if (!opt.link.empty()) {
+        ::unlink(opt.link.c_str());  // left by a sensor that ended without tidying up
+        if (::symlink(path.c_str(), opt.link.c_str()) != 0) {
+            std::fprintf(stderr, "cannot link %s: %s\n", opt.link.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
@@ -209,13 +229,12 @@ int main(int argc, char** argv) {
     const bool paced = !opt.instant && opt.device.empty();
     sim::Link link(sensor, paced ? sim::kByteSeconds19200 : 0.0);
     std::vector<std::uint8_t> out;  // reply bytes due but not yet accepted by the terminal
-    std::size_t logged = 0;
-    bool noPeer = false;  // the terminal side is closed: the master reports a hang-up
+    bool noPeer = false;            // the terminal side is closed: the master reports a hang-up
 
     for (;;) {
         const double now = Now();
         link.Advance(now);
-        if (opt.verbose) LogFrames(sensor, &logged);
+        if (opt.verbose) LogFrames(sensor);
         if (link.HungUp(now)) break;
 
         std::uint8_t buf[512];
@@ -257,5 +276,6 @@ int main(int argc, char** argv) {
         }
     }
     close(fd);
+    if (!opt.link.empty()) ::unlink(opt.link.c_str());
     return 0;
 }

@@ -47,6 +47,7 @@ std::vector<Reply> Sensor::Feed(const std::uint8_t* data, std::size_t count, dou
 std::optional<Reply> Sensor::Handle(int command, const Words& payload, double now) {
     if (hungUp_) return std::nullopt;
     log_.push_back({command, payload, now});
+    while (log_.size() > logLimit_) log_.pop_front();
     StoreDue(now);
     if (DivertCommand(command, payload, now)) return std::nullopt;
     auto reply = Answer(command, payload, now);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <random>
@@ -65,9 +66,12 @@ class Sensor {
     // True once a hang-up fault has fired: the sensor then ignores everything.
     bool HungUp() const { return hungUp_; }
 
-    // Every frame with a valid sync word, known command or not.
-    const std::vector<ReceivedFrame>& Log() const { return log_; }
+    // Every frame with a valid sync word, known command or not: the newest ones, at most
+    // the log limit, so that a sensor answering for hours keeps a flat memory.
+    const std::deque<ReceivedFrame>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
+    void SetLogLimit(std::size_t frames) { logLimit_ = frames; }
+    static constexpr std::size_t kDefaultLogLimit = 100000;
 
     // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
     // it move again. Tests that compare replies taken apart in time need this.
@@ -107,7 +111,8 @@ class Sensor {
         Words words;
     };
     std::vector<Store> stores_;  // writes that take effect later
-    std::vector<ReceivedFrame> log_;
+    std::deque<ReceivedFrame> log_;
+    std::size_t logLimit_ = kDefaultLogLimit;
     std::vector<std::uint8_t> pending_;  // bytes of an incomplete frame
     bool hungUp_ = false;
     bool extremaValid_ = false;

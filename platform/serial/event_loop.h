@@ -8,3 +8,7 @@
 void ProcessSystemEvents();
 // Runs `fn` later, from the event loop or the next ProcessSystemEvents, in the order posted.
 void PostToEventLoop(std::function<void()> fn);
+
+// Calls `fn` every `seconds` from the event loop until StopPeriodic; returns its id.
+int StartPeriodic(double seconds, std::function<void()> fn);
+void StopPeriodic(int id);

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <map>
 
 #include "event_loop.h"
 #include "serial_channel.h"
@@ -25,4 +26,31 @@ void ProcessSystemEvents() {
 
 void PostToEventLoop(std::function<void()> fn) {
     QMetaObject::invokeMethod(SerialEventContext(), std::move(fn), Qt::QueuedConnection);
+}
+
+namespace {
+
+std::map<int, QTimer*>& Periodic() {
+    static std::map<int, QTimer*> timers;
+    return timers;
+}
+
+}  // namespace
+
+int StartPeriodic(double seconds, std::function<void()> fn) {
+    static int next = 1;
+    auto* timer = new QTimer(SerialEventContext());
+    timer->setInterval(static_cast<int>(seconds * 1000.0));
+    QObject::connect(timer, &QTimer::timeout, std::move(fn));
+    timer->start();
+    Periodic()[next] = timer;
+    return next++;
+}
+
+void StopPeriodic(int id) {
+    auto it = Periodic().find(id);
+    if (it == Periodic().end()) return;
+    it->second->stop();
+    it->second->deleteLater();
+    Periodic().erase(it);
 }

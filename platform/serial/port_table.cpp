@@ -19,9 +19,14 @@ struct Override {
     std::shared_ptr<sim::Sensor> sensor;
 };
 
+struct SystemPort {
+    std::string location, description, manufacturer, serial;
+    bool gone = false;
+};
+
 struct Table {
     bool scanned = false;
-    std::map<int, std::string> system;
+    std::map<int, SystemPort> system;
     std::map<int, Override> overrides;
     std::shared_ptr<sim::Sensor> defaultSensor;  // when no override put the sensor elsewhere
 };
@@ -31,24 +36,61 @@ Table& table() {
     return t;
 }
 
+SystemPort Describe(const QSerialPortInfo& p) {
+    return {p.systemLocation().toStdString(), p.description().toStdString(),
+            p.manufacturer().toStdString(), p.serialNumber().toStdString(), false};
+}
+
+bool SameDevice(const SystemPort& a, const SystemPort& b) {
+    return a.location == b.location || (!a.serial.empty() && a.serial == b.serial);
+}
+
+// The lowest number nothing stands for: not a listed port, not a device or simulated sensor
+// put on a number, not a port open now (the simulated sensor's default number may be).
+int FreeNumber(const Table& t) {
+    for (int n = 1; n <= kMaxPorts; ++n) {
+        if (!t.system.count(n) && !t.overrides.count(n) && !ComIsOpen(n) && !ComDeviceLost(n))
+            return n;
+    }
+    return 0;
+}
+
 void Scan(Table& t) {
-    t.system.clear();
     auto ports = QSerialPortInfo::availablePorts();
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
         return a.portName() < b.portName();
     });
+    std::vector<SystemPort> found;
+    for (const auto& p : ports) found.push_back(Describe(p));
 #ifdef Q_OS_WIN
-    for (const auto& p : ports) {
-        const QString name = p.portName();
+    t.system.clear();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const QString name = ports[i].portName();
         bool ok = false;
         const int n = name.startsWith(QLatin1String("COM")) ? name.mid(3).toInt(&ok) : 0;
-        if (ok && n >= 1 && n <= kMaxPorts) t.system[n] = name.toStdString();
+        if (ok && n >= 1 && n <= kMaxPorts) t.system[n] = found[i];
     }
 #else
-    int n = 0;
-    for (const auto& p : ports) {
-        if (++n > kMaxPorts) break;
-        t.system[n] = p.systemLocation().toStdString();
+    // Numbers already given stay with their devices; a port in use whose device vanished
+    // stays listed, marked gone, so the selector never names another port than the one used.
+    std::vector<bool> placed(found.size(), false);
+    for (auto it = t.system.begin(); it != t.system.end();) {
+        auto match = std::find_if(found.begin(), found.end(),
+                                  [&](const SystemPort& f) { return SameDevice(it->second, f); });
+        if (match != found.end()) {
+            it->second = *match;
+            placed[static_cast<std::size_t>(match - found.begin())] = true;
+            ++it;
+        } else if (ComIsOpen(it->first) || ComDeviceLost(it->first)) {
+            it->second.gone = true;
+            ++it;
+        } else {
+            it = t.system.erase(it);
+        }
+    }
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (placed[i]) continue;
+        if (const int n = FreeNumber(t)) t.system[n] = found[i];
     }
 #endif
     t.scanned = true;
@@ -86,13 +128,36 @@ const std::shared_ptr<sim::Sensor>& DefaultSensor(Table& t) {
 std::vector<PortEntry> PortTableList() {
     Table& t = Scanned();
     std::vector<PortEntry> list;
-    for (const auto& [n, name] : t.system)
-        if (!t.overrides.count(n)) list.push_back({n, name, false});
-    for (const auto& [n, o] : t.overrides)
-        if (!o.sensor) list.push_back({n, o.device, false});
-    for (const auto& [n, o] : t.overrides)
-        if (o.sensor) list.push_back({n, kSimulatedName, true});
-    if (!SimulatedElsewhere(t)) list.push_back({DefaultSimNumber(t), kSimulatedName, true});
+    for (const auto& [n, port] : t.system) {
+        if (t.overrides.count(n)) continue;
+        PortEntry e;
+        e.number = n;
+        e.device = port.location;
+        e.description = port.description;
+        e.manufacturer = port.manufacturer;
+        e.serialNumber = port.serial;
+        e.gone = port.gone;
+        list.push_back(e);
+    }
+    for (const auto& [n, o] : t.overrides) {
+        if (o.sensor) continue;
+        PortEntry e;
+        e.number = n;
+        e.device = o.device;
+        list.push_back(e);
+    }
+    PortEntry simulated;
+    simulated.device = kSimulatedName;
+    simulated.simulated = true;
+    for (const auto& [n, o] : t.overrides) {
+        if (!o.sensor) continue;
+        simulated.number = n;
+        list.push_back(simulated);
+    }
+    if (!SimulatedElsewhere(t)) {
+        simulated.number = DefaultSimNumber(t);
+        list.push_back(simulated);
+    }
     return list;
 }
 
@@ -115,8 +180,11 @@ void PortTableReset() {
     Table& t = table();
     t.overrides.clear();
     t.defaultSensor.reset();
+    t.system.clear();
     Scan(t);
 }
+
+void PortTableRescan() { Scan(table()); }
 
 int PortTableSimulatedNumber() { return DefaultSimNumber(Scanned()); }
 
@@ -124,6 +192,12 @@ std::string PortTableDevice(int number) {
     const PortTarget target = PortTableResolve(number);
     if (target.kind == PortTarget::kSimulated) return kSimulatedName;
     return target.device;
+}
+
+bool PortTableIsListed(int number) {
+    Table& t = Scanned();
+    return !t.overrides.count(number) && t.system.count(number) &&
+           !(number == DefaultSimNumber(t) && !SimulatedElsewhere(t));
 }
 
 sim::Sensor* PortSimSensor(int number) { return PortTableResolve(number).sensor.get(); }
@@ -141,7 +215,7 @@ PortTarget PortTableResolve(int number) {
         target.sensor = DefaultSensor(t);
     } else if (auto s = t.system.find(number); s != t.system.end()) {
         target.kind = PortTarget::kDevice;
-        target.device = s->second;
+        target.device = s->second.location;
     }
     return target;
 }

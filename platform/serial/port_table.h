@@ -16,6 +16,9 @@ struct PortEntry {
     int number = 0;
     std::string device;  // path or platform name; "simulated sensor" for the simulated port
     bool simulated = false;
+    // What the system tells of a listed port, where it knows it.
+    std::string description, manufacturer, serialNumber;
+    bool gone = false;  // a port in use whose device has vanished
 };
 
 // Lists the numbered ports: system ports, then overrides, then the simulated sensor last.
@@ -27,9 +30,16 @@ void PortTableSetDevice(int number, const std::string& device);
 void PortTableSetSimulated(int number, bool paced);
 // Drops every override and rescans the system ports.
 void PortTableReset();
+// Lists the system's ports again. A device keeps its number while it stays (matched by its
+// path, or by its serial number where the system knows one); a new device gets the lowest free
+// number; a vanished one is dropped unless its port is open, which is then marked gone.
+void PortTableRescan();
 // The number the simulated sensor is offered on in the port selector when nothing put it
 // elsewhere (one past the last listed port).
 int PortTableSimulatedNumber();
+// True when the number stands for a port the system lists (not a path put on it, not the
+// simulated sensor).
+bool PortTableIsListed(int number);
 // The device name a number maps to, or empty when it has none.
 std::string PortTableDevice(int number);
 

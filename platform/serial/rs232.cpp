@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,9 +31,12 @@ struct Port {
     bool checkPosted = false;
     unsigned generation = 0;  // changes whenever the port is opened or closed
     int lastErrorCount = 0;
+    bool lostReported = false;
 };
 
 std::array<Port, kMaxPorts + 1> g_ports;
+std::array<std::string, kMaxPorts + 1> g_openFailure;
+std::function<void(int)> g_lostHandler;
 unsigned g_generation = 0;
 
 bool ValidNumber(int port) { return port >= 1 && port <= kMaxPorts; }
@@ -108,7 +112,16 @@ void PostCheck(int port, unsigned generation) {
     QMetaObject::invokeMethod(
         SerialEventContext(),
         [port, generation] {
-            if (g_ports[port].generation == generation) CheckNotification(port);
+            Port& q = g_ports[port];
+            if (q.generation != generation) return;
+            // A device that vanished is said once, as soon as the event loop runs.
+            if (q.channel && !q.channel->IsOpen() && !q.lostReported) {
+                q.lostReported = true;
+                q.checkPosted = false;
+                if (g_lostHandler) g_lostHandler(port);
+                return;
+            }
+            CheckNotification(port);
         },
         Qt::QueuedConnection);
 }
@@ -130,16 +143,20 @@ int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, i
     const SerialSettings settings{baudRate, parity, dataBits, stopBits};
     std::string device = deviceName ? deviceName : "";
     std::shared_ptr<SerialChannel> channel;
+    g_openFailure[port].clear();
     if (device.empty()) {
         const PortTarget target = PortTableResolve(port);
-        if (target.kind == PortTarget::kNone) return kComNoPortFound;
+        if (target.kind == PortTarget::kNone) {
+            g_openFailure[port] = "no such device";
+            return kComNoPortFound;
+        }
         if (target.kind == PortTarget::kSimulated)
             channel = OpenSimChannel(target.sensor, target.paced, settings);
         device = target.device;
     }
     if (!channel) {
         int error = kComCannotOpen;
-        channel = OpenDeviceChannel(device, settings, &error);
+        channel = OpenDeviceChannel(device, settings, &error, &g_openFailure[port]);
         if (!channel) return error;
     }
     Port& p = g_ports[port];
@@ -260,4 +277,20 @@ int ComErrorCount(int port) {
     if (!ValidNumber(port)) return 0;
     const Port& p = g_ports[port];
     return p.channel ? p.channel->errorCount : p.lastErrorCount;
+}
+
+void OnComDeviceLost(std::function<void(int port)> handler) { g_lostHandler = std::move(handler); }
+
+std::string ComOpenFailureReason(int port) {
+    return ValidNumber(port) ? g_openFailure[port] : std::string("invalid port number");
+}
+
+bool ComDeviceLost(int port) {
+    if (!ValidNumber(port)) return false;
+    const Port& p = g_ports[port];
+    return p.channel && !p.channel->IsOpen();
+}
+
+bool ComIsOpen(int port) {
+    return ValidNumber(port) && g_ports[port].channel && g_ports[port].channel->IsOpen();
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 // Negative results. The open errors use the codes the start-up reports by text.
 enum ComError : int {
@@ -52,3 +54,14 @@ int FlushInQ(int port);
 int FlushOutQ(int port);
 // Closing a port that is not open is harmless and returns 0.
 int CloseCom(int port);
+
+// Why the last OpenComConfig of `port` failed, in words: "no such device", "in use by another
+// program (process N)", "permission denied - ...", "settings refused by the device"; empty
+// after a good open.
+std::string ComOpenFailureReason(int port);
+// True once the device behind an open port has vanished (hang-up, unplugged adapter); the port
+// then refuses every operation until it is closed or opened again.
+bool ComDeviceLost(int port);
+// Called from the event loop, once, when the device behind an open port vanishes.
+void OnComDeviceLost(std::function<void(int port)> handler);
+bool ComIsOpen(int port);

@@ -52,9 +52,10 @@ struct PortTarget {
 
 PortTarget PortTableResolve(int number);
 
-// On failure returns nullptr and a negative ComError in *error.
+// On failure returns nullptr, a negative ComError in *error and the reason in words in *why.
 std::shared_ptr<SerialChannel> OpenDeviceChannel(const std::string& device,
-                                                 const SerialSettings& settings, int* error);
+                                                 const SerialSettings& settings, int* error,
+                                                 std::string* why);
 std::shared_ptr<SerialChannel> OpenSimChannel(std::shared_ptr<sim::Sensor> sensor, bool paced,
                                               const SerialSettings& settings);
 

@@ -136,7 +136,7 @@ TEST_F(Ctl, LinkFailuresEndWithStatusThreeAndTheProgramsText) {
 
     std::ostringstream o, e;
     EXPECT_EQ(RunCtl({"--port", "/nonexistent/ttyQTOR", "info"}, o, e), kCtlLink);
-    EXPECT_EQ(e.str(), "qtor-ctl: Cannot open port\n");
+    EXPECT_EQ(e.str(), "qtor-ctl: Cannot open port - no such device\n");
 }
 
 TEST_F(Ctl, UsageErrorsEndWithStatusTwoAndTheUsage) {

@@ -1,0 +1,29 @@
+// The state of the line as an operator needs it at a glance: which health, and the word that
+// goes with it (the firmware text, the time-out, why a port cannot be opened).
+#pragma once
+
+#include <string>
+
+enum class LinkHealth {
+    kNone,          // no port opened yet
+    kConnected,     // the sensor answered; detail: its firmware text
+    kNoReply,       // the port is open but the sensor did not answer; detail: the text shown
+    kDisconnected,  // the device vanished; the program watches for its return
+    kCannotOpen,    // detail: why
+};
+
+struct LinkStatus {
+    LinkHealth health = LinkHealth::kNone;
+    int port = 0;
+    std::string detail;
+};
+
+const LinkStatus& CurrentLinkStatus();
+// Where changes of the state go (the program's link element); called on every change.
+void SetLinkStatusView(void (*show)(const LinkStatus&));
+// Sets the state; the view hears of it only when it differs.
+void ReportLink(LinkHealth health, int port, const std::string& detail);
+// A reply came: a line that had timed out is connected again.
+void ReportReply(int port);
+// Back to no state (tests).
+void ResetLinkStatus();
