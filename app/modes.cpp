@@ -13,6 +13,7 @@
 #include "model.h"
 #include "paramfiles.h"
 #include "ranges.h"
+#include "recording.h"
 #include "rs232.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -78,6 +79,7 @@ void RunMode() {
         measure.reset();
         // The record must leave pp before pp is refilled with the parameter set.
         CopyPPtoRAWVars();
+        RecordMeasurement(line.pp);
         PlotVIDEOBarGraph();
         PlotRAWGraphA();
         PlotRAWGraphB();
@@ -91,6 +93,7 @@ void RunMode() {
             std::make_unique<Exchange>(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
     }
     measure.reset();
+    FlushRecording();
     line.rx_flag = 0;
     FlushQueues(line.com);
     line.graphrefresh = 0;

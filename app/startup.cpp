@@ -8,26 +8,35 @@
 #include "commands.h"
 #include "editfields.h"
 #include "exchange.h"
+#include "graph_export.h"
+#include "gui.h"
+#include "link_view.h"
 #include "mapping.h"
 #include "model.h"
 #include "modes.h"
 #include "paramfiles.h"
 #include "port_table.h"
 #include "qtor_version.h"
+#include "recording.h"
+#include "remembered.h"
 #include "rs232.h"
 #include "signals.h"
 #include "teach.h"
 #include "toolkit.h"
+#include "trace.h"
 #include "transfer.h"
 
 namespace {
 
 constexpr int kInfoBlue = 0x0080FF;
 constexpr const char* kUsage =
-    "Usage: qtor-kmb [--port DEVICE | --demo] [--help] [--version]\n"
+    "Usage: qtor-kmb [--port DEVICE | --demo] [--record FILE.csv] [--trace FILE] [--help]\n"
+    "                [--version]\n"
     "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
     "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
     "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
+    "  --record FILE  record every run-mode record to the new CSV file FILE\n"
+    "  --trace FILE   write every frame on the line to FILE (seconds, TX or RX, hex bytes)\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "SIGINT and SIGTERM close the main panel, as its close box does.\n";
@@ -35,7 +44,9 @@ constexpr const char* kUsage =
 enum class Parsed { Run, Exit, Error };
 
 struct Options {
-    std::string port;  // device for port 1
+    std::string port;    // device for port 1
+    std::string record;  // CSV file run mode records to
+    std::string trace;   // protocol trace file
     bool demo = false;
 };
 
@@ -54,6 +65,10 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
             options->demo = true;
         } else if (arg == "--port" && i + 1 < argc) {
             options->port = argv[++i];
+        } else if (arg == "--record" && i + 1 < argc) {
+            options->record = argv[++i];
+        } else if (arg == "--trace" && i + 1 < argc) {
+            options->trace = argv[++i];
         } else {
             std::fprintf(stderr, "qtor-kmb: unknown option '%s' (see --help)\n", arg.c_str());
             return Parsed::Error;
@@ -121,6 +136,9 @@ void RegisterCallbacks() {
         {"CC_NEDITTolLeff", CC_NEDITTolLeff},
         {"CC_DropEvalMode", CC_DropEvalMode},
         {"CC_DropAnaMode", CC_DropAnaMode},
+        {"CC_TOGBTN_Pause", CC_TOGBTN_Pause},
+        {"CC_TOGBTN_Record", CC_TOGBTN_Record},
+        {"CC_GraphMenu", CC_GraphMenu},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -131,7 +149,13 @@ void FillPortSelector() {
     int index = 0;
     bool listed = false;
     for (const PortEntry& port : PortTableList()) {
-        const std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
+        // What the system knows of the device, so that an operator can tell adapters apart.
+        std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
+        std::string about = port.description;
+        for (const std::string& more : {port.manufacturer, port.serialNumber})
+            if (!more.empty()) about += (about.empty() ? "" : ", ") + more;
+        if (!about.empty()) label += "  " + about;
+        if (port.gone) label += "  (gone)";
         InsertListItem(p, DropDCom, index++, label.c_str(), port.number);
         listed |= port.number == line.com;
     }
@@ -206,7 +230,11 @@ int CC_POPUP(int, int, int event, void*, int, int) {
 // A pick made while the line is busy (a connect under way, a mode) waits for it; of several
 // such picks the last one wins, since the selector is read when the pick is carried out.
 int CC_DropDCom(int panel, int control, int event, void*, int, int) {
+    if (event == EVENT_DROPPED) RescanPorts();
     if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+    PortPicked();
+    LinkWatchPortPicked();
+    MarkValuesStale();
     WhenLineFree("port", ActionKind::kAction, [panel, control] {
         CloseCom(line.com);
         GetCtrlVal(panel, control, &line.com);
@@ -226,15 +254,37 @@ int WinMain(int argc, char** argv) {
     if (!options.port.empty()) PortTableSetDevice(1, options.port);
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return -1;
+    if (!options.record.empty()) {
+        // A file that exists is somebody's data: never replaced from the command line.
+        std::string error;
+        if (!StartRecording(options.record, true, &error)) {
+            std::fprintf(stderr, "qtor-kmb: cannot record: %s\n", error.c_str());
+            return -1;
+        }
+        SetCtrlVal(panels.panelHandle, TOGBTN_Record, 1);
+    }
     files.proj_dir = GetProjectDir();
     OnTerminationRequest([] { CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0); });
     InstallPanelViews();
+    InstallLinkView();
+    if (!options.trace.empty()) {
+        // Without its trace the program still runs: it says so and goes on.
+        std::string error;
+        if (!StartComTrace(options.trace, &error))
+            std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());
+    }
     InitVars();
+    RestoreSettings(options.demo || !options.port.empty());
     FillPortSelector();
     InitRS232(line.com);
+    RestorePlacement();
     DisplayPanel(panels.panelHandle);
+    RestorePopup();
     RunUserInterface();
+    SaveSettingsAtExit();
+    StopRecording();
     CloseCom(line.com);
+    StopComTrace();
     DiscardPanel(panels.panelPopUp);
     DiscardPanel(panels.panelHandle);
     return 0;

@@ -4,10 +4,13 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case] [case ...]
 // Cases: paced-raw paced-run paced-video unpaced-raw unpaced-run (all when none is named).
-//   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS port=PATH
-// runs the bare loop and run mode against a sensor on the serial device PATH instead (for
-// example qtor-sensor-sim's pseudo-terminal), so the figures leave out the simulation's work.
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS port=PATH [device-raw device-run
+//   device-record]
+// runs the bare loop, run mode and run mode recording to a CSV file against a sensor on the
+// serial device PATH instead (for example qtor-sensor-sim's pseudo-terminal), so the figures
+// leave out the simulation's work. Without QT_QPA_PLATFORM the panel is on the X server.
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +26,7 @@
 #include "model.h"
 #include "modes.h"
 #include "port_table.h"
+#include "recording.h"
 #include "rs232.h"
 #include "sensor.h"
 #include "startup.h"
@@ -122,10 +126,14 @@ void Print(const char* name, const Figures& f, double lineLimit) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::stod(argv[1]) : 5.0;
-    std::vector<std::string> cases(argv + std::min(argc, 2), argv + argc);
+    std::vector<std::string> cases;
     std::string device;
-    for (const std::string& c : cases) {
-        if (c.rfind("port=", 0) == 0) device = c.substr(5);
+    for (int i = 2; i < argc; ++i) {
+        const std::string c = argv[i];
+        if (c.rfind("port=", 0) == 0)
+            device = c.substr(5);
+        else
+            cases.push_back(c);
     }
     auto wanted = [&cases](const char* name) {
         return cases.empty() || std::find(cases.begin(), cases.end(), name) != cases.end();
@@ -151,8 +159,25 @@ int main(int argc, char** argv) {
         PortTableReset();
         PortTableSetDevice(1, device);
         InitRS232(1);
-        Print("device: bare exchange loop", RawExchange(seconds), runLimit);
-        Print("device: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+        if (wanted("device-raw"))
+            Print("device: bare exchange loop", RawExchange(seconds), runLimit);
+        if (wanted("device-run"))
+            Print("device: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+        if (wanted("device-record")) {
+            const std::string csv = QDir::temp().filePath("qtor-bench-record.csv").toStdString();
+            std::remove(csv.c_str());
+            std::string error;
+            if (!StartRecording(csv, false, &error)) {
+                std::printf("cannot record: %s\n", error.c_str());
+                return 1;
+            }
+            const Figures f = RunMode(CC_BTNRun, seconds, DrawnRecords);
+            const long long rows = RecordedRows();
+            StopRecording();
+            Print("device: run mode, recording to CSV", f, runLimit);
+            std::printf("%-34s %9lld rows for %lld records\n", "device: recorded", rows, f.records);
+            std::remove(csv.c_str());
+        }
         CloseCom(1);
         return 0;
     }

@@ -1,5 +1,8 @@
 #include "gui.h"
 
+#include <ctime>
+#include <string>
+
 #include "QtorKMBscope10.h"
 #include "arrays.h"
 #include "model.h"
@@ -11,15 +14,17 @@ constexpr double kToleranceBandTop = 0.35;
 constexpr int kStripPoints = 101;
 constexpr int kStripTraces = 5;
 
-void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t* threshold) {
+void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t* thresholds) {
     const int p = panels.panelHandle;
     SetAxisScalingMode(p, graph, VAL_XAXIS, VAL_MANUAL, 1.0, 1024.0);
     SetAxisScalingMode(p, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 1023.0);
     DeleteGraphPlot(p, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-    PlotXY(p, graph, plots.xArray, samples, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
-           VAL_RED);
-    PlotXY(p, graph, plots.xArray, threshold, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1,
-           VAL_DK_GREEN);
+    const int video = PlotXY(p, graph, plots.xArray, samples, MAXPOINT, VAL_FAT_LINE,
+                             VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_RED);
+    const int threshold = PlotXY(p, graph, plots.xArray, thresholds, MAXPOINT, VAL_FAT_LINE,
+                                 VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_DK_GREEN);
+    SetPlotAttribute(p, graph, video, ATTR_PLOT_LG_TEXT, "Video signal");
+    SetPlotAttribute(p, graph, threshold, ATTR_PLOT_LG_TEXT, "Threshold");
 }
 
 // Five traces per sample: upper limit, lower limit, set-point, measured value, set-point.
@@ -47,6 +52,8 @@ void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColo
     }
     SetCtrlAttribute(p, chart, ATTR_NUM_TRACES, kStripTraces);
     PlotStripChart(p, chart, history, kHistory, 0, 0);
+    // The chart's long history takes the newest sample once: scrolled back over and exported.
+    PlotStripChartRecord(p, chart, history + kHistory - kStripTraces, kStripTraces);
 }
 
 void DrawWindow(int graph, const ToleranceWindow& w) {
@@ -81,17 +88,56 @@ void PlotDATABuffer(const double* data) {
         }
     }
     const std::uint16_t* x = plots.dxArray;
-    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
-           1, VAL_DK_GREEN);
-    PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID,
-           1, VAL_DK_GREEN);
-    PlotXY(p, GRAPH_Buffer, x, plots.teachArray, MAXPOINT, VAL_THIN_LINE, VAL_SIMPLE_DOT, VAL_DASH,
-           1, VAL_BLACK);
-    PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_RED);
+    const int upper = PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE,
+                             VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_DK_GREEN);
+    const int lower = PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE,
+                             VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_DK_GREEN);
+    const int setPoint = PlotXY(p, GRAPH_Buffer, x, plots.teachArray, MAXPOINT, VAL_THIN_LINE,
+                                VAL_SIMPLE_DOT, VAL_DASH, 1, VAL_BLACK);
+    const int values = PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
+                              VAL_SOLID, 1, VAL_RED);
+    // The legend names each line.
+    SetPlotAttribute(p, GRAPH_Buffer, upper, ATTR_PLOT_LG_TEXT, "Upper limit");
+    SetPlotAttribute(p, GRAPH_Buffer, lower, ATTR_PLOT_LG_TEXT, "Lower limit");
+    SetPlotAttribute(p, GRAPH_Buffer, setPoint, ATTR_PLOT_LG_TEXT, "Set-point");
+    SetPlotAttribute(p, GRAPH_Buffer, values, ATTR_PLOT_LG_TEXT, "Data");
 }
+
+namespace {
+
+// The controls that show the latest record, and whether they show it as old.
+constexpr int kLiveControls[] = {NUM_Bvalue,   NUM_Avalue, NUM_Mvalue, NUM_leftA,
+                                 NUM_rightA,   NUM_leftB,  NUM_rightB, GRAPH_VideoA,
+                                 GRAPH_VideoB, STRIP_RawA, STRIP_RawB};
+bool g_stale = false;
+std::string g_lastRecord;  // local time of the last record drawn
+
+void SetStale(bool stale) {
+    const int p = panels.panelHandle;
+    const std::string tip =
+        stale ? (g_lastRecord.empty() ? std::string("Old values: no record yet")
+                                      : "Old values: last record at " + g_lastRecord)
+              : std::string();
+    for (int c : kLiveControls) {
+        SetCtrlAttribute(p, c, ATTR_STALE, stale ? 1 : 0);
+        SetCtrlAttribute(p, c, ATTR_TOOLTIP, tip.c_str());
+    }
+    g_stale = stale;
+}
+
+}  // namespace
+
+void MarkValuesStale() { SetStale(true); }
+
+bool ValuesStale() { return g_stale; }
 
 void PlotVIDEOBarGraph() {
     const int p = panels.panelHandle;
+    const std::time_t now = std::time(nullptr);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&now));
+    g_lastRecord = stamp;
+    if (g_stale) SetStale(false);
     SetCtrlVal(p, NUM_Bvalue, unsigned{meas.Bvalue});
     SetCtrlVal(p, NUM_Avalue, unsigned{meas.Avalue});
     SetCtrlVal(p, NUM_Mvalue, unsigned{meas.Mvalue});

@@ -13,3 +13,9 @@ void PlotVIDEOBarGraph();
 void PlotRAWGraphA();
 void PlotRAWGraphB();
 void PlotTOLWindow(int evalMode, int posA, int posB);
+
+// Shows the measured values, edges, bar graphs and strip charts as old, with the time of the
+// last record in their tooltips, until the next record is drawn (after a time-out, an unplugged
+// sensor, a port change).
+void MarkValuesStale();
+bool ValuesStale();

@@ -14,17 +14,35 @@ namespace {
 
 constexpr int kFieldWidth = 4;
 
-// The last part of a path, for the status line.
+}  // namespace
+
+const std::string& DialogFolder(const std::string& remembered) {
+    return remembered.empty() ? files.proj_dir : remembered;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
 std::string FileNameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
+void ShowStatusWithName(const std::string& text, const std::string& path) {
+    std::string name = FileNameOf(path);
+    const std::size_t room = kStatusSize - 2 - text.size();
+    if (name.size() > room) name = name.substr(0, room - 3) + "...";
+    ShowStatus((text + " " + name).c_str());
+}
 
 bool SelectParameterFileToSave() {
-    return FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg",
-                           "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON, &files.file_name) > 0;
+    if (FileSelectPopup(DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
+                        "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON, &files.file_name) <= 0)
+        return false;
+    files.param_dir = FolderOf(files.file_name);
+    return true;
 }
 
 void SendParaToFile() {
@@ -41,12 +59,13 @@ void SendParaToFile() {
 void ReadParaFromFile() {
     std::string path;
     // The get shows szStatus afterwards: it must tell this load's outcome, not an earlier one.
-    if (FileSelectPopup(files.proj_dir, "QTORpara.cfg", "*.cfg", "Q-TOR-HPK-Series-Parameter-File",
-                        VAL_LOAD_BUTTON, &path) <= 0) {
+    if (FileSelectPopup(DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
+                        "Q-TOR-HPK-Series-Parameter-File", VAL_LOAD_BUTTON, &path) <= 0) {
         SetStatus("No parameter file chosen - parameters kept");
         return;
     }
     files.file_name = path;
+    files.param_dir = FolderOf(path);
     std::uint32_t values[PNUM] = {};
     const int read = FileToArray(path, values, PNUM);
     // Words the file does not supply keep their current values.
@@ -74,12 +93,13 @@ int CC_CHECKFile(int panel, int control, int event, void*, int, int) {
     GetCtrlVal(panel, control, &checked);
     if (checked != 1) return 0;
     std::string path;
-    if (FileSelectPopup(files.proj_dir, "QTORMeasure.dat", "*.dat", "Q-TOR-Measurement-Data-File",
-                        VAL_OK_BUTTON, &path) < 1) {
+    if (FileSelectPopup(DialogFolder(files.measure_dir), "QTORMeasure.dat", "*.dat",
+                        "Q-TOR-Measurement-Data-File", VAL_OK_BUTTON, &path) < 1) {
         SetCtrlVal(panel, control, 0);
         return 0;
     }
     files.measurement_file = path;
+    files.measure_dir = FolderOf(path);
     WriteMeasurementFile();
     return 0;
 }

@@ -6,11 +6,21 @@
 // Paths of the file dialogs. The measurement file is kept apart from the parameter file, so
 // a parameter dialog used while recording does not redirect the recording.
 struct FilePaths {
-    std::string proj_dir;          // folder every dialog opens in
+    std::string proj_dir;          // folder a dialog opens in when it has none of its own
     std::string file_name;         // last parameter file chosen
     std::string measurement_file;  // file the data-buffer mode records to
+    // Folders last used, per kind of file; empty: proj_dir.
+    std::string param_dir, measure_dir, record_dir, export_dir;
 };
 extern FilePaths files;
+
+// The folder a dialog opens in: `remembered`, or proj_dir when there is none.
+const std::string& DialogFolder(const std::string& remembered);
+// The folder part and the last part of a path.
+std::string FolderOf(const std::string& path);
+std::string FileNameOf(const std::string& path);
+// Shows "<text> <file name>" on the status line, the name cut so that the line fits.
+void ShowStatusWithName(const std::string& text, const std::string& path);
 
 // Opens the parameter save dialog; true when a file was chosen (its path in file_name).
 bool SelectParameterFileToSave();

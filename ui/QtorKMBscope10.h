@@ -46,6 +46,9 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, NUM_rightA, 36)       \
     X(PANEL, NUM_rightB, 37)       \
     X(PANEL, NUM_leftB, 38)        \
+    X(PANEL, TOGBTN_Pause, 39)     \
+    X(PANEL, TOGBTN_Record, 40)    \
+    X(PANEL, TEXT_Link, 41)        \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 
@@ -17,21 +18,26 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     if (dialogHook) {
         return dialogHook(FileDialogRequest{directory, defaultName, filter, title, button}, path);
     }
+    // "*.png;*.pdf": any of these extensions; the first is given to a name without one.
+    QStringList suffixes;
+    for (const QString& pattern : QString::fromStdString(filter).split(';', Qt::SkipEmptyParts)) {
+        const QString suffix = pattern.trimmed().section('.', -1);
+        if (!suffix.isEmpty() && suffix != "*") suffixes << suffix;
+    }
     QFileDialog dialog(nullptr, QString::fromStdString(title), QString::fromStdString(directory),
-                       QString::fromStdString(filter));
+                       QString::fromStdString(filter).replace(';', ' '));
     dialog.setAcceptMode(button == VAL_LOAD_BUTTON ? QFileDialog::AcceptOpen
                                                    : QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);  // an existing file or a new name
     dialog.setLabelText(QFileDialog::Accept, button == VAL_LOAD_BUTTON ? "Load" : "OK");
-    const QString suffix = QString::fromStdString(filter).section('.', -1);
-    if (!suffix.isEmpty() && suffix != "*") dialog.setDefaultSuffix(suffix);
+    if (!suffixes.isEmpty()) dialog.setDefaultSuffix(suffixes.first());
     dialog.selectFile(QString::fromStdString(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
     QString chosen = dialog.selectedFiles().first();
-    // Only names with the filter's extension can be chosen: another one gets it appended.
-    if (!suffix.isEmpty() && suffix != "*" &&
-        QFileInfo(chosen).suffix().compare(suffix, Qt::CaseInsensitive) != 0) {
-        chosen += "." + suffix;
+    // Only names with the filter's extensions can be chosen: another one gets the first.
+    if (!suffixes.isEmpty() &&
+        !suffixes.contains(QFileInfo(chosen).suffix(), Qt::CaseInsensitive)) {
+        chosen += "." + suffixes.first();
     }
     *path = chosen.toStdString();
     return 1;

@@ -6,8 +6,10 @@
 
 enum FileButton : int { VAL_OK_BUTTON = 0, VAL_LOAD_BUTTON = 1 };
 
-// A file dialog opening in `directory`. Returns 1 and sets `path` when a file was chosen
-// (an existing file or a new name), 0 when cancelled, negative on error.
+// A file dialog opening in `directory`, for names with the extension of `filter` ("*.cfg", or
+// several joined by ";"). Returns 1 and sets `path` when a file was chosen (an existing file or
+// a new name; a save dialog asks before an existing file is replaced), 0 when cancelled,
+// negative on error.
 int FileSelectPopup(const std::string& directory, const std::string& defaultName,
                     const std::string& filter, const std::string& title, FileButton button,
                     std::string* path);

@@ -1,11 +1,14 @@
 // A graph or strip-chart control: the model of what is plotted, drawn with QCustomPlot.
 //
 // Operations change only the model and mark the view dirty; the drawing is brought up to date
-// at most once per screen refresh, so a fast acquisition loop costs model updates, not repaints.
+// at the next refresh (ten times a second), so a fast acquisition loop costs model updates,
+// not repaints.
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QVector>
+#include <functional>
 #include <vector>
 
 #include "graph_model.h"
@@ -17,25 +20,33 @@ class QCPCurve;
 class QCPItemStraightLine;
 class QCPItemTracer;
 class QCPGraph;
+class QMouseEvent;
+class QPoint;
 struct QCPGraphData;
 
 namespace qtor {
 
-// Draws every view marked dirty since the last screen refresh.
+// Graphs and numeric indicators are drawn at most this often (milliseconds): a fast
+// acquisition costs model updates, and its drawing a fixed share of a core.
+constexpr int kRefreshMs = 125;
+// Draws what changed (views, indicators) at the next refresh, at most every kRefreshMs.
+void ScheduleRefresh();
+// Draws every view marked dirty since the last refresh.
 void FlushDirtyViews();
 // Milliseconds between two screen refreshes.
 int RefreshIntervalMs();
 
 class GraphView : public QObject {
   public:
-    // Builds the plot inside `host`, a placeholder widget whose properties give the title
-    // and the initial axis ranges.
+    // Builds the plot inside `host`, a placeholder widget whose properties give the title,
+    // axis titles, initial axis ranges and, for strip charts, trace names and history size.
     GraphView(QWidget* host, bool strip);
     ~GraphView() override;
 
     bool isStrip() const { return strip_; }
     const GraphModel& graph() const { return graph_; }
     const StripChartModel& strip() const { return stripModel_; }
+    QCustomPlot* plot() const { return plot_; }
 
     // Graph operations.
     int addCurve(CurveModel&& curve);
@@ -43,13 +54,30 @@ class GraphView : public QObject {
     bool deletePlot(int handle);  // VAL_ALL_PLOTS deletes every curve and rectangle
     bool setCursor(int cursor, double x, double y);
     bool setCursorPointStyle(int cursor, int style);
+    bool setCurveName(int handle, const std::string& name);
     void setAxisRange(bool yAxis, double min, double max);
 
     // Strip-chart operations.
     void appendStrip(const double* y, int count, int start, int skip);
+    void addRecord(const double* values, int count);
     void setPointsPerScreen(int points);
     void setNumTraces(int traces);
     bool setTraceColor(int trace, int color);
+    void setPaused(bool paused);
+    // While paused: shows records [from, to] of the time axis (0 the newest when paused),
+    // kept inside the history.
+    void showRange(double from, double to);
+
+    // Files: an image by the path's extension, the data as CSV. False when not written.
+    bool saveImage(const QString& path);
+    bool exportCsv(const QString& path);
+    // The read-out a pointer at `pos` (plot pixels) gets; empty away from the data.
+    QString readOut(const QPoint& pos) const;
+
+    // Where the context menu's entries go (EVENT_SAVE_IMAGE, EVENT_EXPORT_DATA); none: no menu.
+    void setMenuHandler(std::function<void(int event)> handler) {
+        menuHandler_ = std::move(handler);
+    }
 
     // Brings the drawing up to date now and repaints (used before grabbing an image).
     void renderNow();
@@ -64,7 +92,12 @@ class GraphView : public QObject {
     void syncPlots();
     void syncCursors();
     void syncStrip();
+    void syncHistory();
     void syncAxes();
+    void syncLegend();
+    void clampShown();
+    void showMenu(const QPoint& pos);
+    QString stripReadOut(double x, double y, double pixelY) const;
 
     QWidget* host_;
     QCustomPlot* plot_;
@@ -73,10 +106,14 @@ class GraphView : public QObject {
     StripChartModel stripModel_;
     int nextHandle_ = 1;
     int stripPhase_ = 0;  // trace that the next appended value belongs to (0-based)
+    std::function<void(int)> menuHandler_;
 
     bool plotsDirty_ = true, cursorsDirty_ = true, axesDirty_ = true, stripDirty_ = true;
+    bool legendDirty_ = true;
     bool scheduled_ = false;
     bool layersReplotted_ = false;  // a full replot has filled every layer buffer
+    bool clamping_ = false;
+    long long historyDrawn_ = -1;  // history.total when the paused drawing was built
     std::vector<bool> cursorPlaced_;
     std::vector<QCPItemRect*> rectItems_;
     std::vector<QCPCurve*> curveItems_;
@@ -86,6 +123,7 @@ class GraphView : public QObject {
     };
     std::vector<CursorItems> cursorItems_;
     std::vector<QCPGraph*> traceGraphs_;
+    std::vector<int> tracePens_;  // colour each trace graph was last given
     QVector<QCPGraphData>* scratch_;
 
     friend void FlushDirtyViews();

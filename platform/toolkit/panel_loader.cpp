@@ -72,7 +72,16 @@ void PrepareControl(Control& c) {
                 w->setMinimumWidth(fm.horizontalAdvance(QString(chars, QChar('n'))) + 12);
             }
             break;
+        case CtrlKind::Indicator:
+            // Opaque digits: a new value repaints them alone, not the frame and group around.
+            if (auto* edit = w->findChild<QLineEdit*>()) edit->setAutoFillBackground(true);
+            break;
+        case CtrlKind::Command:
+            // Return activates the focused button: the space bar may be a panel's key.
+            static_cast<QPushButton*>(w)->setAutoDefault(true);
+            break;
         case CtrlKind::Toggle:
+            static_cast<QPushButton*>(w)->setAutoDefault(true);
             if (w->property("kind").toString() == "switch") {
                 // A switch names its state: keep its text in step with the value.
                 auto* b = static_cast<QPushButton*>(w);

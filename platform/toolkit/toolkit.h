@@ -15,6 +15,12 @@ enum EventKind : int {
     EVENT_VAL_CHANGED = 2,
     EVENT_LEFT_CLICK = 3,
     EVENT_CLOSE = 4,
+    // A ring's list is about to open: its callback may fill it afresh. Sent at once, not
+    // queued, so the callback must not pump events.
+    EVENT_DROPPED = 7,
+    // From a graph's or strip chart's context menu, to the control's callback.
+    EVENT_SAVE_IMAGE = 5,
+    EVENT_EXPORT_DATA = 6,
 };
 
 // Panel and control callbacks: (panel, control, event, callback data, event data 1, 2).
@@ -66,6 +72,9 @@ enum CtrlAttribute : int {
     ATTR_SCROLL_MODE,        // strip charts; accepted, continuous scrolling is the only mode
     ATTR_MIN_VALUE,          // numeric fields: the range a user can enter
     ATTR_MAX_VALUE,
+    ATTR_PAUSED,   // strip charts: 1 keeps the drawing while data comes, for scrolling back
+    ATTR_STALE,    // 1 shows the control's values as old (faded) until set back to 0
+    ATTR_TOOLTIP,  // string value: the text shown when the pointer rests on the control
 };
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);
@@ -114,6 +123,10 @@ int SetGraphCursor(int panel, int control, int cursor, double x, double y);
 enum CursorAttribute : int { ATTR_CURSOR_POINT_STYLE };
 int SetCursorAttribute(int panel, int control, int cursor, CursorAttribute attribute, int value);
 enum TraceAttribute : int { ATTR_TRACE_COLOR };
+enum PlotAttribute : int { ATTR_PLOT_LG_TEXT };
+// Names a curve in the graph's legend (a graph shows a legend while a named curve is on it).
+int SetPlotAttribute(int panel, int control, int plotHandle, PlotAttribute attribute,
+                     const char* value);
 int SetTraceAttribute(int panel, int control, int trace, TraceAttribute attribute, int value);
 int SetAxisScalingMode(int panel, int control, Axis axis, ScalingMode mode, double min, double max);
 
@@ -123,3 +136,15 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
 
 // Renders a panel as it would appear on screen into a PNG file (works without a display).
 int SavePanelImage(int panel, const char* path);
+
+// A strip chart's history: one sample of each of `count` traces per record, kept in a ring of
+// the size the panel file gives the chart (`history`, in records), with the time it came.
+// A paused chart scrolls over it; exporting a strip chart writes all of it.
+int PlotStripChartRecord(int panel, int control, const double* values, int count);
+// Writes what a graph or strip chart shows as an image, the format chosen by the path's
+// extension (png, pdf, jpg, bmp); negative when it cannot be written.
+int SaveGraphImage(int panel, int control, const char* path);
+// Writes a graph's data as CSV with a header: x and one column per curve, or the rectangles
+// and cursors of a graph without curves; for a strip chart its whole history, one row per
+// record with its number and time and one column per trace. Negative when it cannot be written.
+int ExportGraphData(int panel, int control, const char* path);

@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 #include "graph_view.h"
@@ -56,19 +58,52 @@ void SetLineHeight(QWidget* w, int pixels) {
 
 // Indicators change with every record of a fast acquisition; repainting them each time would
 // cost more than the acquisition. They show their latest value once per screen refresh.
-constexpr const char* kPendingValue = "qtorPendingValue";
+// What an indicator shows and what it will show at the next refresh; kept aside, since
+// looking a widget's property up by name costs more than the rest of a value's way.
+struct IndicatorState {
+    QLineEdit* digits = nullptr;
+    int shown = 0;
+    int pending = 0;
+    bool isPending = false;
+};
+std::unordered_map<const QSpinBox*, IndicatorState> g_indicators;
 std::vector<QPointer<QSpinBox>> g_pendingIndicators;
 
+IndicatorState& Indicator(QSpinBox* spin) {
+    auto it = g_indicators.find(spin);
+    if (it != g_indicators.end()) return it->second;
+    IndicatorState& state = g_indicators[spin];
+    state.digits = spin->findChild<QLineEdit*>();
+    state.shown = spin->value();
+    QObject::connect(spin, &QObject::destroyed, [spin] { g_indicators.erase(spin); });
+    return state;
+}
+
+// Only the digits are drawn again: a new value set on the spin box would repaint its frame
+// and, through it, the group box around it, several times the cost of the digits.
+void ShowIndicatorValue(QSpinBox* spin, IndicatorState& state, int value) {
+    state.shown = value;
+    if (!state.digits) {
+        spin->setValue(value);
+        return;
+    }
+    const QSignalBlocker block(state.digits);  // the spin box must not re-read the text
+    state.digits->setText(spin->prefix() + QString::number(value) + spin->suffix());
+}
+
 }  // namespace
+
+bool qtor::PendingIndicators() { return !g_pendingIndicators.empty(); }
 
 void qtor::ShowPendingIndicators() {
     std::vector<QPointer<QSpinBox>> pending;
     pending.swap(g_pendingIndicators);
     for (QSpinBox* spin : pending) {
         if (!spin) continue;
-        const QVariant v = spin->property(kPendingValue);
-        spin->setProperty(kPendingValue, QVariant());
-        if (v.isValid()) spin->setValue(v.toInt());
+        IndicatorState& state = Indicator(spin);
+        if (!state.isPending) continue;
+        state.isPending = false;
+        ShowIndicatorValue(spin, state, state.pending);
     }
 }
 
@@ -76,21 +111,15 @@ namespace {
 
 void SetIndicator(QSpinBox* spin, int value) {
     value = std::clamp(value, spin->minimum(), spin->maximum());
-    if (!spin->property(kPendingValue).isValid()) {
-        if (spin->value() == value) return;
+    IndicatorState& state = Indicator(spin);
+    if (!state.isPending) {
+        if (state.shown == value) return;
         g_pendingIndicators.emplace_back(spin);
+        state.isPending = true;
     }
-    spin->setProperty(kPendingValue, value);
-    static QTimer* timer = [] {
-        auto* t = new QTimer(QCoreApplication::instance());
-        t->setSingleShot(true);
-        // Digits changing faster than ten times a second cannot be read; the value itself is
-        // current at once for GetCtrlVal.
-        t->setInterval(std::max(RefreshIntervalMs(), 100));
-        QObject::connect(t, &QTimer::timeout, ShowPendingIndicators);
-        return t;
-    }();
-    if (!timer->isActive()) timer->start();
+    state.pending = value;
+    // Shown at a refresh; the value itself is current at once for GetCtrlVal.
+    ScheduleRefresh();
 }
 
 int SetNumber(Control& c, double value) {
@@ -102,11 +131,13 @@ int SetNumber(Control& c, double value) {
         case CtrlKind::Numeric: {
             auto* spin = static_cast<QSpinBox*>(w);
             const int v = int(std::lround(value));
+            // Set on every record: an unchanged value costs nothing (the last reported value
+            // already equals the shown one).
             if (spin->value() != v) {
                 const QSignalBlocker block(spin);
                 spin->setValue(v);
+                spin->setProperty(kLastValue, spin->value());
             }
-            spin->setProperty(kLastValue, spin->value());
             return 0;
         }
         case CtrlKind::Ring: {
@@ -136,10 +167,10 @@ int SetNumber(Control& c, double value) {
 int GetNumber(const Control& c, double* out) {
     QWidget* w = c.widget;
     switch (c.kind) {
-        case CtrlKind::Numeric:
+        case CtrlKind::Numeric: *out = static_cast<QSpinBox*>(w)->value(); return 0;
         case CtrlKind::Indicator: {
-            const QVariant pending = w->property(kPendingValue);
-            *out = pending.isValid() ? pending.toInt() : static_cast<QSpinBox*>(w)->value();
+            const IndicatorState& state = Indicator(static_cast<QSpinBox*>(w));
+            *out = state.isPending ? state.pending : state.shown;
             return 0;
         }
         case CtrlKind::Ring: {
@@ -223,8 +254,12 @@ int GetCtrlVal(int panel, int control, std::string* text) {
     else if (auto* combo = qobject_cast<QComboBox*>(w))
         *text = combo->currentText().toStdString();
     else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
-        const QVariant pending = spin->property(kPendingValue);
-        *text = pending.isValid() ? std::to_string(pending.toInt()) : spin->text().toStdString();
+        if (c->kind == CtrlKind::Indicator) {
+            const IndicatorState& state = Indicator(spin);
+            *text = state.isPending ? std::to_string(state.pending) : spin->text().toStdString();
+        } else {
+            *text = spin->text().toStdString();
+        }
     } else
         return kErrBadValue;
     return 0;
@@ -282,6 +317,23 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             c->view->setNumTraces(value);
             return 0;
         case ATTR_SCROLL_MODE: return c->view && c->view->isStrip() ? 0 : kErrBadAttribute;
+        case ATTR_PAUSED:
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            c->view->setPaused(value != 0);
+            return 0;
+        case ATTR_STALE: {
+            // Faded, not hidden: the last values stay readable, visibly not live.
+            auto* effect = qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect());
+            if (value != 0 && !effect) {
+                effect = new QGraphicsOpacityEffect(w);
+                effect->setOpacity(0.35);
+                w->setGraphicsEffect(effect);
+            } else if (value == 0 && effect) {
+                w->setGraphicsEffect(nullptr);
+            }
+            return 0;
+        }
+        case ATTR_TOOLTIP: return kErrBadValue;  // takes a text
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
             auto* spin = qobject_cast<QSpinBox*>(w);
@@ -302,6 +354,10 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value) {
     Control* c = FindControl(panel, control);
     if (!c) return kErrBadControl;
+    if (attribute == ATTR_TOOLTIP) {
+        c->widget->setToolTip(QString::fromUtf8(value ? value : ""));
+        return 0;
+    }
     if (attribute != ATTR_TEXT_FONT || !value) return kErrBadAttribute;
     QWidget* w = c->widget;
     const QString name = QString::fromUtf8(value);
@@ -342,6 +398,11 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
             *value = attribute == ATTR_NUM_TRACES ? c->view->strip().numTraces
                                                   : c->view->strip().pointsPerScreen;
             return 0;
+        case ATTR_PAUSED:
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            *value = c->view->strip().paused ? 1 : 0;
+            return 0;
+        case ATTR_STALE: *value = w->graphicsEffect() ? 1 : 0; return 0;
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
             auto* spin = qobject_cast<QSpinBox*>(w);

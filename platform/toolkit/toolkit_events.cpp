@@ -9,9 +9,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QSpinBox>
+#include <vector>
 
+#include "graph_view.h"
 #include "toolkit_internal.h"
 
 namespace qtor {
@@ -65,9 +70,93 @@ class InputFilter : public QObject {
     }
 };
 
+// Tells a ring's callback that its list is about to open (a press, F4, Alt+Down), before it
+// opens, so the entries can be made current.
+class DropFilter : public QObject {
+  public:
+    DropFilter(int panel, int control, QObject* parent)
+        : QObject(parent), panel_(panel), control_(control) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        bool opening = event->type() == QEvent::MouseButtonPress;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            opening = key->key() == Qt::Key_F4 ||
+                      (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
+        }
+        if (opening && static_cast<QWidget*>(watched)->isEnabled())
+            SendEvent(panel_, control_, EVENT_DROPPED);
+        return false;
+    }
+
+  private:
+    int panel_, control_;
+};
+
 InputFilter* Filter() {
     static InputFilter* filter = new InputFilter(QCoreApplication::instance());
     return filter;
+}
+
+// A widget that takes typed text: there a key such as the space bar is the user's text.
+bool TakesText(const QWidget* w) {
+    if (!w) return false;
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return !edit->isReadOnly();
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(w)) return !spin->isReadOnly();
+    if (const auto* combo = qobject_cast<const QComboBox*>(w)) return combo->isEditable();
+    return w->inherits("QTextEdit") || w->inherits("QPlainTextEdit");
+}
+
+// Controls with a key (panel file property `key`): pressed anywhere in the control's window,
+// the key acts as a mouse click on the control, before the focused widget sees it, unless
+// it is text typed into a text field.
+class KeyFilter : public QObject {
+  public:
+    using QObject::QObject;
+    struct Entry {
+        int panel, control;
+        QPointer<QWidget> widget;
+        QKeySequence key;
+    };
+    std::vector<Entry> entries;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        QWidget* window = static_cast<QWidget*>(watched)->window();
+        for (const Entry& e : entries) {
+            if (!e.widget || e.widget->window() != window || e.key != pressed) continue;
+            const bool text = !key->text().isEmpty() && key->text().at(0).isPrint();
+            if (text && TakesText(window->focusWidget())) return false;
+            if (key->isAutoRepeat()) return true;  // one action per press
+            if (!e.widget->isEnabled() || !e.widget->isVisible()) return true;
+            auto* button = qobject_cast<QAbstractButton*>(e.widget.data());
+            if (button && button->isCheckable())
+                button->click();  // a toggle flips: value changed, then commit
+            else
+                PostEvents(e.panel, e.control, {EVENT_LEFT_CLICK, EVENT_COMMIT});
+            return true;
+        }
+        return false;
+    }
+};
+
+KeyFilter* Keys() {
+    static KeyFilter* filter = new KeyFilter(QCoreApplication::instance());
+    return filter;
+}
+
+// Keys reach the focused widget first: the filter watches every widget of the window (not
+// the whole application, whose every event would pass through it).
+void WatchKeys(QWidget* window) {
+    constexpr const char* kWatched = "qtorKeysWatched";
+    if (window->property(kWatched).toBool()) return;
+    window->setProperty(kWatched, true);
+    window->installEventFilter(Keys());
+    for (QWidget* w : window->findChildren<QWidget*>()) w->installEventFilter(Keys());
 }
 
 }  // namespace
@@ -82,6 +171,19 @@ void WireControl(Panel& panel, int id, Control& control) {
     QWidget* w = control.widget;
     auto post = [h, id](EventKind e) { PostEvent(h, id, e); };
     auto postChange = [h, id] { PostEvents(h, id, {EVENT_VAL_CHANGED, EVENT_COMMIT}); };
+
+    if (const QString key = w->property("key").toString(); !key.isEmpty()) {
+        auto& entries = Keys()->entries;
+        std::erase_if(entries, [](const KeyFilter::Entry& e) { return !e.widget; });
+        entries.push_back({h, id, w, QKeySequence::fromString(key)});
+        WatchKeys(panel.window);
+    }
+    if (control.view) {
+        // The context menu's entries go to the control's callback; without one there is none.
+        if (!control.callback.isEmpty())
+            control.view->setMenuHandler([h, id](int e) { PostEvent(h, id, EventKind(e)); });
+        return;
+    }
 
     if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->installEventFilter(Filter());
@@ -100,6 +202,7 @@ void WireControl(Panel& panel, int id, Control& control) {
         return;
     }
     if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        combo->installEventFilter(new DropFilter(h, id, combo));
         QObject::connect(combo, &QComboBox::currentIndexChanged, combo,
                          [combo] { combo->setProperty(kPending, true); });
         QObject::connect(combo, &QComboBox::activated, combo, [combo, post, postChange] {

@@ -1,4 +1,6 @@
 // Graph and strip-chart operations: argument checks and conversions in front of GraphView.
+#include <QString>
+
 #include "graph_model.h"
 #include "graph_view.h"
 #include "toolkit.h"
@@ -60,6 +62,14 @@ int PlotStripChart(int panel, int control, const double* y, int count, int start
     return 0;
 }
 
+int PlotStripChartRecord(int panel, int control, const double* values, int count) {
+    GraphView* v = View(panel, control, true);
+    if (!v) return kErrNotGraph;
+    if (count < 1 || !values) return kErrBadValue;
+    v->addRecord(values, count);
+    return 0;
+}
+
 int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2,
                   int frameColor, int fillColor) {
     GraphView* v = View(panel, control, false);
@@ -94,6 +104,14 @@ int SetTraceAttribute(int panel, int control, int trace, TraceAttribute attribut
     return v->setTraceColor(trace, value) ? 0 : kErrBadValue;
 }
 
+int SetPlotAttribute(int panel, int control, int plotHandle, PlotAttribute attribute,
+                     const char* value) {
+    GraphView* v = View(panel, control, false);
+    if (!v) return kErrNotGraph;
+    if (attribute != ATTR_PLOT_LG_TEXT) return kErrBadAttribute;
+    return v->setCurveName(plotHandle, value ? value : "") ? 0 : kErrBadValue;
+}
+
 int SetAxisScalingMode(int panel, int control, Axis axis, ScalingMode mode, double min,
                        double max) {
     Control* c = FindControl(panel, control);
@@ -112,4 +130,16 @@ const GraphModel* GetGraphModel(int panel, int control) {
 const StripChartModel* GetStripChartModel(int panel, int control) {
     GraphView* v = View(panel, control, true);
     return v ? &v->strip() : nullptr;
+}
+
+int SaveGraphImage(int panel, int control, const char* path) {
+    Control* c = FindControl(panel, control);
+    if (!c || !c->view) return kErrNotGraph;
+    return c->view->saveImage(QString::fromLocal8Bit(path ? path : "")) ? 0 : kErrBadValue;
+}
+
+int ExportGraphData(int panel, int control, const char* path) {
+    Control* c = FindControl(panel, control);
+    if (!c || !c->view) return kErrNotGraph;
+    return c->view->exportCsv(QString::fromLocal8Bit(path ? path : "")) ? 0 : kErrBadValue;
 }

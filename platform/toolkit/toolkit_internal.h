@@ -52,11 +52,15 @@ std::map<int, std::unique_ptr<Panel>>& Panels();
 // Calls the callback of a panel (control 0) or control later, from the event loop, so that a
 // callback that pumps events never runs inside a widget's own event handler.
 void PostEvent(int panel, int control, EventKind event);
+// Calls the callback now, from inside the widget's own event handling.
+void SendEvent(int panel, int control, EventKind event);
 // Several events of one user action, each dispatched after the previous callback returned.
 void PostEvents(int panel, int control, std::initializer_list<EventKind> events);
 
-// Shows the values set on numeric indicators since the last screen refresh.
+// Shows the values set on numeric indicators since they were last shown.
 void ShowPendingIndicators();
+// True while an indicator has a value still to show.
+bool PendingIndicators();
 
 // Connects a control's user actions to PostEvent.
 void WireControl(Panel& panel, int id, Control& control);
@@ -66,6 +70,8 @@ void WirePanel(Panel& panel);
 // Property of a numeric field: the value last reported or set, so that Qt's re-announcement
 // of an unchanged value on Enter is not taken for a change.
 constexpr const char* kLastValue = "qtorLastValue";
+// Property of a panel window given its place (SetPanelPlacement): not centred when shown.
+constexpr const char* kPlaced = "qtorPlaced";
 
 // Error codes, negative like those of the run-time library they stand in for.
 constexpr int kErrBadPanel = -42;

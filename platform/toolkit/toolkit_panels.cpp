@@ -98,6 +98,8 @@ Control* FindControl(int panel, int control) {
 
 void PostEvent(int panel, int control, EventKind event) { PostEvents(panel, control, {event}); }
 
+void SendEvent(int panel, int control, EventKind event) { Dispatch(panel, control, event); }
+
 void PostEvents(int panel, int control, std::initializer_list<EventKind> events) {
     // Queued calls run in the order posted, in whichever event loop or pumping runs next.
     // Events of one user action go in one call: a callback that pumps events must not see
@@ -236,7 +238,8 @@ int DisplayPanel(int panel) {
             w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
             w->winId();  // placed first: a window's position counts its frame only until then
             if (under->windowHandle()) w->windowHandle()->setTransientParent(under->windowHandle());
-        } else if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        } else if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                   !w->property(kPlaced).toBool()) {
             // The offscreen screen (800 x 800) is a fiction: there the panel file's size
             // stands, as the panel pictures and the benchmarks expect.
             PlaceOnScreen(w, w->screen()->availableGeometry().center());

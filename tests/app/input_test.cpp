@@ -84,7 +84,7 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
             [this, stop, &keyAt] {
                 keyAt = CountCommand(8);
                 stop->setFocus();
-                QTest::keyClick(stop, Qt::Key_Space);
+                QTest::keyClick(stop, Qt::Key_Return);
             });
     Guarded([this, &keyAt] { return keyAt > 0 && CountCommand(8) >= keyAt + 20; },
             [this, stop, &clickAt] {
@@ -132,10 +132,61 @@ TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
     EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
 
     send->setFocus();
-    QTest::keyClick(send, Qt::Key_Space);
+    QTest::keyClick(send, Qt::Key_Return);
+    QTest::keyClick(send, Qt::Key_Space);  // the pause key, whatever has the focus
+    QTest::keyClick(send, Qt::Key_Escape);
     Pump(0.05);
     EXPECT_EQ(Commands(), (std::vector<int>{1, 2})) << "a keyboard activation sends nothing";
     EXPECT_EQ(g_sendEvents, (std::vector<int>{EVENT_LEFT_CLICK, EVENT_COMMIT, EVENT_COMMIT}));
+    SetCtrlVal(panels.panelHandle, TOGBTN_Pause, 0);
+    for (int chart : {STRIP_RawA, STRIP_RawB})
+        SetCtrlAttribute(panels.panelHandle, chart, ATTR_PAUSED, 0);
+}
+
+// Space freezes the strip charts while run mode goes on; Escape ends the mode as a left click
+// on Stop does, wherever the focus is.
+TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
+    Connect();
+    QAbstractButton* run = Button(BTNRun);
+    QAbstractButton* send = Button(BTNSend);
+    const StripChartModel* strip = GetStripChartModel(panels.panelHandle, STRIP_RawA);
+    ASSERT_NE(strip, nullptr);
+    int spaceAt = -1, escapeAt = -1;
+    bool fallback = false;
+    Guarded([this] { return CountCommand(8) >= 5; },
+            [this, send, &spaceAt] {
+                spaceAt = CountCommand(8);
+                send->setFocus();
+                QTest::keyClick(send, Qt::Key_Space);
+            });
+    Guarded([this, &spaceAt] { return spaceAt > 0 && CountCommand(8) >= spaceAt + 20; },
+            [this, send, &escapeAt] {
+                escapeAt = CountCommand(8);
+                QTest::keyClick(send, Qt::Key_Escape);
+            });
+    const double t0 = Timer();
+    Guarded([t0] { return Timer() > t0 + 5.0; },
+            [&fallback] {
+                fallback = true;
+                CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+            });
+    QTest::mouseClick(run, Qt::LeftButton);
+    Pump(0.05);
+
+    EXPECT_FALSE(fallback);
+    ASSERT_GT(escapeAt, 0);
+    EXPECT_LE(CountCommand(8), escapeAt + 2) << "Escape ended the mode within a pass";
+    EXPECT_EQ(Count(g_stopEvents, EVENT_LEFT_CLICK), 1);
+    for (int c : {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}) EXPECT_FALSE(Dimmed(c)) << c;
+    EXPECT_TRUE(g_sendEvents.empty()) << "keys never reach Send";
+    for (const auto& f : sensor->Log()) EXPECT_EQ(f.command, 8);
+    EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Pause), 1);
+    EXPECT_TRUE(strip->paused);
+    EXPECT_GE(strip->history.total - strip->pausedAt, 19) << "records went on into the history";
+    EXPECT_EQ(strip->shown.max, 0) << "the view stayed where it was paused";
+    SetCtrlVal(panels.panelHandle, TOGBTN_Pause, 0);
+    for (int chart : {STRIP_RawA, STRIP_RawB})
+        SetCtrlAttribute(panels.panelHandle, chart, ATTR_PAUSED, 0);
 }
 
 }  // namespace

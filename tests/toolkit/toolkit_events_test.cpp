@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <ctime>
 #include <tuple>
 #include <vector>
@@ -48,7 +49,10 @@ const char* const kCallbacks[] = {"CC_PANEL",
                                   "CC_BIN_Sw_ParaSelect",
                                   "CC_DropEvalMode",
                                   "CC_CHECKFile",
-                                  "CC_NEDITVideoThdA"};
+                                  "CC_NEDITVideoThdA",
+                                  "CC_TOGBTN_Pause",
+                                  "CC_TOGBTN_Record",
+                                  "CC_GraphMenu"};
 
 void Pump() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
@@ -94,8 +98,9 @@ TEST_F(ToolkitEvents, LeftMouseClickIsLeftClickThenCommitKeyboardIsCommitOnly) {
     QTest::mouseClick(run, Qt::LeftButton);
     EXPECT_EQ(Take(), (std::vector<Event>{{BTNRun, EVENT_LEFT_CLICK}, {BTNRun, EVENT_COMMIT}}));
 
+    // Return activates the focused button (the space bar is the main panel's pause key).
     run->setFocus();
-    QTest::keyClick(run, Qt::Key_Space);
+    QTest::keyClick(run, Qt::Key_Return);
     EXPECT_EQ(Take(), (std::vector<Event>{{BTNRun, EVENT_COMMIT}}));
 
     // A right press is no left click and no activation.
@@ -113,8 +118,56 @@ TEST_F(ToolkitEvents, LeftMouseClickIsLeftClickThenCommitKeyboardIsCommitOnly) {
     QTest::mousePress(send, Qt::LeftButton);
     SetCtrlAttribute(main_, BTNSend, ATTR_DIMMED, 0);
     send->setFocus();
-    QTest::keyClick(send, Qt::Key_Space);
+    QTest::keyClick(send, Qt::Key_Return);
     EXPECT_EQ(Take(), (std::vector<Event>{{BTNSend, EVENT_COMMIT}}));
+}
+
+// A control's key acts anywhere in its window as a mouse click on it, ahead of the focused
+// button; typed into a text field it stays text. Send has no key: no keystroke writes.
+TEST_F(ToolkitEvents, PanelKeysActAsAClickOnTheirControlExceptAsText) {
+    auto* run = Widget<QAbstractButton>(main_, BTNRun);
+    run->setFocus();
+    QTest::keyClick(run, Qt::Key_Escape);
+    EXPECT_EQ(Take(), (std::vector<Event>{{BTNStop, EVENT_LEFT_CLICK}, {BTNStop, EVENT_COMMIT}}));
+    QTest::keyClick(run, Qt::Key_Space);
+    EXPECT_EQ(Take(), (std::vector<Event>{{TOGBTN_Pause, EVENT_VAL_CHANGED},
+                                          {TOGBTN_Pause, EVENT_COMMIT}}));
+    int paused = 0;
+    GetCtrlVal(main_, TOGBTN_Pause, &paused);
+    EXPECT_EQ(paused, 1);
+    // Held down, the key repeats: still one press.
+    QTest::keyPress(run, Qt::Key_Space);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true);
+    QApplication::sendEvent(run, &repeat);
+    QTest::keyRelease(run, Qt::Key_Space);
+    Take();
+    GetCtrlVal(main_, TOGBTN_Pause, &paused);
+    EXPECT_EQ(paused, 0) << "one press, its repeat ignored";
+
+    auto* teach = Widget<QSpinBox>(main_, NEDITeachA);
+    teach->setFocus();
+    teach->selectAll();
+    QTest::keyClicks(teach, "1 2");
+    const std::vector<Event> typed = Take();
+    EXPECT_EQ(std::count_if(typed.begin(), typed.end(),
+                            [](const Event& e) { return std::get<0>(e) == TOGBTN_Pause; }),
+              0);
+    QTest::keyClick(teach, Qt::Key_Escape);
+    EXPECT_EQ(Take(), (std::vector<Event>{{BTNStop, EVENT_LEFT_CLICK}, {BTNStop, EVENT_COMMIT}}))
+        << "Escape is no text";
+
+    // A dimmed control's key does nothing, and nothing reaches the focused button either.
+    SetCtrlAttribute(main_, BTNStop, ATTR_DIMMED, 1);
+    run->setFocus();
+    QTest::keyClick(run, Qt::Key_Escape);
+    EXPECT_TRUE(Take().empty());
+    SetCtrlAttribute(main_, BTNStop, ATTR_DIMMED, 0);
+    // The popup has no keys: there the space bar ticks the focused box as usual.
+    auto* file = Widget<QAbstractButton>(popup_, CHECKFile);
+    file->setFocus();
+    QTest::keyClick(file, Qt::Key_Space);
+    EXPECT_EQ(Take(),
+              (std::vector<Event>{{CHECKFile, EVENT_VAL_CHANGED}, {CHECKFile, EVENT_COMMIT}}));
 }
 
 TEST_F(ToolkitEvents, ValueControlsGiveValueChangedThenCommit) {
@@ -139,7 +192,7 @@ TEST_F(ToolkitEvents, ValueControlsGiveValueChangedThenCommit) {
 
     auto* zoom = Widget<QAbstractButton>(main_, TOGBTN_Zoom);
     zoom->setFocus();
-    QTest::keyClick(zoom, Qt::Key_Space);
+    QTest::keyClick(zoom, Qt::Key_Return);
     EXPECT_EQ(Take(),
               (std::vector<Event>{{TOGBTN_Zoom, EVENT_VAL_CHANGED}, {TOGBTN_Zoom, EVENT_COMMIT}}));
     GetCtrlVal(main_, TOGBTN_Zoom, &v);

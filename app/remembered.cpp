@@ -1,0 +1,80 @@
+#include "remembered.h"
+
+#include <filesystem>
+#include <string>
+
+#include "QtorKMBscope10.h"
+#include "model.h"
+#include "paramfiles.h"
+#include "port_table.h"
+#include "settings.h"
+#include "toolkit.h"
+
+namespace {
+
+// Bumped when a key changes meaning; a file with another format is ignored whole.
+constexpr const char* kFormat = "1";
+bool g_portGiven = false;
+bool g_valid = false;  // the settings file read at start-up was ours
+
+bool Read(const char* key, std::string* value) { return g_valid && ReadSetting(key, value); }
+
+void ReadFolder(const char* key, std::string* folder) {
+    std::string value;
+    std::error_code ec;
+    if (Read(key, &value) && !value.empty() && std::filesystem::is_directory(value, ec))
+        *folder = value;
+}
+
+}  // namespace
+
+void RestoreSettings(bool portGiven) {
+    g_portGiven = portGiven;
+    std::string format;
+    g_valid = ReadSetting("format", &format) && format == kFormat;
+    ReadFolder("folders/parameters", &files.param_dir);
+    ReadFolder("folders/measurements", &files.measure_dir);
+    ReadFolder("folders/recordings", &files.record_dir);
+    ReadFolder("folders/exports", &files.export_dir);
+    std::string device;
+    if (portGiven || !Read("port", &device) || device.empty()) return;
+    for (const PortEntry& port : PortTableList()) {
+        if (port.device == device) {
+            line.com = port.number;
+            return;
+        }
+    }
+}
+
+void RestorePlacement() {
+    std::string placement;
+    if (Read("window/main", &placement)) SetPanelPlacement(panels.panelHandle, placement);
+}
+
+void RestorePopup() {
+    std::string shown;
+    if (!Read("window/popupShown", &shown) || shown != "1") return;
+    SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 0);
+    DisplayPanel(panels.panelPopUp);
+}
+
+void PortPicked() { g_portGiven = false; }
+
+void SaveSettingsAtExit() {
+    std::string port;
+    if (g_valid && !ReadSetting("port", &port)) port.clear();
+    if (!g_portGiven) port = PortTableDevice(line.com);
+    // Another format's keys go with it.
+    ClearSettings();
+    WriteSetting("format", kFormat);
+    if (!port.empty()) WriteSetting("port", port);
+    WriteSetting("folders/parameters", files.param_dir);
+    WriteSetting("folders/measurements", files.measure_dir);
+    WriteSetting("folders/recordings", files.record_dir);
+    WriteSetting("folders/exports", files.export_dir);
+    WriteSetting("window/main", GetPanelPlacement(panels.panelHandle));
+    int hidden = 1;
+    GetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, &hidden);
+    WriteSetting("window/popupShown", hidden == 0 ? "1" : "0");
+    SaveSettings();
+}
