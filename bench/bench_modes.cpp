@@ -90,7 +90,9 @@ Figures RawExchange(double seconds) {
         FillTxBuf(protocol::kMeasure, line.pp);
         WriteFrame(line.com);
         const double sent = Timer();
-        while (line.rx_flag == 0 && Timer() - sent < TIMEOUT) ProcessSystemEvents();
+        // Waits as the program's exchanges do: until the reply's event or the time-out.
+        while (line.rx_flag == 0 && Timer() - sent < TIMEOUT)
+            ProcessSystemEvents(std::clamp(TIMEOUT - (Timer() - sent), 0.001, 0.1));
         if (line.rx_flag) ++f.records;
     }
     f.seconds = Timer() - t0;

@@ -1,5 +1,6 @@
 #include "exchange.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,11 @@ double Elapsed() {
     line.tdiff = Timer() - line.tstart;
     return line.tdiff;
 }
+
+// A reply, a stop and a lost device all arrive as events, so a wait sleeps until one comes
+// or the time-out is due; waking every few milliseconds would cost more than the exchange.
+// Woken at least ten times a second all the same.
+void PumpUntilTimeOut() { ProcessSystemEvents(std::clamp(TIMEOUT - Elapsed(), 0.001, 0.1)); }
 
 bool Runnable(const Queued& q) { return q.kind == ActionKind::kAction || g_modes == 0; }
 
@@ -78,7 +84,7 @@ Exchange::~Exchange() {
 WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
     if (refused_) return WaitResult::kTimeOut;
     for (;;) {
-        ProcessSystemEvents();
+        PumpUntilTimeOut();
         const bool replied = line.rx_flag == 1;
         const bool late = Elapsed() > TIMEOUT;
         if (stop && *stop) return WaitResult::kStopped;
@@ -103,7 +109,7 @@ int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
     *timedOut = true;
     if (refused_) return 0;
     for (;;) {
-        if (pump) ProcessSystemEvents();
+        if (pump) PumpUntilTimeOut();
         const int waiting = GetInQLen(port_);
         // A port closed meanwhile (the main panel closed, another port chosen) never answers.
         if (Elapsed() > TIMEOUT || waiting < 0) {

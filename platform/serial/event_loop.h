@@ -4,8 +4,10 @@
 
 #include <functional>
 
-// Runs pending events and callbacks; waits briefly for the next event instead of spinning.
-void ProcessSystemEvents();
+// Runs pending events and callbacks; waits for the next event instead of spinning, at most
+// `wakeAfter` seconds (a few milliseconds, so that callers polling a flag get control back).
+// A caller that waits only for events, or a deadline, may pass longer: every wake-up costs.
+void ProcessSystemEvents(double wakeAfter = 0.005);
 // Runs `fn` later, from the event loop or the next ProcessSystemEvents, in the order posted.
 void PostToEventLoop(std::function<void()> fn);
 

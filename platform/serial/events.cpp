@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <map>
 
 #include "event_loop.h"
@@ -10,16 +11,17 @@
 // Waiting for more events lets the thread sleep until something happens; the short wake-up
 // timer bounds that sleep so that callers polling a flag in a loop still get control back
 // every few milliseconds, without spinning a core.
-void ProcessSystemEvents() {
+void ProcessSystemEvents(double wakeAfter) {
     if (!QCoreApplication::instance()) return;
     static QTimer* wake = [] {
         auto* t = new QTimer;  // lives for the whole run
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
-        t->setInterval(5);
         return t;
     }();
-    wake->start();
+    // A test clock moves a step a pass: its passes must come quickly.
+    if (TestClockStep() > 0) wakeAfter = std::min(wakeAfter, 0.005);
+    wake->start(std::clamp(static_cast<int>(wakeAfter * 1000.0), 1, 1000));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     AdvanceTestClock(TestClockStep());
 }
