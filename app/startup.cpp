@@ -20,6 +20,7 @@
 #include "recording.h"
 #include "remembered.h"
 #include "rs232.h"
+#include "sensor.h"
 #include "signals.h"
 #include "teach.h"
 #include "toolkit.h"
@@ -252,6 +253,10 @@ int WinMain(int argc, char** argv) {
     if (InitPlatform(argc, argv) < 0) return -1;  // it has said why on standard error
     if (options.demo) PortTableSetSimulated(1, true);
     if (!options.port.empty()) PortTableSetDevice(1, options.port);
+    // Nobody reads a simulated sensor's frame log in the program: keeping none keeps the
+    // memory flat however long a demonstration runs.
+    for (int number : {1, PortTableSimulatedNumber()})
+        if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return -1;
     if (!options.record.empty()) {
