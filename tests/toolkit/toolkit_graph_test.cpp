@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <fstream>
+#include <regex>
+#include <string>
 #include <vector>
 
 #include "QtorKMBscope10.h"
@@ -204,6 +207,80 @@ TEST_F(ToolkitGraphs, RectanglesAndCursorsReachTheScreen) {
     const QImage after = plot->grab().toImage();
     EXPECT_EQ(PixelAt(plot, after, 500, 0.5), QColor(255, 255, 255));
     EXPECT_NE(PixelAt(plot, after, 800, 0.5), QColor(255, 255, 255));
+}
+
+TEST_F(ToolkitGraphs, StripChartsKeepALongHistoryAndExportAllOfIt) {
+    QTemporaryDir dir;
+    for (const auto& [chart, value] : {std::pair{STRIP_RawA, "Value A"}, {STRIP_RawB, "Value B"}}) {
+        const StripChartModel* m = GetStripChartModel(main_, chart);
+        ASSERT_NE(m, nullptr);
+        const long long kept = m->history.capacity;
+        ASSERT_GE(kept, 16000) << "ten minutes of records at 26 a second";
+        // More than it holds: the oldest are dropped, the rest kept in order.
+        for (long long n = 0; n < kept + 1234; ++n) {
+            const double v[5] = {10.0 * n, 10.0 * n + 1, 10.0 * n + 2, 10.0 * n + 3, 10.0 * n + 4};
+            ASSERT_EQ(PlotStripChartRecord(main_, chart, v, 5), 0);
+        }
+        EXPECT_EQ(m->history.size(), kept);
+        EXPECT_EQ(m->history.first(), 1234);
+        const QString path = dir.filePath(QString("strip%1.csv").arg(chart));
+        ASSERT_EQ(ExportGraphData(main_, chart, path.toLocal8Bit().constData()), 0);
+        std::ifstream in(path.toStdString());
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        ASSERT_EQ(lines.size(), size_t(kept) + 1);
+        EXPECT_EQ(lines[0], std::string("record,time,Upper limit,Lower limit,Set-point,") + value +
+                                ",Set-point (red)");
+        // Record n: its number, the time it came, its values.
+        const auto row = [](long long n) {
+            std::string values;
+            for (int t = 0; t < 5; ++t) values += "," + std::to_string(10 * n + t);
+            return std::regex(std::to_string(n) + R"(,\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})" +
+                              values);
+        };
+        EXPECT_TRUE(std::regex_match(lines[1], row(1234))) << lines[1];
+        EXPECT_TRUE(std::regex_match(lines.back(), row(kept + 1233))) << lines.back();
+    }
+    std::ofstream(dir.filePath("plain").toStdString()) << "not a folder";
+    EXPECT_LT(ExportGraphData(main_, STRIP_RawA, dir.filePath("plain/x.csv").toLocal8Bit()), 0);
+}
+
+// Paused, a chart's drawing stays while records go on into its history and its screen.
+TEST_F(ToolkitGraphs, APausedStripChartKeepsItsDrawing) {
+    DisplayPanel(main_);
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_NUM_TRACES, 5);
+    SetAxisScalingMode(main_, STRIP_RawA, VAL_LEFT_YAXIS, VAL_MANUAL, 0, 1023);
+    auto* plot = qtor::FindControl(main_, STRIP_RawA)->widget->findChild<QCustomPlot*>();
+    ASSERT_NE(plot, nullptr);
+    long long n = 0;
+    const auto feed = [this, &n](int records) {
+        for (int end = int(n) + records; n < end; ++n) {
+            // A value that jumps about, so that every new record shows.
+            const double v[5] = {900, 100, 500, double(200 + (n * 37) % 600), 500};
+            PlotStripChart(main_, STRIP_RawA, v, 5, 0, 0);
+            PlotStripChartRecord(main_, STRIP_RawA, v, 5);
+        }
+        QApplication::processEvents();
+    };
+    // What is on screen once the chart has drawn itself (saving an image draws it at once).
+    QTemporaryDir dir;
+    const auto drawn = [&] {
+        EXPECT_EQ(SaveGraphImage(main_, STRIP_RawA, dir.filePath("s.png").toLocal8Bit()), 0);
+        return plot->grab().toImage();
+    };
+    feed(150);
+    const QImage live = drawn();
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_PAUSED, 1);
+    const QImage paused = drawn();
+    feed(60);
+    const StripChartModel* m = GetStripChartModel(main_, STRIP_RawA);
+    EXPECT_EQ(m->history.total, 210);
+    EXPECT_EQ(m->traces[3].back(), 200 + (209 * 37) % 600);
+    EXPECT_TRUE(drawn() == paused);
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_PAUSED, 0);
+    const QImage goneOn = drawn();
+    EXPECT_FALSE(goneOn == paused) << "going on shows the records that came";
+    EXPECT_FALSE(goneOn == live);
 }
 
 }  // namespace
