@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "qtor_version.h"
+#include "read_file.h"
 
 extern char** environ;
 
@@ -34,7 +35,7 @@ struct Child {
 };
 
 Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureErr = false,
-            bool offscreen = true) {
+            bool offscreen = true, const std::string& platform = "offscreen") {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -48,7 +49,7 @@ Child Spawn(const std::vector<std::string>& argv, bool captureOut, bool captureE
         posix_spawn_file_actions_addclose(&actions, fds[0]);
     }
     if (offscreen) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     } else {
         unsetenv("QT_QPA_PLATFORM");
     }
@@ -283,6 +284,79 @@ TEST(Program, InstalledUnderAPrefixFindsItsPanelsInTheShareFolder) {
     }
     EXPECT_EQ(WaitFor(sim, 5), 0);
     fs::remove_all(prefix);
+}
+
+// A file that exists is somebody's data: --record refuses it before the line is touched.
+TEST(Program, RecordRefusesAnExistingFileAndLeavesItAsItWas) {
+    const fs::path file =
+        fs::temp_directory_path() / ("qtor-existing-" + std::to_string(getpid()) + ".csv");
+    const std::string data = std::string("time,index\nan earlier run\0\xff", 27);
+    std::ofstream(file, std::ios::binary) << data;
+    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant", "--verbose"}, true, true);
+    ASSERT_GT(sim.pid, 0);
+    std::string pty, text;
+    ASSERT_TRUE(ReadLine(fileno(sim.out), 5, &pty));
+
+    Child program =
+        Spawn({kBin + "/qtor-kmb", "--record", file.string(), "--port", pty}, false, true);
+    ASSERT_GT(program.pid, 0);
+    FILE* out = std::exchange(program.out, nullptr);
+    EXPECT_EQ(WaitFor(program, 10), 255);  // -1
+    std::string err;
+    char buf[512];
+    while (fgets(buf, sizeof buf, out)) err += buf;
+    fclose(out);
+    EXPECT_NE(err.find("cannot record: " + file.string() + " exists"), std::string::npos) << err;
+    EXPECT_EQ(ReadFile(file), data);
+    kill(sim.pid, SIGTERM);
+    LoggedFrame f;
+    while (ReadLine(fileno(sim.out), 5, &text)) EXPECT_FALSE(ParseFrame(text, &f)) << text;
+    EXPECT_EQ(WaitFor(sim, 5), 0);
+    fs::remove(file);
+}
+
+// On a screen wide enough, the main panel comes back where it was and the popup with it; a
+// place off the screen is not taken, and --port leaves the remembered port alone.
+TEST(Program, PanelPlaceAndPopupComeBackInTheNextRun) {
+    const fs::path dir = fs::temp_directory_path() / ("qtor-settings-" + std::to_string(getpid()));
+    fs::create_directories(dir / "qtor");
+    std::ofstream(dir / "screen.json") << R"({"screens":[{"name":"wide","x":0,"y":0,)"
+                                       << R"("width":1600,"height":1000,"logicalDpi":96}]})";
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const std::string oldConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant", "--verbose"}, true, true);
+    ASSERT_GT(sim.pid, 0);
+    std::string pty, text;
+    ASSERT_TRUE(ReadLine(fileno(sim.out), 5, &pty));
+    for (const auto& [place, fits] :
+         {std::pair{"100,80,1000,760", true}, {"900,500,1000,760", false}}) {
+        std::ofstream(dir / "qtor/qtor-kmb.ini")
+            << "[General]\nformat=1\nport=/dev/qtor-remembered\n[window]\nmain=\"" << place
+            << "\"\npopupShown=1\n";
+        Child program = Spawn({kBin + "/qtor-kmb", "--port", pty}, false, false, true,
+                              "offscreen:configfile=" + (dir / "screen.json").string());
+        ASSERT_GT(program.pid, 0);
+        LoggedFrame f;
+        bool firmware = false;  // the last frame of the start-up
+        while (!firmware && ReadLine(fileno(sim.out), 15, &text))
+            firmware = ParseFrame(text, &f) && f.command == 7;
+        EXPECT_TRUE(firmware);
+        kill(program.pid, SIGTERM);
+        EXPECT_EQ(WaitFor(program, 10), 0);
+        const std::string saved = ReadFile(dir / "qtor/qtor-kmb.ini");
+        EXPECT_EQ(saved.find("main=\"" + std::string(place) + "\"") != std::string::npos, fits)
+            << saved;
+        EXPECT_NE(saved.find("popupShown=1"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("port=/dev/qtor-remembered"), std::string::npos) << saved;
+    }
+    kill(sim.pid, SIGTERM);
+    while (ReadLine(fileno(sim.out), 5, &text)) {
+    }
+    EXPECT_EQ(WaitFor(sim, 5), 0);
+    if (config) setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+    if (!config) unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+// What the program remembers from one run to the next, and what it refuses to take back.
+#include "remembered.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app_fixture.h"
+#include "settings.h"
+#include "toolkit_internal.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kDevice = "/dev/qtor-remembered-sensor";
+
+class Remembered : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        dir = fs::temp_directory_path() / ("qtor-remembered-" + std::to_string(getpid()));
+        for (const char* folder : {"p", "m", "r", "e"}) fs::create_directories(dir / folder);
+        file = (dir / "settings.ini").string();
+    }
+    void TearDown() override {
+        HidePanel(panels.panelPopUp);
+        SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 1);
+        SetSettingsFile("");
+        files = FilePaths{};
+        AppTest::TearDown();
+        fs::remove_all(dir);
+    }
+    // A new start: the settings read again from their file, the defaults standing until then.
+    void NextRun(bool portGiven) {
+        SetSettingsFile(file);
+        files = FilePaths{};
+        line.com = 1;
+        SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 1);
+        HidePanel(panels.panelPopUp);
+        RestoreSettings(portGiven);
+        RestorePopup();
+    }
+    std::string Saved(const char* key) {
+        SetSettingsFile(file);
+        std::string value;
+        return ReadSetting(key, &value) ? value : "(none)";
+    }
+    static std::vector<std::string> Folders() {
+        return {files.param_dir, files.measure_dir, files.record_dir, files.export_dir};
+    }
+    static bool PopupShown() { return qtor::FindPanel(panels.panelPopUp)->window->isVisible(); }
+    fs::path dir;
+    std::string file;
+};
+
+TEST_F(Remembered, PortFoldersAndPopupComeBackThePortByItsDevice) {
+    PortTableSetDevice(3, kDevice);
+    NextRun(false);  // nothing remembered yet
+    line.com = 3;
+    const std::vector<std::string> made = {(dir / "p").string(), (dir / "m").string(),
+                                           (dir / "r").string(), (dir / "e").string()};
+    files = {"", "", "", made[0], made[1], made[2], made[3]};
+    SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 0);  // the popup shown
+    SaveSettingsAtExit();
+
+    // The same device is port 2 in the next run.
+    PortTableReset();
+    PortTableSetDevice(2, kDevice);
+    NextRun(false);
+    EXPECT_EQ(line.com, 2);
+    EXPECT_EQ(Folders(), made);
+    EXPECT_TRUE(PopupShown());
+    EXPECT_EQ(Value(panels.panelHandle, BIN_Sw_ParaSelect), 0);
+
+    // A run with --port or --demo neither takes nor replaces the remembered port...
+    NextRun(true);
+    EXPECT_EQ(line.com, 1);
+    SaveSettingsAtExit();
+    EXPECT_EQ(Saved("port"), kDevice);
+    // ...unless a port is picked in it. A folder gone since is not taken back.
+    fs::remove(dir / "e");
+    NextRun(true);
+    EXPECT_EQ(Folders(), (std::vector<std::string>{made[0], made[1], made[2], ""}));
+    PortTableSetDevice(3, "/dev/qtor-picked");
+    line.com = 3;
+    PortPicked();
+    SaveSettingsAtExit();
+    EXPECT_EQ(Saved("port"), "/dev/qtor-picked");
+}
+
+TEST_F(Remembered, ForeignOrGarbledSettingsLeaveTheDefaults) {
+    PortTableSetDevice(2, kDevice);
+    const std::string keys = "port=" + kDevice + "\n[folders]\nparameters=" + dir.string() +
+                             "/p\n[window]\npopupShown=1\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"another format", "[General]\nformat=2\n" + keys},
+        // Our keys, the file broken after them: a line of junk, a section never closed.
+        {"garbled", "[General]\nformat=1\n" + keys + "\xff\xfe\x01junk\n[wind"},
+    };
+    for (const auto& [what, content] : cases) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+        NextRun(false);
+        EXPECT_EQ(line.com, 1) << what;
+        EXPECT_EQ(Folders(), std::vector<std::string>(4)) << what;
+        EXPECT_FALSE(PopupShown()) << what;
+    }
+    // The same keys in our format are taken: the cases above failed for the reason given.
+    std::ofstream(file, std::ios::trunc) << "[General]\nformat=1\n" + keys;
+    NextRun(false);
+    EXPECT_EQ(line.com, 2);
+    EXPECT_TRUE(PopupShown());
+}
+
+}  // namespace
