@@ -182,15 +182,25 @@ GraphView::GraphView(QWidget* host, bool strip)
         auto* text = new QCPTextElement(plot_, title, bold);
         text->setLayer("axes");  // drawn with the axes, not again with every new record
         if (titleColor.isValid()) text->setTextColor(titleColor);
-        plot_->plotLayout()->addElement(0, 0, text);
+        // The legend sits in the title row, at its right, in one line: off the data, so that
+        // no curve runs through its text.
+        auto* row = new QCPLayoutGrid;
+        plot_->plotLayout()->addElement(0, 0, row);
         plot_->plotLayout()->setRowSpacing(0);
+        row->addElement(0, 0, text);
+        plot_->axisRect()->insetLayout()->take(plot_->legend);
+        row->addElement(0, 1, plot_->legend);
+        row->setColumnStretchFactor(1, 0.001);
+        plot_->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+        plot_->legend->setBorderPen(Qt::NoPen);
+        plot_->legend->setBrush(Qt::NoBrush);
+        plot_->legend->setMargins(QMargins(4, 0, 8, 0));
     }
     plot_->legend->setFont(small);
     plot_->legend->setIconSize(18, 8);
-    plot_->legend->setRowSpacing(-3);
-    plot_->legend->setBrush(QColor(255, 255, 255, 220));
     plot_->legend->setVisible(false);
-    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    if (plot_->axisRect()->insetLayout()->elementCount() > 0)  // a graph without a title row
+        plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
     graph_.x = {host->property("xMin").toDouble(), host->property("xMax").toDouble()};
     graph_.y = {host->property("yMin").toDouble(), host->property("yMax").toDouble()};
