@@ -41,6 +41,7 @@ class AppTest : public ::testing::Test {
         ASSERT_GT(panels.panelHandle, 0);
         ResetModel();
         ResetExchangeState();
+        files = FilePaths{};  // no folder remembered from an earlier test's dialog
         PortTableReset();
         PortTableSetSimulated(1, false);
         InitVars();
