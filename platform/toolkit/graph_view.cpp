@@ -184,13 +184,16 @@ GraphView::GraphView(QWidget* host, bool strip)
         if (titleColor.isValid()) text->setTextColor(titleColor);
         // The legend sits in the title row, at its right, in one line: off the data, so that
         // no curve runs through its text.
+        // An empty element as wide as the legend on the left keeps the title centred.
         auto* row = new QCPLayoutGrid;
         plot_->plotLayout()->addElement(0, 0, row);
         plot_->plotLayout()->setRowSpacing(0);
-        row->addElement(0, 0, text);
+        legendBalance_ = new QCPLayoutElement(plot_);
+        row->addElement(0, 0, legendBalance_);
+        row->addElement(0, 1, text);
         plot_->axisRect()->insetLayout()->take(plot_->legend);
-        row->addElement(0, 1, plot_->legend);
-        row->setColumnStretchFactor(1, 0.001);
+        row->addElement(0, 2, plot_->legend);
+        row->setColumnStretchFactors({0.001, 1, 0.001});
         plot_->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
         plot_->legend->setBorderPen(Qt::NoPen);
         plot_->legend->setBrush(Qt::NoBrush);
@@ -579,6 +582,10 @@ void GraphView::syncLegend() {
     for (QCPCurve* curve : curveItems_)
         if (curve->visible() && !curve->name().isEmpty()) curve->addToLegend(legend);
     legend->setVisible(legend->itemCount() > 0);
+    if (legendBalance_) {
+        const int width = legend->visible() ? legend->minimumOuterSizeHint().width() : 0;
+        legendBalance_->setMinimumSize(width, 0);
+    }
 }
 
 void GraphView::syncCursors() {

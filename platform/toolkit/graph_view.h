@@ -20,6 +20,7 @@ class QCPCurve;
 class QCPItemStraightLine;
 class QCPItemTracer;
 class QCPGraph;
+class QCPLayoutElement;
 class QMouseEvent;
 class QPoint;
 struct QCPGraphData;
@@ -110,6 +111,7 @@ class GraphView : public QObject {
 
     bool plotsDirty_ = true, cursorsDirty_ = true, axesDirty_ = true, stripDirty_ = true;
     bool legendDirty_ = true;
+    QCPLayoutElement* legendBalance_ = nullptr;  // left of the title, as wide as the legend
     bool scheduled_ = false;
     bool layersReplotted_ = false;  // a full replot has filled every layer buffer
     bool clamping_ = false;
