@@ -2,10 +2,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPointer>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -267,6 +267,35 @@ int GetCtrlVal(int panel, int control, std::string* text) {
 
 namespace {
 
+// A translucent white veil over a control whose values are old: they stay readable, visibly
+// not live. (An opacity effect renders a graph's cached layers again, ghosting its axes.)
+class StaleVeil : public QWidget {
+  public:
+    explicit StaleVeil(QWidget* target) : QWidget(target) {
+        setObjectName(kName);
+        setAttribute(Qt::WA_TransparentForMouseEvents);  // hover read-outs and clicks go on
+        target->installEventFilter(this);
+        setGeometry(target->rect());
+        raise();
+        show();
+    }
+    static QWidget* Of(QWidget* target) {
+        return target->findChild<QWidget*>(kName, Qt::FindDirectChildrenOnly);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(rect(), QColor(255, 255, 255, 150));
+    }
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == parent() && e->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+        return false;
+    }
+
+  private:
+    static constexpr const char* kName = "staleVeil";
+};
+
 // A mode shows its graphs before it hides the others. Laid out at once, the window would
 // grow to hold both sets and stay grown; the layout waits for the whole arrangement instead.
 void SetVisibleDeferringLayout(QWidget* w, bool visible) {
@@ -322,15 +351,9 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             c->view->setPaused(value != 0);
             return 0;
         case ATTR_STALE: {
-            // Faded, not hidden: the last values stay readable, visibly not live.
-            auto* effect = qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect());
-            if (value != 0 && !effect) {
-                effect = new QGraphicsOpacityEffect(w);
-                effect->setOpacity(0.35);
-                w->setGraphicsEffect(effect);
-            } else if (value == 0 && effect) {
-                w->setGraphicsEffect(nullptr);
-            }
+            QWidget* veil = StaleVeil::Of(w);
+            if (value != 0 && !veil) new StaleVeil(w);
+            if (value == 0) delete veil;
             return 0;
         }
         case ATTR_TOOLTIP: return kErrBadValue;  // takes a text
@@ -402,7 +425,7 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
             if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
             *value = c->view->strip().paused ? 1 : 0;
             return 0;
-        case ATTR_STALE: *value = w->graphicsEffect() ? 1 : 0; return 0;
+        case ATTR_STALE: *value = StaleVeil::Of(w) ? 1 : 0; return 0;
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
             auto* spin = qobject_cast<QSpinBox*>(w);
