@@ -9,9 +9,11 @@
 #include "device_watch.h"
 #include "event_loop.h"
 #include "exchange.h"
+#include "files.h"
 #include "gui.h"
 #include "link_state.h"
 #include "model.h"
+#include "paramfiles.h"
 #include "port_table.h"
 #include "rs232.h"
 #include "startup.h"
@@ -179,6 +181,7 @@ void InstallLinkView() {
     WatchDevices(OnDevices);
     OnComTraceFailure([](const std::string& why) {
         g_traceProblem = why;
+        SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 0);
         Show(CurrentLinkStatus());
     });
     Show(CurrentLinkStatus());
@@ -194,3 +197,38 @@ void RescanPorts() {
 bool LinkWatchWaiting() { return g_watch.waiting; }
 
 const char* LinkElementState() { return g_state.c_str(); }
+
+void TraceStarted() {
+    g_traceProblem.clear();
+    SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 1);
+    Show(CurrentLinkStatus());
+}
+
+int CC_TOGBTN_Trace(int panel, int control, int event, void*, int, int) {
+    if (event != EVENT_COMMIT) return 0;
+    int on = 0;
+    GetCtrlVal(panel, control, &on);
+    if (on == 0) {
+        if (ComTracing()) {
+            StopComTrace();
+            ShowStatus("Trace ended");
+        }
+        return 0;
+    }
+    std::string path;
+    if (FileSelectPopup(DialogFolder(files.record_dir), "QTORtrace.txt", "*.txt",
+                        "Q-TOR-Line-Trace", VAL_OK_BUTTON, &path) < 1) {
+        SetCtrlVal(panel, control, 0);
+        return 0;
+    }
+    files.record_dir = FolderOf(path);
+    std::string error;
+    if (!StartComTrace(path, &error)) {
+        SetCtrlVal(panel, control, 0);
+        ShowStatusWithName("Trace not started, cannot write:", path);
+        return 0;
+    }
+    TraceStarted();
+    ShowStatusWithName("Tracing the line to", path);
+    return 0;
+}

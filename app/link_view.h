@@ -13,3 +13,9 @@ void RescanPorts();
 bool LinkWatchWaiting();
 // What the link element shows.
 const char* LinkElementState();
+
+// The Trace line toggle: starts the protocol trace into a file chosen in a dialog, or ends it.
+// `TraceStarted` sets it for a trace started from the command line.
+int CC_TOGBTN_Trace(int panel, int control, int event, void* callbackData, int eventData1,
+                    int eventData2);
+void TraceStarted();

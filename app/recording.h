@@ -1,6 +1,6 @@
 // Run-mode recording: every measurement record run mode receives becomes a row of a CSV file
 // (the layout qtor-ctl's record writes, link/record_csv.h), from the command line
-// (--record FILE) or the main panel's Record CSV toggle.
+// (--record FILE) or the main panel's Record toggle.
 #pragma once
 
 #include <cstdint>

@@ -140,6 +140,7 @@ void RegisterCallbacks() {
         {"CC_TOGBTN_Pause", CC_TOGBTN_Pause},
         {"CC_TOGBTN_Record", CC_TOGBTN_Record},
         {"CC_GraphMenu", CC_GraphMenu},
+        {"CC_TOGBTN_Trace", CC_TOGBTN_Trace},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -275,7 +276,9 @@ int WinMain(int argc, char** argv) {
     if (!options.trace.empty()) {
         // Without its trace the program still runs: it says so and goes on.
         std::string error;
-        if (!StartComTrace(options.trace, &error))
+        if (StartComTrace(options.trace, &error))
+            TraceStarted();
+        else
             std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());
     }
     InitVars();

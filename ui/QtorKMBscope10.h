@@ -49,6 +49,7 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, TOGBTN_Pause, 39)     \
     X(PANEL, TOGBTN_Record, 40)    \
     X(PANEL, TEXT_Link, 41)        \
+    X(PANEL, TOGBTN_Trace, 42)     \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

@@ -15,10 +15,12 @@
 #include "app_fixture.h"
 #include "graph_export.h"
 #include "gui.h"
+#include "link_view.h"
 #include "modes.h"
 #include "read_file.h"
 #include "recording.h"
 #include "toolkit_internal.h"
+#include "trace.h"
 
 namespace fs = std::filesystem;
 
@@ -64,7 +66,9 @@ class DataOut : public AppTest {
     }
     void TearDown() override {
         StopRecording();
+        StopComTrace();
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
+        SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 0);
         HidePanel(panels.panelHandle);
         AppTest::TearDown();
         fs::remove_all(dir);
@@ -153,6 +157,35 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
     ExpectRows(lines, sent);
     EXPECT_GE(lines[1].substr(0, 23), from) << "local time";
     EXPECT_LE(lines.back().substr(0, 23), to);
+}
+
+// The Trace toggle starts the protocol trace into the file chosen and ends it; a file that
+// cannot be written leaves the toggle off and says so.
+TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
+    const auto toggle = [](int on) {
+        SetCtrlVal(panels.panelHandle, TOGBTN_Trace, on);
+        CC_TOGBTN_Trace(panels.panelHandle, TOGBTN_Trace, EVENT_COMMIT, nullptr, 0, 0);
+    };
+    Answer(dir / "plain" / "t.txt");
+    toggle(1);
+    EXPECT_FALSE(ComTracing());
+    EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Trace), 0);
+    EXPECT_EQ(StatusLine(), "Trace not started, cannot write: t.txt");
+
+    Answer(dir / "line.txt");
+    toggle(1);
+    EXPECT_EQ(asked.filter, "*.txt");
+    EXPECT_EQ(StatusLine(), "Tracing the line to line.txt");
+    Connect();
+    toggle(0);
+    EXPECT_FALSE(ComTracing());
+    EXPECT_EQ(StatusLine(), "Trace ended");
+    InitRS232(1);  // after the trace: not in the file
+    const std::vector<std::string> lines = Lines(dir / "line.txt");
+    ASSERT_EQ(lines.size(), 6u) << "echo, RAM read and firmware read, each sent and answered";
+    EXPECT_NE(lines[0].find(" TX "), std::string::npos);
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 5), " echo");
+    EXPECT_NE(lines[1].find(" RX "), std::string::npos);
 }
 
 TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {

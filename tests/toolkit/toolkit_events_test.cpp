@@ -52,7 +52,8 @@ const char* const kCallbacks[] = {"CC_PANEL",
                                   "CC_NEDITVideoThdA",
                                   "CC_TOGBTN_Pause",
                                   "CC_TOGBTN_Record",
-                                  "CC_GraphMenu"};
+                                  "CC_GraphMenu",
+                                  "CC_TOGBTN_Trace"};
 
 void Pump() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
