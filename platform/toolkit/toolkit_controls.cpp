@@ -61,7 +61,6 @@ void SetLineHeight(QWidget* w, int pixels) {
 // What an indicator shows and what it will show at the next refresh; kept aside, since
 // looking a widget's property up by name costs more than the rest of a value's way.
 struct IndicatorState {
-    QLineEdit* digits = nullptr;
     int shown = 0;
     int pending = 0;
     bool isPending = false;
@@ -73,22 +72,17 @@ IndicatorState& Indicator(QSpinBox* spin) {
     auto it = g_indicators.find(spin);
     if (it != g_indicators.end()) return it->second;
     IndicatorState& state = g_indicators[spin];
-    state.digits = spin->findChild<QLineEdit*>();
     state.shown = spin->value();
     QObject::connect(spin, &QObject::destroyed, [spin] { g_indicators.erase(spin); });
     return state;
 }
 
-// Only the digits are drawn again: a new value set on the spin box would repaint its frame
-// and, through it, the group box around it, several times the cost of the digits.
+// The spin box's own value, not only its digits: it writes its digits again from that value
+// whenever it is shown or loses the focus.
 void ShowIndicatorValue(QSpinBox* spin, IndicatorState& state, int value) {
     state.shown = value;
-    if (!state.digits) {
-        spin->setValue(value);
-        return;
-    }
-    const QSignalBlocker block(state.digits);  // the spin box must not re-read the text
-    state.digits->setText(spin->prefix() + QString::number(value) + spin->suffix());
+    const QSignalBlocker block(spin);
+    spin->setValue(value);
 }
 
 }  // namespace

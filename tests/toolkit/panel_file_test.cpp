@@ -214,6 +214,18 @@ TEST_F(PanelFile, IndicatorsReadBackAtOnceAndShowTheLatestValue) {
     EXPECT_EQ(got, 300);
     QTest::qWait(250);
     EXPECT_EQ(a->text(), "300");
+    // The digits stay when the window is shown again or the field loses the focus.
+    DisplayPanel(main_);
+    a->window()->hide();
+    QApplication::processEvents();
+    a->window()->show();
+    QApplication::processEvents();
+    EXPECT_EQ(a->text(), "300") << "shown again";
+    a->setFocus();
+    QApplication::processEvents();
+    a->clearFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(a->text(), "300") << "focus";
 }
 
 // Text messages land in the header strip at panel pixel positions (the strip sits at the
