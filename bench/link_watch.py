@@ -15,7 +15,8 @@ rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3
 tmp = tempfile.mkdtemp(prefix="qtor-watch-")
 link = os.path.join(tmp, "tty")
 trace = os.path.join(tmp, "trace.txt")
-env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+# What the program remembers at exit stays in the scratch folder.
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(tmp, "config"))
 
 def sim():
     p = subprocess.Popen([os.path.join(bindir, "qtor-sensor-sim"), "--link", link],

@@ -64,7 +64,8 @@ if [ -x "$usr/bin/qtor-ctl" ]; then
 fi
 
 # The menu entry and its action start the program; it runs until SIGTERM closes it with 0.
-export QT_QPA_PLATFORM=offscreen
+# What it remembers at exit goes to the scratch folder, not the user's configuration.
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$scratch/config
 grep '^Exec=' "${desktop[0]}" | cut -d= -f2- | while read -r exec; do
     status=0
     timeout --preserve-status -s TERM 3 sh -c "exec $exec" 2> "$scratch/stderr" || status=$?
