@@ -35,7 +35,7 @@ bool StartRecording(const std::string& path, bool refuseExisting, std::string* e
     return true;
 }
 
-void StopRecording() { writer.Close(); }
+bool StopRecording() { return writer.Close(); }
 
 bool Recording() { return writer.IsOpen(); }
 
@@ -54,8 +54,8 @@ int CC_TOGBTN_Record(int panel, int control, int event, void*, int, int) {
     if (on == 0) {
         if (Recording()) {
             const std::string& path = writer.Path();  // kept after closing
-            StopRecording();
-            ShowStatusWithName("Recording ended:", path);
+            ShowStatusWithName(
+                StopRecording() ? "Recording ended:" : "Recording stopped, write failed:", path);
         }
         return 0;
     }

@@ -10,8 +10,8 @@
 // under way. With `refuseExisting` an existing file is left alone. False, with the reason in
 // *error, when the file cannot be created.
 bool StartRecording(const std::string& path, bool refuseExisting, std::string* error);
-// Writes what is buffered and closes the file.
-void StopRecording();
+// Writes what is buffered and closes the file; false when rows did not reach it.
+bool StopRecording();
 bool Recording();
 // Rows written since the recording started.
 long long RecordedRows();

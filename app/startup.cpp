@@ -290,7 +290,8 @@ int WinMain(int argc, char** argv) {
     RestorePopup();
     RunUserInterface();
     SaveSettingsAtExit();
-    StopRecording();
+    if (!StopRecording())
+        std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
     CloseCom(line.com);
     StopComTrace();
     DiscardPanel(panels.panelPopUp);

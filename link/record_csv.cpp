@@ -51,7 +51,8 @@ bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::strin
         *error = path + " exists; not overwritten";
         return false;
     }
-    file_ = std::fopen(path.c_str(), "wb");
+    // Exclusive creation: a file made meanwhile by someone else is not replaced either.
+    file_ = std::fopen(path.c_str(), refuseExisting ? "wbx" : "wb");
     if (!file_) {
         *error = path + ": " + std::strerror(errno);
         return false;
@@ -87,9 +88,10 @@ bool RecordWriter::Flush() {
     return !failed_;
 }
 
-void RecordWriter::Close() {
-    if (!file_) return;
+bool RecordWriter::Close() {
+    if (!file_) return true;  // nothing open: a failure was said when it came
     Flush();
-    std::fclose(file_);
+    if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
+    return !failed_;
 }

@@ -31,7 +31,8 @@ class RecordWriter {
     bool Add(const std::uint16_t* words);
     // Writes what is buffered; false when that fails.
     bool Flush();
-    void Close();
+    // Writes what is buffered and closes the file; false when any row did not reach it.
+    bool Close();
     bool IsOpen() const { return file_ != nullptr; }
     bool Failed() const { return failed_; }
     long long Count() const { return index_; }

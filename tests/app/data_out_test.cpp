@@ -222,6 +222,18 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     const std::vector<std::string> lines = Lines(dir / "cut.csv");
     ASSERT_GE(lines.size(), 40u) << "what was written stays";
     ExpectRows(lines, Sent(before, sensor->Log().size()));
+
+    // Rows still buffered when the toggle goes off must reach the file, or it says so.
+    RecordTo(dir / "last.csv");
+    const rlimit headerOnly{fs::file_size(dir / "last.csv"), oldLimit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &headerOnly);
+    signal(SIGXFSZ, SIG_IGN);
+    for (int i = 0; i < 3; ++i) RecordMeasurement(line.pp);
+    SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
+    CC_TOGBTN_Record(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT, nullptr, 0, 0);
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(StatusLine(), "Recording stopped, write failed: last.csv");
 }
 
 TEST_F(DataOut, GraphMenuSavesImagesAndDataAndSaysWhenItCannot) {
