@@ -36,7 +36,6 @@ struct Watch {
     bool waiting = false;
     int port = 0;
     std::string path;        // the device as the port table names it
-    std::string serial;      // where the system knows one: the same adapter on another path
     bool pathNamed = false;  // put on the number by path, not listed by the system
     double lastAttempt = -1e9;
     int periodic = 0;
@@ -74,6 +73,8 @@ bool DeviceBack() {
     return e && !e->gone;
 }
 
+void CheckReturn();
+
 void Reconnect() {
     if (!g_watch.waiting || line.com != g_watch.port) return;
     ShowStatus("Init COM-Port ...");
@@ -81,7 +82,13 @@ void Reconnect() {
     InitRS232(line.com);
     // The device answered the open: it is back, whatever its sensor says.
     const LinkHealth h = CurrentLinkStatus().health;
-    if (h == LinkHealth::kConnected || h == LinkHealth::kNoReply) StopWaiting();
+    if (h == LinkHealth::kConnected || h == LinkHealth::kNoReply) {
+        StopWaiting();
+        return;
+    }
+    // Back but not yet to be opened (another program probing it, permissions not yet set):
+    // no device event may follow, so look again once a second.
+    if (g_watch.waiting && !g_watch.periodic) g_watch.periodic = StartPeriodic(1.0, CheckReturn);
 }
 
 void CheckReturn() {
@@ -99,8 +106,6 @@ void StartWaiting(int port) {
     g_watch.waiting = true;
     g_watch.port = port;
     g_watch.path = PortTableDevice(port);
-    const auto list = PortTableList();
-    if (const PortEntry* e = Entry(list, port)) g_watch.serial = e->serialNumber;
     g_watch.pathNamed = !PortTableIsListed(port);
     WatchDevicePath(g_watch.path);
     // A device named by path may come back where no folder is watched: look once a second,

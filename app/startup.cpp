@@ -230,16 +230,20 @@ int CC_POPUP(int, int, int event, void*, int, int) {
 }
 
 // A pick made while the line is busy (a connect under way, a mode) waits for it; of several
-// such picks the last one wins, since the selector is read when the pick is carried out.
+// such picks the last one wins, since each replaces the one still waiting.
 int CC_DropDCom(int panel, int control, int event, void*, int, int) {
     if (event == EVENT_DROPPED) RescanPorts();
     if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
     PortPicked();
     LinkWatchPortPicked();
     MarkValuesStale();
-    WhenLineFree("port", ActionKind::kAction, [panel, control] {
+    // Read now: a rescan of the list before the pick is carried out resets the selector.
+    // A selector that cannot be read keeps the port in use.
+    int picked = 0;
+    if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
+    WhenLineFree("port", ActionKind::kAction, [picked] {
         CloseCom(line.com);
-        GetCtrlVal(panel, control, &line.com);
+        if (picked > 0) line.com = picked;
         ShowStatus("Init COM-Port ...");
         InitRS232(line.com);
     });

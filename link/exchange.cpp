@@ -92,8 +92,9 @@ WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
             ReportReply(port_);
             return WaitResult::kReply;
         }
-        // A vanished device never answers: no need to wait out the time-out.
-        if (late || ComDeviceLost(port_)) {
+        // A vanished device never answers, nor does a port closed meanwhile: no need to
+        // wait out the time-out.
+        if (late || ComDeviceLost(port_) || !ComIsOpen(port_)) {
             TimedOut();
             return WaitResult::kTimeOut;
         }
@@ -101,6 +102,8 @@ WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
 }
 
 void Exchange::TimedOut() const {
+    // A port closed meanwhile was closed by whoever has said why (a vanished device, a pick).
+    if (!ComIsOpen(port_)) return;
     ReportLink(ComDeviceLost(port_) ? LinkHealth::kDisconnected : LinkHealth::kNoReply, port_,
                ComDeviceLost(port_) ? "the device vanished" : "no reply");
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app_fixture.h"
+#include "link_state.h"
 #include "modes.h"
 #include "teach.h"
 #include "transfer.h"
@@ -118,6 +119,7 @@ TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
          [] {
              Pick(3);
              Pick(1);
+             FillPortSelector();  // a rescan meanwhile shows the port in use again
          });
     Pick(2);
     std::vector<int> got;
@@ -144,6 +146,23 @@ TEST_F(OneExchange, NoCommandIsWrittenWhileAnotherAwaitsItsReply) {
     EXPECT_FALSE(after.refused());
     EXPECT_EQ(after.AwaitFrame(Tie::kReplyWins), WaitResult::kReply);
     EXPECT_EQ(Commands(), (std::vector<int>{8, 11}));
+}
+
+// A port closed while an exchange awaits its reply (its device vanished) ends the wait at
+// once, and the state its closer gave stays.
+TEST_F(OneExchange, APortClosedDuringAWaitEndsItAndKeepsTheLinkState) {
+    Connect();
+    sensor->SetFault(8, Fault{FaultKind::kNoReply, 0, false});
+    When([] { return true; },
+         [] {
+             CloseCom(1);
+             ReportLink(LinkHealth::kDisconnected, 1, "the device vanished");
+         });
+    const double start = Timer();
+    Exchange measure(1, 8, line.pp, Discard::kInThenOut);
+    EXPECT_EQ(measure.AwaitFrame(Tie::kReplyWins), WaitResult::kTimeOut);
+    EXPECT_LT(Timer() - start, 0.5 * TIMEOUT);
+    EXPECT_EQ(CurrentLinkStatus().health, LinkHealth::kDisconnected);
 }
 
 TEST_F(OneExchange, ALineCheckShowsTheRamTargetItChose) {
