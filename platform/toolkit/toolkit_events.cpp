@@ -100,8 +100,10 @@ InputFilter* Filter() {
 }
 
 // A widget that takes typed text: there a key such as the space bar is the user's text.
+// A radio button or check box takes the space bar too: it is the keyboard's way to tick it.
 bool TakesText(const QWidget* w) {
     if (!w) return false;
+    if (w->inherits("QRadioButton") || w->inherits("QCheckBox")) return true;
     if (const auto* edit = qobject_cast<const QLineEdit*>(w)) return !edit->isReadOnly();
     if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(w)) return !spin->isReadOnly();
     if (const auto* combo = qobject_cast<const QComboBox*>(w)) return combo->isEditable();

@@ -163,6 +163,11 @@ TEST_F(ToolkitEvents, PanelKeysActAsAClickOnTheirControlExceptAsText) {
     QTest::keyClick(run, Qt::Key_Escape);
     EXPECT_TRUE(Take().empty());
     SetCtrlAttribute(main_, BTNStop, ATTR_DIMMED, 0);
+    // On a radio button the space bar picks it, as the keyboard's way to choose a target.
+    auto* ram = Widget<QAbstractButton>(main_, RBTRam);
+    ram->setFocus();
+    QTest::keyClick(ram, Qt::Key_Space);
+    EXPECT_EQ(Take(), (std::vector<Event>{{RBTRam, EVENT_VAL_CHANGED}, {RBTRam, EVENT_COMMIT}}));
     // The popup has no keys: there the space bar ticks the focused box as usual.
     auto* file = Widget<QAbstractButton>(popup_, CHECKFile);
     file->setFocus();
