@@ -79,6 +79,12 @@ void CopyPPtoRAWVars() {
 }
 
 void SetStatus(const char* text) {
-    std::strncpy(line.szStatus, text, kStatusSize - 1);
-    line.szStatus[kStatusSize - 1] = '\0';
+    std::size_t length = std::strlen(text);
+    if (length > kStatusSize - 1) {
+        length = kStatusSize - 1;
+        // A text cut to fit is not cut inside a character of more than one byte.
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(line.szStatus, text, length);
+    line.szStatus[length] = '\0';
 }

@@ -30,11 +30,20 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void ShowStatusWithName(const std::string& text, const std::string& path) {
+std::string StatusWithName(const std::string& text, const std::string& path) {
     std::string name = FileNameOf(path);
     const std::size_t room = kStatusSize - 2 - text.size();
-    if (name.size() > room) name = name.substr(0, room - 3) + "...";
-    ShowStatus((text + " " + name).c_str());
+    if (name.size() > room) {
+        std::size_t cut = room - 3;
+        // Not inside a character of more than one byte.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name = name.substr(0, cut) + "...";
+    }
+    return text + " " + name;
+}
+
+void ShowStatusWithName(const std::string& text, const std::string& path) {
+    ShowStatus(StatusWithName(text, path).c_str());
 }
 
 bool SelectParameterFileToSave() {
@@ -77,7 +86,7 @@ void ReadParaFromFile() {
     } else if (read < PNUM) {
         SetStatus("Parameter file incomplete - missing values kept!");
     } else {
-        SetStatus(("Parameters loaded from " + FileNameOf(path)).c_str());
+        SetStatus(StatusWithName("Parameters loaded from", path).c_str());
     }
 }
 

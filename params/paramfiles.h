@@ -19,7 +19,8 @@ const std::string& DialogFolder(const std::string& remembered);
 // The folder part and the last part of a path.
 std::string FolderOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
-// Shows "<text> <file name>" on the status line, the name cut so that the line fits.
+// "<text> <file name>", the name cut so that the status line holds it; shown at once.
+std::string StatusWithName(const std::string& text, const std::string& path);
 void ShowStatusWithName(const std::string& text, const std::string& path);
 
 // Opens the parameter save dialog; true when a file was chosen (its path in file_name).

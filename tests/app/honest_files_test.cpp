@@ -1,5 +1,6 @@
 // What the parameter path says about files and fields: a failure is reported by the
 // operation that met it, a field takes only what the sensor will keep.
+#include <QString>
 #include <filesystem>
 #include <fstream>
 
@@ -54,6 +55,18 @@ TEST_F(HonestFiles, AFileFailureIsReportedByItsOwnOperationOnly) {
     Send();
     Get();
     EXPECT_EQ(StatusLine(), "Parameters loaded from good.cfg");
+
+    // A long name is cut to fit the status line, never inside a character.
+    std::string name;
+    for (int i = 0; i < 30; ++i) name += "\xc3\xbc";
+    Answer(dir / (name + ".cfg"));
+    Send();
+    Get();
+    const std::string said = StatusLine();
+    EXPECT_LE(said.size(), 71u);
+    EXPECT_EQ(said.substr(0, 23), "Parameters loaded from ");
+    EXPECT_EQ(said.substr(said.size() - 3), "...");
+    EXPECT_EQ(QString::fromUtf8(said.c_str()).toUtf8().toStdString(), said) << said;
 
     SetFileDialogHook([](const FileDialogRequest&, std::string*) { return 0; });
     Get();
