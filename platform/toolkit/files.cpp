@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace {
@@ -38,6 +39,13 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     if (!suffixes.isEmpty() &&
         !suffixes.contains(QFileInfo(chosen).suffix(), Qt::CaseInsensitive)) {
         chosen += "." + suffixes.first();
+        // The dialog asked about the name as typed, not this one.
+        if (button == VAL_OK_BUTTON && QFileInfo::exists(chosen) &&
+            QMessageBox::question(
+                nullptr, QString::fromStdString(title),
+                QFileInfo(chosen).fileName() + " already exists.\nDo you want to replace it?") !=
+                QMessageBox::Yes)
+            return 0;
     }
     *path = chosen.toStdString();
     return 1;

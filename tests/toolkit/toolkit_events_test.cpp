@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -15,6 +19,7 @@
 #include <vector>
 
 #include "QtorKMBscope10.h"
+#include "files.h"
 #include "toolkit.h"
 #include "toolkit_internal.h"
 
@@ -370,6 +375,44 @@ TEST_F(ToolkitEvents, WaitingInTheEventLoopDoesNotSpin) {
     const double cpuMs = 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC;
     EXPECT_GE(wall.elapsed(), 250);
     EXPECT_LT(cpuMs, 0.5 * double(wall.elapsed())) << "cpu " << cpuMs << " ms";
+}
+
+// A name typed with another extension gets the filter's: the dialog asked about the name as
+// typed, so replacing the file with the extension added is asked about again.
+TEST(FileDialog, AReplacementMadeByAnAddedExtensionIsAskedAbout) {
+    QTemporaryDir dir;
+    const QString kept = dir.filePath("x.txt.csv");
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept\n");
+    file.close();
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString asked;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                // Typed into the name field, as a user does.
+                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                if (!name) return;
+                name->setText("x.txt");
+                QMetaObject::invokeMethod(dialog, "accept");
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                asked = box->text();
+                box->button(answer)->click();
+            }
+        });
+        user.start(20);
+        std::string path;
+        const int chosen = FileSelectPopup(dir.path().toStdString(), "QTORrecord.csv", "*.csv",
+                                           "Record", VAL_OK_BUTTON, &path);
+        user.stop();
+        EXPECT_TRUE(asked.startsWith("x.txt.csv already exists")) << asked.toStdString();
+        EXPECT_EQ(chosen, answer == QMessageBox::Yes ? 1 : 0);
+        if (chosen == 1) {
+            EXPECT_EQ(path, kept.toStdString());
+        }
+    }
 }
 
 }  // namespace
