@@ -160,7 +160,7 @@ void Show(const LinkStatus& st) {
 }
 
 void OnLost(int port) {
-    if (port == line.com) ReportLink(LinkHealth::kDisconnected, port, "the device vanished");
+    if (port == line.com) ReportLink(LinkHealth::kDisconnected, port, kDeviceVanished);
 }
 
 void OnDevices(bool devices) {
@@ -172,7 +172,7 @@ void OnDevices(bool devices) {
         std::error_code ec;
         if (!std::filesystem::exists(PortTableDevice(line.com), ec)) {
             CloseCom(line.com);
-            ReportLink(LinkHealth::kDisconnected, line.com, "the device vanished");
+            ReportLink(LinkHealth::kDisconnected, line.com, kDeviceVanished);
         }
     }
     CheckReturn();

@@ -105,7 +105,7 @@ void Exchange::TimedOut() const {
     // A port closed meanwhile was closed by whoever has said why (a vanished device, a pick).
     if (!ComIsOpen(port_)) return;
     ReportLink(ComDeviceLost(port_) ? LinkHealth::kDisconnected : LinkHealth::kNoReply, port_,
-               ComDeviceLost(port_) ? "the device vanished" : "no reply");
+               ComDeviceLost(port_) ? kDeviceVanished : "no reply");
 }
 
 int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {

@@ -23,6 +23,8 @@ const LinkStatus& CurrentLinkStatus();
 void SetLinkStatusView(void (*show)(const LinkStatus&));
 // Sets the state; the view hears of it only when it differs.
 void ReportLink(LinkHealth health, int port, const std::string& detail);
+// The detail of a disconnect whose device has gone.
+constexpr const char* kDeviceVanished = "the device vanished";
 // A reply came: a line that had timed out is connected again.
 void ReportReply(int port);
 // Back to no state (tests).

@@ -15,12 +15,12 @@ enum EventKind : int {
     EVENT_VAL_CHANGED = 2,
     EVENT_LEFT_CLICK = 3,
     EVENT_CLOSE = 4,
-    // A ring's list is about to open: its callback may fill it afresh. Sent at once, not
-    // queued, so the callback must not pump events.
-    EVENT_DROPPED = 7,
     // From a graph's or strip chart's context menu, to the control's callback.
     EVENT_SAVE_IMAGE = 5,
     EVENT_EXPORT_DATA = 6,
+    // A ring's list is about to open: its callback may fill it afresh. Sent at once, not
+    // queued, so the callback must not pump events.
+    EVENT_DROPPED = 7,
 };
 
 // Panel and control callbacks: (panel, control, event, callback data, event data 1, 2).

@@ -156,7 +156,7 @@ TEST_F(OneExchange, APortClosedDuringAWaitEndsItAndKeepsTheLinkState) {
     When([] { return true; },
          [] {
              CloseCom(1);
-             ReportLink(LinkHealth::kDisconnected, 1, "the device vanished");
+             ReportLink(LinkHealth::kDisconnected, 1, kDeviceVanished);
          });
     const double start = Timer();
     Exchange measure(1, 8, line.pp, Discard::kInThenOut);
