@@ -11,6 +11,7 @@
 #include "com232.h"
 #include "commands.h"
 #include "gui.h"
+#include "link_view.h"
 #include "mapping.h"
 #include "model.h"
 #include "modes.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     RegisterCallbacks();
     if (LoadPanels(kPanelFile) < 0) return 1;
     InstallPanelViews();
+    InstallLinkView();
     InitVars();
     PortTableSetSimulated(1, false);
     FillPortSelector();
