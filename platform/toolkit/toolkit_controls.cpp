@@ -61,6 +61,7 @@ void SetLineHeight(QWidget* w, int pixels) {
 // What an indicator shows and what it will show at the next refresh; kept aside, since
 // looking a widget's property up by name costs more than the rest of a value's way.
 struct IndicatorState {
+    QLineEdit* digits = nullptr;
     int shown = 0;
     int pending = 0;
     bool isPending = false;
@@ -68,21 +69,59 @@ struct IndicatorState {
 std::unordered_map<const QSpinBox*, IndicatorState> g_indicators;
 std::vector<QPointer<QSpinBox>> g_pendingIndicators;
 
+// Only the digits are drawn again: a new value set on the spin box would repaint its frame
+// and, through it, the group box around it. The spin box writes its digits again from its
+// own value when it is shown, left or restyled; just before, that value is brought up to
+// what is shown.
+class IndicatorSync : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        switch (e->type()) {
+            case QEvent::Show:
+            case QEvent::FocusIn:
+            case QEvent::FocusOut:
+            case QEvent::EnabledChange:
+            case QEvent::StyleChange:
+            case QEvent::FontChange:
+            case QEvent::LocaleChange: {
+                auto* spin = static_cast<QSpinBox*>(watched);
+                const auto it = g_indicators.find(spin);
+                if (it != g_indicators.end() && spin->value() != it->second.shown) {
+                    const QSignalBlocker block(spin);
+                    spin->setValue(it->second.shown);
+                }
+                break;
+            }
+            default: break;
+        }
+        return false;
+    }
+};
+
 IndicatorState& Indicator(QSpinBox* spin) {
     auto it = g_indicators.find(spin);
     if (it != g_indicators.end()) return it->second;
     IndicatorState& state = g_indicators[spin];
+    state.digits = spin->findChild<QLineEdit*>();
     state.shown = spin->value();
+    static auto* sync = new IndicatorSync(QCoreApplication::instance());
+    spin->installEventFilter(sync);
     QObject::connect(spin, &QObject::destroyed, [spin] { g_indicators.erase(spin); });
     return state;
 }
 
-// The spin box's own value, not only its digits: it writes its digits again from that value
-// whenever it is shown or loses the focus.
 void ShowIndicatorValue(QSpinBox* spin, IndicatorState& state, int value) {
     state.shown = value;
-    const QSignalBlocker block(spin);
-    spin->setValue(value);
+    if (!state.digits) {
+        const QSignalBlocker block(spin);
+        spin->setValue(value);
+        return;
+    }
+    const QSignalBlocker block(state.digits);  // the spin box must not re-read the text
+    state.digits->setText(spin->prefix() + QString::number(value) + spin->suffix());
 }
 
 }  // namespace
