@@ -220,13 +220,9 @@ int CC_TOGBTN_Trace(int panel, int control, int event, void*, int, int) {
         }
         return 0;
     }
-    std::string path;
-    if (FileSelectPopup(DialogFolder(files.record_dir), "QTORtrace.txt", "*.txt",
-                        "Q-TOR-Line-Trace", VAL_OK_BUTTON, &path) < 1) {
-        SetCtrlVal(panel, control, 0);
-        return 0;
-    }
-    files.record_dir = FolderOf(path);
+    const std::string path = ChooseFileForToggle(panel, control, &files.record_dir, "QTORtrace.txt",
+                                                 "*.txt", "Q-TOR-Line-Trace");
+    if (path.empty()) return 0;
     std::string error;
     if (!StartComTrace(path, &error)) {
         SetCtrlVal(panel, control, 0);

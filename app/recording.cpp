@@ -59,13 +59,9 @@ int CC_TOGBTN_Record(int panel, int control, int event, void*, int, int) {
         }
         return 0;
     }
-    std::string path;
-    if (FileSelectPopup(DialogFolder(files.record_dir), "QTORrecord.csv", "*.csv",
-                        "Q-TOR-Record-File", VAL_OK_BUTTON, &path) < 1) {
-        SetCtrlVal(panel, control, 0);
-        return 0;
-    }
-    files.record_dir = FolderOf(path);
+    const std::string path = ChooseFileForToggle(panel, control, &files.record_dir,
+                                                 "QTORrecord.csv", "*.csv", "Q-TOR-Record-File");
+    if (path.empty()) return 0;
     std::string error;
     // The dialog has asked before replacing a file.
     if (!StartRecording(path, false, &error)) {

@@ -46,6 +46,19 @@ void ShowStatusWithName(const std::string& text, const std::string& path) {
     ShowStatus(StatusWithName(text, path).c_str());
 }
 
+std::string ChooseFileForToggle(int panel, int control, std::string* folder,
+                                const std::string& defaultName, const std::string& filter,
+                                const std::string& title) {
+    std::string path;
+    if (FileSelectPopup(DialogFolder(*folder), defaultName, filter, title, VAL_OK_BUTTON, &path) <
+        1) {
+        SetCtrlVal(panel, control, 0);
+        return {};
+    }
+    *folder = FolderOf(path);
+    return path;
+}
+
 bool SelectParameterFileToSave() {
     if (FileSelectPopup(DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
                         "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON, &files.file_name) <= 0)
@@ -101,14 +114,11 @@ int CC_CHECKFile(int panel, int control, int event, void*, int, int) {
     int checked = 0;
     GetCtrlVal(panel, control, &checked);
     if (checked != 1) return 0;
-    std::string path;
-    if (FileSelectPopup(DialogFolder(files.measure_dir), "QTORMeasure.dat", "*.dat",
-                        "Q-TOR-Measurement-Data-File", VAL_OK_BUTTON, &path) < 1) {
-        SetCtrlVal(panel, control, 0);
-        return 0;
-    }
+    const std::string path =
+        ChooseFileForToggle(panel, control, &files.measure_dir, "QTORMeasure.dat", "*.dat",
+                            "Q-TOR-Measurement-Data-File");
+    if (path.empty()) return 0;
     files.measurement_file = path;
-    files.measure_dir = FolderOf(path);
     WriteMeasurementFile();
     return 0;
 }

@@ -19,6 +19,11 @@ const std::string& DialogFolder(const std::string& remembered);
 // The folder part and the last part of a path.
 std::string FolderOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
+// For a toggle that writes to a file it names: a save dialog in the folder `*folder` (which
+// then remembers the one chosen). Empty, with the toggle off again, when none is chosen.
+std::string ChooseFileForToggle(int panel, int control, std::string* folder,
+                                const std::string& defaultName, const std::string& filter,
+                                const std::string& title);
 // "<text> <file name>", the name cut so that the status line holds it; shown at once.
 std::string StatusWithName(const std::string& text, const std::string& path);
 void ShowStatusWithName(const std::string& text, const std::string& path);

@@ -175,6 +175,7 @@ TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     Answer(dir / "line.txt");
     toggle(1);
     EXPECT_EQ(asked.filter, "*.txt");
+    EXPECT_EQ(files.record_dir, dir.string()) << "the next dialog opens where this one ended";
     EXPECT_EQ(StatusLine(), "Tracing the line to line.txt");
     Connect();
     toggle(0);
