@@ -43,6 +43,7 @@ void LineQueue::DropDue(double now) {
 
 void LineQueue::DropAfter(double t) {
     while (!q_.empty() && q_.back().due > t) q_.pop_back();
+    free_ = q_.empty() ? std::min(free_, t) : q_.back().due;
 }
 
 void Link::HostWrite(const std::uint8_t* data, std::size_t count, double now) {
@@ -80,6 +81,11 @@ std::size_t Link::HostRead(std::uint8_t* out, std::size_t max, double now) {
 void Link::HostFlushInput(double now) {
     Advance(now);
     toHost_.DropDue(now);
+}
+
+void Link::HostFlushOutput(double now) {
+    Advance(now);
+    toSensor_.DropAfter(now);
 }
 
 std::optional<double> Link::HostReadyAt(std::size_t count) const {

@@ -27,7 +27,8 @@ class LineQueue {
     // Moves up to `max` bytes that are due by `now` into `out`.
     std::size_t Take(std::uint8_t* out, std::size_t max, double now);
     void DropDue(double now);
-    void DropAfter(double t);  // bytes due after t never arrive
+    // Bytes due after t never arrive; the line is free again from t (or its last byte kept).
+    void DropAfter(double t);
     void Clear() { q_.clear(); }
     std::size_t Size() const { return q_.size(); }
     bool Empty() const { return q_.empty(); }
@@ -59,6 +60,9 @@ class Link {
     std::size_t HostRead(std::uint8_t* out, std::size_t max, double now);
     // Drops the reply bytes that have arrived; bytes still on the line arrive later.
     void HostFlushInput(double now);
+    // Drops the bytes the host wrote that have not reached the sensor yet, as discarding a
+    // UART's output queue does: a frame cut there leaves the sensor with its first bytes.
+    void HostFlushOutput(double now);
 
     // Time by which `count` reply bytes will have arrived, as far as already known.
     std::optional<double> HostReadyAt(std::size_t count) const;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,6 +45,9 @@ constexpr const char* kUsage =
     "                              hangup             close the line and exit 0\n"
     "                              ignore             neither carry the command out nor answer\n"
     "                        late on a write (1, 3) stores the set that much later\n"
+    "  --eeprom-store SECONDS  how long storing a parameter set in the EEPROM keeps the\n"
+    "                        sensor busy; commands meanwhile are answered after it\n"
+    "                        (default 0.03)\n"
     "  --firmware TEXT       firmware text (default \"Q-TOR SIM V1.0\")\n"
     "  --link PATH           also reach the pseudo-terminal at PATH (a symbolic link, removed\n"
     "                        at exit): a program started again with the same PATH comes back\n"
@@ -67,6 +71,7 @@ struct Options {
     std::string firmware;
     std::string link;
     std::optional<double> hold;
+    std::optional<double> eepromStore;
     std::vector<sim::FaultSpec> faults;
 };
 
@@ -98,15 +103,15 @@ bool ParseArgs(int argc, char** argv, Options* o) {
                 return false;
             }
             (a == "--device" ? o->device : o->firmware) = v;
-        } else if (a == "--hold") {
+        } else if (a == "--hold" || a == "--eeprom-store") {
             const char* v = value();
             char* end = nullptr;
             const double t = v ? std::strtod(v, &end) : 0.0;
-            if (!v || end == v || *end != '\0') {
-                std::fprintf(stderr, "--hold needs a time in seconds\n");
+            if (!v || end == v || *end != '\0' || (a == "--eeprom-store" && !(t >= 0))) {
+                std::fprintf(stderr, "%s needs a time in seconds\n", a.c_str());
                 return false;
             }
-            o->hold = t;
+            (a == "--hold" ? o->hold : o->eepromStore) = t;
         } else if (a == "--fault" || a == "--fault-once") {
             const char* v = value();
             std::string error = a + " needs CMD:KIND[:ARG]";
@@ -137,6 +142,19 @@ int OpenPty(std::string* path) {
         tcsetattr(fd, TCSANOW, &tio);
     }
     return fd;
+}
+
+// In packet mode the pseudo-terminal tells its master when the program discards its output
+// queue. The paced line then drops what has not crossed yet, as a UART's discard would; the
+// kernel alone keeps whatever has reached the master.
+bool StartPacketMode(int fd) {
+#ifdef TIOCPKT
+    int on = 1;
+    return ::ioctl(fd, TIOCPKT, &on) == 0;
+#else
+    (void)fd;
+    return false;
+#endif
 }
 
 int OpenDevice(const std::string& path) {
@@ -186,6 +204,19 @@ void LogFrames(sim::Sensor& sensor) {
     sensor.ClearLog();
 }
 
+// A packet read in packet mode: data after a zero byte, or a byte of control flags.
+void HandlePacket(sim::Link& link, const std::uint8_t* packet, std::size_t n, double now) {
+#ifdef TIOCPKT
+    if (packet[0] == TIOCPKT_DATA) {
+        link.HostWrite(packet + 1, n - 1, now);
+        return;
+    }
+    if (packet[0] & TIOCPKT_FLUSHWRITE) link.HostFlushOutput(now);
+#else
+    link.HostWrite(packet, n, now);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -197,6 +228,7 @@ int main(int argc, char** argv) {
     for (const auto& f : opt.faults) sensor.SetFault(f.command, f.fault);
     if (!opt.firmware.empty()) sensor.FirmwareText() = opt.firmware;
     sensor.Hold(opt.hold);
+    if (opt.eepromStore) sensor.SetEepromStoreSeconds(*opt.eepromStore);
 
     std::string path = opt.device;
     const int fd = opt.device.empty() ? OpenPty(&path) : OpenDevice(opt.device);
@@ -228,6 +260,7 @@ int main(int argc, char** argv) {
     // A real device crosses its own line at 19200 baud; only the pseudo-terminal needs pacing.
     const bool paced = !opt.instant && opt.device.empty();
     sim::Link link(sensor, paced ? sim::kByteSeconds19200 : 0.0);
+    const bool packets = paced && StartPacketMode(fd);
     std::vector<std::uint8_t> out;  // reply bytes due but not yet accepted by the terminal
     bool noPeer = false;            // the terminal side is closed: the master reports a hang-up
 
@@ -266,8 +299,10 @@ int main(int argc, char** argv) {
         }
         if (fds[1].revents & POLLIN) {
             const ssize_t n = read(fd, buf, sizeof buf);
-            if (n > 0) {
+            if (n > 0 && !packets) {
                 link.HostWrite(buf, static_cast<std::size_t>(n), Now());
+            } else if (n > 0) {
+                HandlePacket(link, buf, static_cast<std::size_t>(n), Now());
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 noPeer = true;
             }

@@ -48,10 +48,13 @@ std::optional<Reply> Sensor::Handle(int command, const Words& payload, double no
     if (hungUp_) return std::nullopt;
     log_.push_back({command, payload, now});
     while (log_.size() > logLimit_) log_.pop_front();
-    StoreDue(now);
-    if (DivertCommand(command, payload, now)) return std::nullopt;
-    auto reply = Answer(command, payload, now);
+    // A sensor storing into its EEPROM takes up the command only when the store has ended.
+    const double at = std::max(now, busyUntil_);
+    StoreDue(at);
+    if (DivertCommand(command, payload, at)) return std::nullopt;
+    auto reply = Answer(command, payload, at);
     ApplyFault(command, reply);
+    if (reply) reply->delay += at - now;
     return reply;
 }
 
@@ -89,7 +92,14 @@ std::optional<Reply> Sensor::Answer(int command, const Words& payload, double wh
     const double now = held_.value_or(when);  // the model's time
     switch (command) {
         case kWriteRam: ram_ = payload; return std::nullopt;
-        case kWriteEeprom: eeprom_ = payload; return std::nullopt;
+        case kWriteEeprom:
+            if (eepromStore_ <= 0) {
+                eeprom_ = payload;
+            } else {
+                busyUntil_ = when + eepromStore_;
+                stores_.push_back({busyUntil_, kWriteEeprom, payload});
+            }
+            return std::nullopt;
         case kReadRam: return Reply{Header(command, ram_)};
         case kReadEeprom: return Reply{Header(command, eeprom_)};
         case kEcho: return Reply{Header(command, payload)};

@@ -73,6 +73,14 @@ class Sensor {
     void SetLogLimit(std::size_t frames) { logLimit_ = frames; }
     static constexpr std::size_t kDefaultLogLimit = 100000;
 
+    // How long storing a parameter set in the EEPROM keeps the sensor busy: a command that
+    // arrives meanwhile is answered once the store has ended, and the EEPROM holds the new
+    // set from then on. 0 stores at once.
+    void SetEepromStoreSeconds(double seconds) { eepromStore_ = seconds; }
+    double EepromStoreSeconds() const { return eepromStore_; }
+    // 16 words written one by one into an EEPROM cell of a few milliseconds each.
+    static constexpr double kDefaultEepromStore = 0.03;
+
     // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
     // it move again. Tests that compare replies taken apart in time need this.
     void Hold(std::optional<double> t) { held_ = t; }
@@ -111,6 +119,8 @@ class Sensor {
         Words words;
     };
     std::vector<Store> stores_;  // writes that take effect later
+    double eepromStore_ = kDefaultEepromStore;
+    double busyUntil_ = 0.0;  // the EEPROM store under way ends then
     std::deque<ReceivedFrame> log_;
     std::size_t logLimit_ = kDefaultLogLimit;
     std::vector<std::uint8_t> pending_;  // bytes of an incomplete frame

@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr double kTestClockLook = 0.005;
+
 class SimChannel final : public SerialChannel, public std::enable_shared_from_this<SimChannel> {
   public:
     SimChannel(std::shared_ptr<sim::Sensor> sensor, double byteSeconds)
@@ -62,8 +64,12 @@ class SimChannel final : public SerialChannel, public std::enable_shared_from_th
         return 0;
     }
 
-    // Bytes handed to the simulated line are already on it: nothing left to discard.
-    int FlushOutput() override { return Alive() ? 0 : kComNotOpen; }
+    // What has not crossed the line yet is lost, as from a UART's output queue.
+    int FlushOutput() override {
+        if (!Alive()) return kComNotOpen;
+        link_.HostFlushOutput(Timer());
+        return 0;
+    }
     int SetHandshake(bool) override { return Alive() ? 0 : kComNotOpen; }
 
     void WatchInput(int count) override {
@@ -97,6 +103,9 @@ class SimChannel final : public SerialChannel, public std::enable_shared_from_th
         if (watch_ > 0) consider(link_.HostReadyAt(static_cast<std::size_t>(watch_)));
         consider(link_.HostReadyAt(link_.ToHost().Size()));
         if (!at) return;
+        // Under the test clock every event pump moves Timer() on by a step, far faster than
+        // the real milliseconds a Qt timer counts: look again soon instead.
+        if (TestClockStep() > 0) at = std::min(*at, now + kTestClockLook);
         if (pending_ && *pending_ <= *at) return;  // an earlier wake-up covers it
         pending_ = *at;
         // Qt's timers count whole milliseconds: wake up to one early and sleep the rest, so

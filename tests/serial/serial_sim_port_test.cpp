@@ -163,11 +163,18 @@ TEST_F(SimPort, ReadWaitsWithoutPumpingAndTimesOut) {
     EXPECT_NEAR(Timer() - t1, 0.2, 0.1);
 }
 
-TEST_F(SimPort, FlushDropsArrivedBytesOnlyAndOutputFlushKeepsTheFrame) {
+// As on a UART: an output discard loses what has not crossed, an input discard what arrived.
+TEST_F(SimPort, DiscardsLoseUncrossedOutputAndArrivedInput) {
     Start(true);
     Send(kPort, protocol::kEcho);
-    ASSERT_EQ(FlushOutQ(kPort), 0);  // the frame is already on the line
+    ASSERT_EQ(FlushOutQ(kPort), 0);
+    Delay(2 * kFrameTime);
+    EXPECT_TRUE(sensor->Log().empty()) << "discarded before it crossed";
+    EXPECT_EQ(GetInQLen(kPort), 0);
+
+    Send(kPort, protocol::kEcho);
     Delay(kFrameTime + 10 * sim::kByteSeconds19200);
+    ASSERT_EQ(FlushOutQ(kPort), 0);  // the frame has crossed: nothing to lose
     const int arrived = GetInQLen(kPort);
     ASSERT_GT(arrived, 0);
     ASSERT_EQ(FlushInQ(kPort), 0);

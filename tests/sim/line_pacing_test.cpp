@@ -74,7 +74,8 @@ TEST(LinePacing, InstantLineAnswersAtOnceAndLateReplyWaits) {
     EXPECT_EQ(link.HostAvailable(4.5), 36u);
 }
 
-TEST(LinePacing, FlushDropsOnlyArrivedBytes) {
+// An input discard drops what has arrived, an output discard what has not crossed yet.
+TEST(LinePacing, DiscardsDropArrivedInputAndUncrossedOutput) {
     sim::Sensor sensor;
     sim::Link link(sensor, sim::kByteSeconds19200);
     const auto frame = CommandFrame(protocol::kMeasure);
@@ -84,6 +85,20 @@ TEST(LinePacing, FlushDropsOnlyArrivedBytes) {
     link.HostFlushInput(mid);
     EXPECT_EQ(link.HostAvailable(mid), 0u);
     EXPECT_EQ(link.HostAvailable(1.0), 16u) << "bytes still on the line arrive later";
+
+    // Discarded one byte short of crossing: the frame never reaches the sensor whole, and the
+    // line is free at once for the next one.
+    link.HostWrite(frame.data(), frame.size(), 2.0);
+    const double cut = 2.0 + kFrameTime - sim::kByteSeconds19200 / 2;
+    link.HostFlushOutput(cut);
+    link.HostWrite(frame.data(), frame.size(), cut);
+    ASSERT_TRUE(link.SensorDoneAt());
+    EXPECT_NEAR(*link.SensorDoneAt(), cut + kFrameTime, 1e-9);
+    EXPECT_EQ(sensor.Log().size(), 1u);
+
+    // Discarded after it crossed: nothing is lost.
+    link.HostFlushOutput(cut + kFrameTime + 1e-6);
+    EXPECT_EQ(sensor.Log().size(), 2u);
 }
 
 TEST(LinePacing, HangUpStopsTheLinkAtItsMoment) {

@@ -52,6 +52,32 @@ TEST(SensorCommands, ParameterSetsRoundTripThroughRamAndEepromSeparately) {
     EXPECT_EQ(s.Ram(), Counting(100));
 }
 
+// A sensor storing a set in its EEPROM answers what comes meanwhile once the store has ended,
+// with the stored set; RAM writes keep nobody waiting.
+TEST(SensorCommands, AnEepromStoreDelaysTheRepliesMeanwhile) {
+    Sensor s;
+    s.SetEepromStoreSeconds(0.04);
+    const auto write = CommandFrame(protocol::kWriteEeprom, Counting(900));
+    const auto read = CommandFrame(protocol::kReadEeprom);
+    EXPECT_TRUE(s.Feed(write.data(), write.size(), 1.0).empty());
+    EXPECT_EQ(s.Eeprom(), Sensor::DefaultParameters()) << "still storing";
+    auto replies = s.Feed(read.data(), read.size(), 1.01);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_NEAR(replies[0].delay, 0.03, 1e-9);
+    EXPECT_EQ(Payload(replies[0].bytes), Counting(900));
+    replies = s.Feed(read.data(), read.size(), 1.05);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].delay, 0.0);
+
+    const auto ram = CommandFrame(protocol::kWriteRam, Counting(100));
+    const auto readRam = CommandFrame(protocol::kReadRam);
+    s.Feed(ram.data(), ram.size(), 2.0);
+    replies = s.Feed(readRam.data(), readRam.size(), 2.0);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].delay, 0.0);
+    EXPECT_EQ(Payload(replies[0].bytes), Counting(100));
+}
+
 TEST(SensorCommands, EchoReturnsPayloadWithReplySync) {
     Sensor s;
     Words w = Counting(0xFF00);
