@@ -143,8 +143,7 @@ void VideoMode() {
     }
     Dim({BTNRun, BTNVideo, BTNData}, 0);
     InstallRxNotification(line.com);
-    FlushOutQ(line.com);
-    FlushInQ(line.com);
+    DiscardQueues(line.com, Discard::kOutThenIn);
     ServeQueuedActions();  // pressed in the cycle that ended the mode
 }
 

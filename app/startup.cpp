@@ -215,7 +215,7 @@ void InitVars() {
 
 int CC_PANEL(int, int, int event, void*, int, int) {
     if (event == EVENT_CLOSE) {
-        CloseCom(line.com);
+        CloseLine(line.com);
         QuitUserInterface(0);
     }
     return 0;
@@ -242,7 +242,7 @@ int CC_DropDCom(int panel, int control, int event, void*, int, int) {
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
     WhenLineFree("port", ActionKind::kAction, [picked] {
-        CloseCom(line.com);
+        CloseLine(line.com);
         if (picked > 0) line.com = picked;
         ShowStatus("Init COM-Port ...");
         InitRS232(line.com);
@@ -296,7 +296,7 @@ int WinMain(int argc, char** argv) {
     SaveSettingsAtExit();
     if (!StopRecording())
         std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
-    CloseCom(line.com);
+    CloseLine(line.com);
     StopComTrace();
     DiscardPanel(panels.panelPopUp);
     DiscardPanel(panels.panelHandle);

@@ -582,7 +582,7 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         status = f.status;
     }
     out.flush();
-    CloseCom(port);
+    CloseLine(port);
     StopComTrace();
     return status;
 }

@@ -54,8 +54,7 @@ int OpenLine(int port) {
     const int opened = OpenComConfig(port, "", 19200, NOPARITY, 8, 1, 4096, 4096);
     if (opened < 0) return opened;
     SetComTime(port, 2.0);
-    FlushInQ(port);
-    FlushOutQ(port);
+    FlushQueues(port);
     SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);
     InstallRxNotification(port);
     return opened;
@@ -240,14 +239,22 @@ void PushGET(int target) {
 namespace {
 
 constexpr double kConfirmPause = 0.1;  // an EEPROM may need this long to store a set
+// A sensor stores the 32 bytes of a set in its EEPROM in tens of milliseconds (a few
+// milliseconds a cell or a page). Asked meanwhile it may answer late, or not at all.
+constexpr double kEepromStorePause = 0.05;
 
-// Reads the parameter set of `target` back into `got`; false when no reply came.
-bool ReadBack(int target, const std::uint16_t* sent, std::uint16_t* got) {
+bool ReadBackOnce(int target, const std::uint16_t* sent, std::uint16_t* got) {
     Exchange read(line.com, ReadCommand(target), sent, Discard::kInThenOut);
     if (read.written() == kFrameBytes) ShowStatus("Waiting for parameter-frame ...");
     if (read.AwaitFrame(Tie::kReplyWins) != WaitResult::kReply) return false;
     std::copy(line.pp, line.pp + PNUM, got);
     return true;
+}
+
+// Reads the parameter set of `target` back into `got`; false when no reply came to two asks.
+// A sensor still busy storing misses the first; a good write is not reported as a time-out.
+bool ReadBack(int target, const std::uint16_t* sent, std::uint16_t* got) {
+    return ReadBackOnce(target, sent, got) || ReadBackOnce(target, sent, got);
 }
 
 std::vector<int> Differing(const std::uint16_t* sent, const std::uint16_t* got) {
@@ -266,6 +273,7 @@ WriteCheck WriteParameters(int target, const std::uint16_t* words) {
         Exchange write(line.com, WriteCommand(target) & 0xFFFF, words, Discard::kNone);
         if (write.written() == kFrameBytes) ShowStatus("Line Ok!");
     }
+    if (target == EEPROM) Delay(kEepromStorePause);
     // A write is only believed once the sensor gives the same set back; a difference is
     // confirmed once more after a pause, since an EEPROM may still be storing.
     check.replied = ReadBack(target, words, check.readBack);

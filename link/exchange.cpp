@@ -60,13 +60,7 @@ Exchange::Exchange(int port, int order, const std::uint16_t* words, Discard disc
         return;
     }
     g_busy = true;
-    if (discard == Discard::kInThenOut) {
-        FlushInQ(port);
-        FlushOutQ(port);
-    } else if (discard == Discard::kOutThenIn) {
-        FlushOutQ(port);
-        FlushInQ(port);
-    }
+    DiscardQueues(port, discard);
     line.order = order;
     FillTxBuf(static_cast<std::uint16_t>(order), words);
     line.rx_flag = 0;
@@ -88,6 +82,7 @@ WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
         const bool replied = line.rx_flag == 1;
         const bool late = Elapsed() > TIMEOUT;
         if (stop && *stop) return WaitResult::kStopped;
+        if (replied) FrameAnswered();
         if (replied && (tie == Tie::kReplyWins || !late)) {
             ReportReply(port_);
             return WaitResult::kReply;
@@ -120,6 +115,7 @@ int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
             return waiting;
         }
         if (waiting >= count) {
+            FrameAnswered();
             *timedOut = false;
             ReportReply(port_);
             return waiting;

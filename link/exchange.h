@@ -11,8 +11,7 @@
 #include <functional>
 #include <string>
 
-// Which queues a command discards before it is written, in that order.
-enum class Discard { kNone, kInThenOut, kOutThenIn };
+#include "com232.h"
 
 // How a reply that arrives in the same pass as the time-out counts.
 enum class Tie { kReplyWins, kTimeOutWins };

@@ -47,6 +47,7 @@ struct LinkState {
     int nBytesR = 0;
     double tstart = 0.0;
     double tdiff = 0.0;
+    double crossedAt = 0.0;  // when the frame written last will have crossed the line
     std::uint16_t pp[PNUM] = {};
     std::uint8_t szWriteBuf[1024] = {};
     std::uint8_t szReadBuf[1024] = {};

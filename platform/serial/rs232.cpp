@@ -261,6 +261,13 @@ int FlushOutQ(int port) {
     return ch->FlushOutput();
 }
 
+int ComDrain(int port) {
+    int error = 0;
+    SerialChannel* ch = Channel(port, &error);
+    if (!ch) return error;
+    return ch->Drain();
+}
+
 int CloseCom(int port) {
     if (!ValidNumber(port)) return kComInvalidPort;
     Port& p = g_ports[port];

@@ -52,6 +52,8 @@ int ComRd(int port, std::uint8_t* buffer, int count);
 int GetInQLen(int port);
 int FlushInQ(int port);
 int FlushOutQ(int port);
+// Waits until the device has sent what was written (as far as the device can tell).
+int ComDrain(int port);
 // Closing a port that is not open is harmless and returns 0.
 int CloseCom(int port);
 

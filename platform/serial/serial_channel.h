@@ -32,6 +32,9 @@ class SerialChannel {
     virtual int Read(std::uint8_t* out, int count, double timeout) = 0;
     virtual int FlushInput() = 0;
     virtual int FlushOutput() = 0;
+    // Waits until the device says what was written has left it. Pseudo-terminals and many USB
+    // adapters say so before the bytes have crossed the line; the default waits for nothing.
+    virtual int Drain() { return IsOpen() ? 0 : -3; }
     virtual int SetHandshake(bool on) = 0;
     // A channel that knows in advance when bytes arrive wakes itself when `count` bytes will
     // be waiting (0: no wish); others report every arrival anyway.

@@ -10,10 +10,10 @@
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #endif
 #ifdef Q_OS_UNIX
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -97,6 +97,15 @@ class DeviceChannel final : public SerialChannel {
     int FlushOutput() override {
         if (!IsOpen()) return kComNotOpen;
         port_->clear(QSerialPort::Output);
+        return 0;
+    }
+
+    int Drain() override {
+        if (!IsOpen()) return kComNotOpen;
+#ifdef Q_OS_UNIX
+        const int fd = static_cast<int>(port_->handle());
+        if (fd >= 0 && ::tcdrain(fd) != 0 && errno != EINTR) return kComIoError;
+#endif
         return 0;
     }
 

@@ -63,6 +63,13 @@ class AppTest : public ::testing::Test {
         sensor->ClearLog();
     }
 
+    // The same on a line as strict as hardware: bytes cross at 19200 baud, and a discarded
+    // output queue loses what has not crossed.
+    void ConnectStrict() {
+        PortTableSetSimulated(1, true);
+        Connect();
+    }
+
     static std::string StatusLine() {
         std::string s;
         GetCtrlVal(panels.panelHandle, TEXT_Status, &s);

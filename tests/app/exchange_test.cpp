@@ -3,6 +3,7 @@
 // reported, a line check shows the target it chose.
 #include <algorithm>
 
+#include "../serial/serial_sim_process.h"
 #include "app_fixture.h"
 #include "link_state.h"
 #include "modes.h"
@@ -166,7 +167,7 @@ TEST_F(OneExchange, APortClosedDuringAWaitEndsItAndKeepsTheLinkState) {
 }
 
 TEST_F(OneExchange, ALineCheckShowsTheRamTargetItChose) {
-    Connect();
+    ConnectStrict();
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
     CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
     ASSERT_EQ(Radios(), (std::vector<int>{0, 1, 0}));
@@ -180,7 +181,7 @@ TEST_F(OneExchange, ALineCheckShowsTheRamTargetItChose) {
 }
 
 TEST_F(OneExchange, ASendIsReportedOnlyAsWhatTheReadBackShows) {
-    Connect();
+    ConnectStrict();
     SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 12345);
 
@@ -190,21 +191,97 @@ TEST_F(OneExchange, ASendIsReportedOnlyAsWhatTheReadBackShows) {
     EXPECT_EQ(Commands(), (std::vector<int>{1, 2, 2})) << "a difference is confirmed once";
     EXPECT_EQ(StatusLine(), "Parameters sent - read-back differs: Set-point A, Time setting!");
 
-    // An EEPROM that takes a moment to store its set is confirmed by the second read.
+    // An EEPROM is given time to store its set before it is asked for it.
     sensor->ClearLog();
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
     CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    sensor->SetFault(3, Fault{FaultKind::kLate, 0.05, true});
+    sensor->SetEepromStoreSeconds(0.04);
     Send();
-    EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 4}));
+    ASSERT_EQ(Commands(), (std::vector<int>{3, 4}));
+    EXPECT_GE(sensor->Log()[1].time - sensor->Log()[0].time, 0.049) << "asked after a pause";
     EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
     EXPECT_EQ(sensor->Eeprom()[7], 640);
 
+    // A store that outlasts the time-out is asked about once more, not reported as a time-out.
+    sensor->ClearLog();
+    sensor->SetEepromStoreSeconds(2.0);
+    SetTestClockStep(0.1);
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 650);
+    Send();
+    EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 4}));
+    EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
+
     // No reply: the time-out, not "Line Ok!".
     sensor->SetFault(4, Fault{FaultKind::kNoReply});
-    SetTestClockStep(0.1);
     Send();
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
+}
+
+// A teach pressed while a send waits for its read-back follows it; both reach the sensor whole.
+TEST_F(OneExchange, ATeachRightAfterASendFindsTheSetWritten) {
+    ConnectStrict();
+    sensor->Hold(1.0);
+    SetCtrlVal(panels.panelHandle, NEDITTolLeff, 77);
+    When([this] { return CountCommand(1) == 1; }, Teach);
+    Send();
+    Pump(0.2);
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 2, 6, 2}));
+    EXPECT_EQ(sensor->Ram()[9], 77);
+    EXPECT_EQ(params.tTol, 77);
+    EXPECT_EQ(params.tValA, sensor->Ram()[7]);
+}
+
+// Through the real serial stack to qtor-sensor-sim, paced and as strict as a UART: every send,
+// idle and between two run-mode cycles, reaches the sensor whole. The values change from send
+// to send, so a write that went astray would show in its read-back.
+TEST_F(OneExchange, SendsThroughAPseudoTerminalReachTheSensorWhole) {
+    constexpr int kSends = 10;
+    SimProcess sim({});
+    ASSERT_FALSE(sim.path().empty());
+    PortTableSetDevice(1, sim.path());
+    InitRS232(1);
+    ASSERT_EQ(StatusLine(), "Q-TOR SIM V1.0");
+    auto sendNext = [](int i) {
+        const int radio = i % 2 ? RBTEeprom : RBTRam;
+        SetCtrlVal(panels.panelHandle, radio, 1);
+        (i % 2 ? CC_RBTEeprom : CC_RBTRam)(panels.panelHandle, radio, EVENT_VAL_CHANGED, nullptr, 0,
+                                           0);
+        SetCtrlVal(panels.panelHandle, NEDITeachA, 400 + i);
+        Send();
+    };
+    int verified = 0;
+    for (int i = 0; i < kSends; ++i) {
+        sendNext(i);
+        verified += StatusLine() == "Parameters sent and verified!";
+    }
+    EXPECT_EQ(verified, kSends) << "idle";
+
+    int served = 0;
+    verified = 0;
+    bool waiting = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const std::string s = StatusLine();
+        const bool outcome = s == "Parameters sent and verified!" ||
+                             s.rfind("Parameters sent - ", 0) == 0 || s == "Timeout-RS-232...";
+        if (waiting && !outcome) return;
+        if (waiting) {
+            ++served;
+            verified += s == "Parameters sent and verified!";
+        }
+        waiting = served < kSends;
+        if (waiting) {
+            sendNext(served + 1);
+        } else {
+            timer.stop();
+            Stop();
+        }
+    });
+    timer.start();
+    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    EXPECT_EQ(served, kSends);
+    EXPECT_EQ(verified, kSends) << "during run mode";
 }
 
 TEST(ReadBackText, NamesAsManyWordsAsFitTheStatusLine) {

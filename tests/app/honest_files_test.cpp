@@ -74,7 +74,7 @@ TEST_F(HonestFiles, AFileFailureIsReportedByItsOwnOperationOnly) {
 }
 
 TEST_F(HonestFiles, FieldsTakeOnlyWhatTheRangeCorrectionKeeps) {
-    Connect();
+    ConnectStrict();
     SetCtrlVal(panels.panelHandle, RBTRam, 1);
     CC_RBTRam(panels.panelHandle, RBTRam, EVENT_VAL_CHANGED, nullptr, 0, 0);
     // A tolerance typed as 5000 would go out as 5000 and come back corrected to 128.

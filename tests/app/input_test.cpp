@@ -116,7 +116,7 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
 }
 
 TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
-    Connect();
+    ConnectStrict();
     QAbstractButton* send = Button(BTNSend);
     ASSERT_NE(send, nullptr);
     line.target = RAM;

@@ -66,7 +66,7 @@ TEST_F(Modes, KeyboardStopDoesNotEndTheRunButTheMouseDoes) {
 }
 
 TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
-    Connect();
+    ConnectStrict();
     When([this] { return CountCommand(8) >= 5; },
          [] {
              SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);

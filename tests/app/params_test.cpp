@@ -71,7 +71,7 @@ TEST_F(Params, RadioButtonsAlwaysLeaveExactlyOneTarget) {
 }
 
 TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
-    Connect();
+    ConnectStrict();
     Radio(RBTEeprom, 1);
     SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 65535);
