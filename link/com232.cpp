@@ -26,6 +26,7 @@ void RX_Receive_Function(int /*portNumber*/, int mask, void* /*callbackData*/) {
     if (!(mask & LWRS_RECEIVE)) return;
     ComRd(line.com, line.szReadBuf, kFrameBytes);
     GetRxBuf(PNUM);
+    FrameAnswered();
     line.rx_flag = 1;
     line.graphrefresh = 1;
     FlushInQ(line.com);

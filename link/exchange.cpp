@@ -82,7 +82,6 @@ WaitResult Exchange::AwaitFrame(Tie tie, const int* stop) {
         const bool replied = line.rx_flag == 1;
         const bool late = Elapsed() > TIMEOUT;
         if (stop && *stop) return WaitResult::kStopped;
-        if (replied) FrameAnswered();
         if (replied && (tie == Tie::kReplyWins || !late)) {
             ReportReply(port_);
             return WaitResult::kReply;
