@@ -5,18 +5,10 @@
 #include <string>
 
 #include "QtorKMBscope10.h"
-#include "commands.h"
 #include "device_watch.h"
 #include "event_loop.h"
-#include "exchange.h"
-#include "files.h"
-#include "gui.h"
-#include "link_state.h"
-#include "model.h"
-#include "paramfiles.h"
 #include "port_table.h"
 #include "rs232.h"
-#include "startup.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "trace.h"
@@ -32,19 +24,6 @@ constexpr int kGrey = 0xE4E4E4;
 
 constexpr double kRetryPause = 1.0;  // between two connects to a device that flaps
 
-struct Watch {
-    bool waiting = false;
-    int port = 0;
-    std::string path;        // the device as the port table names it
-    bool pathNamed = false;  // put on the number by path, not listed by the system
-    double lastAttempt = -1e9;
-    int periodic = 0;
-};
-
-Watch g_watch;
-std::string g_state = "no port opened";
-std::string g_traceProblem;
-
 std::string Elided(const std::string& s, std::size_t n) {
     if (s.size() <= n) return s;
     const std::size_t head = (n - 3) / 2;
@@ -57,64 +36,102 @@ const PortEntry* Entry(const std::vector<PortEntry>& list, int port) {
     return nullptr;
 }
 
-void StopWaiting() {
-    if (g_watch.periodic) StopPeriodic(g_watch.periodic);
-    g_watch = Watch{};
-    WatchDevicePath("");
+}  // namespace
+
+void FillPortSelector(const PanelHandles& panels, int com) {
+    const int p = panels.panelHandle;
+    ClearListCtrl(p, DropDCom);
+    int index = 0;
+    bool listed = false;
+    for (const PortEntry& port : PortTableList()) {
+        // What the system knows of the device, so that an operator can tell adapters apart.
+        std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
+        std::string about = port.description;
+        for (const std::string& more : {port.manufacturer, port.serialNumber})
+            if (!more.empty()) about += (about.empty() ? "" : ", ") + more;
+        if (!about.empty()) label += "  " + about;
+        if (port.gone) label += "  (gone)";
+        InsertListItem(p, DropDCom, index++, label.c_str(), port.number);
+        listed |= port.number == com;
+    }
+    // The port in use is shown even when it has no device, so the selector never names
+    // another port than the one the program talks to.
+    if (!listed) {
+        const std::string label = "COM" + std::to_string(com) + "  (no device)";
+        InsertListItem(p, DropDCom, 0, label.c_str(), com);
+    }
+    SetCtrlVal(p, DropDCom, com);
 }
 
-bool DeviceBack() {
-    if (g_watch.pathNamed) {
+LinkView::LinkView(SensorLink& link, Gui& gui, const PanelHandles& panels)
+    : link_(link), gui_(gui), panels_(panels) {}
+
+LinkView::~LinkView() {
+    StopWaiting();
+    if (lostHandler_) RemoveComDeviceLostHandler(lostHandler_);
+    if (deviceWatch_) {
+        StopWatchingDevices(deviceWatch_);
+        OnComTraceFailure(nullptr);
+    }
+}
+
+void LinkView::StopWaiting() {
+    if (watch_.periodic) StopPeriodic(watch_.periodic);
+    watch_ = Watch{};
+    if (deviceWatch_) WatchDevicePath(deviceWatch_, "");
+}
+
+bool LinkView::DeviceBack() const {
+    if (watch_.pathNamed) {
         std::error_code ec;
-        return std::filesystem::exists(g_watch.path, ec);
+        return std::filesystem::exists(watch_.path, ec);
     }
     const auto list = PortTableList();
-    const PortEntry* e = Entry(list, g_watch.port);
+    const PortEntry* e = Entry(list, watch_.port);
     return e && !e->gone;
 }
 
-void CheckReturn();
-
-void Reconnect() {
-    if (!g_watch.waiting || line.com != g_watch.port) return;
-    ShowStatus("Init COM-Port ...");
-    CloseCom(line.com);
-    InitRS232(line.com);
+void LinkView::Reconnect() {
+    if (!watch_.waiting || link_.com != watch_.port) return;
+    link_.ShowStatus("Init COM-Port ...");
+    CloseCom(link_.com);
+    if (reconnect_) reconnect_();
     // The device answered the open: it is back, whatever its sensor says.
-    const LinkHealth h = CurrentLinkStatus().health;
+    const LinkHealth h = link_.Health().health;
     if (h == LinkHealth::kConnected || h == LinkHealth::kNoReply) {
         StopWaiting();
         return;
     }
     // Back but not yet to be opened (another program probing it, permissions not yet set):
     // no device event may follow, so look again once a second.
-    if (g_watch.waiting && !g_watch.periodic) g_watch.periodic = StartPeriodic(1.0, CheckReturn);
+    if (watch_.waiting && !watch_.periodic)
+        watch_.periodic = StartPeriodic(1.0, [this] { CheckReturn(); });
 }
 
-void CheckReturn() {
-    if (!g_watch.waiting) return;
-    if (!DeviceBack() || Timer() - g_watch.lastAttempt < kRetryPause) return;
-    g_watch.lastAttempt = Timer();
+void LinkView::CheckReturn() {
+    if (!watch_.waiting) return;
+    if (!DeviceBack() || Timer() - watch_.lastAttempt < kRetryPause) return;
+    watch_.lastAttempt = Timer();
     // As a port pick does, and behind anything that holds the line; a user's pick under the
     // same key replaces it.
-    WhenLineFree("port", ActionKind::kAction, Reconnect);
+    link_.WhenLineFree("port", ActionKind::kAction, [this] { Reconnect(); });
 }
 
-void StartWaiting(int port) {
-    if (g_watch.waiting && g_watch.port == port) return;
+void LinkView::StartWaiting(int port) {
+    if (watch_.waiting && watch_.port == port) return;
     StopWaiting();
-    g_watch.waiting = true;
-    g_watch.port = port;
-    g_watch.path = PortTableDevice(port);
-    g_watch.pathNamed = !PortTableIsListed(port);
-    WatchDevicePath(g_watch.path);
+    watch_.waiting = true;
+    watch_.port = port;
+    watch_.path = PortTableDevice(port);
+    watch_.pathNamed = !PortTableIsListed(port);
+    if (deviceWatch_) WatchDevicePath(deviceWatch_, watch_.path);
     // A device named by path may come back where no folder is watched: look once a second,
     // which costs a file-system lookup.
-    if (g_watch.pathNamed) g_watch.periodic = StartPeriodic(1.0, CheckReturn);
+    if (watch_.pathNamed) watch_.periodic = StartPeriodic(1.0, [this] { CheckReturn(); });
 }
 
-void Show(const LinkStatus& st) {
-    const int p = panels.panelHandle;
+void LinkView::Show(const LinkStatus& st) {
+    const int p = panels_.panelHandle;
     const bool simulated = PortSimSensor(st.port) != nullptr;
     std::string where = "COM" + std::to_string(st.port);
     const std::string device = simulated ? "simulated sensor" : PortTableDevice(st.port);
@@ -142,94 +159,64 @@ void Show(const LinkStatus& st) {
                          st.detail.c_str());
             break;
     }
-    g_state = state;
+    state_ = state;
     // One line in the status bar; the tooltip holds it whole.
     std::string text = Elided(where, 22) + " - " + Elided(state, 28);
     std::string tip = where + "\n" + state;
-    if (!g_traceProblem.empty()) {
+    if (!traceProblem_.empty()) {
         text = "trace stopped - " + text;
-        tip += "\n" + g_traceProblem;
+        tip += "\n" + traceProblem_;
     }
     SetCtrlVal(p, TEXT_Link, text.c_str());
     SetCtrlAttribute(p, TEXT_Link, ATTR_TEXT_BGCOLOR, colour);
     SetCtrlAttribute(p, TEXT_Link, ATTR_TOOLTIP, tip.c_str());
     if (st.health == LinkHealth::kNoReply || st.health == LinkHealth::kDisconnected ||
         st.health == LinkHealth::kCannotOpen)
-        MarkValuesStale();
-    if (st.health == LinkHealth::kDisconnected && st.port == line.com) StartWaiting(st.port);
+        gui_.MarkValuesStale();
+    if (st.health == LinkHealth::kDisconnected && st.port == link_.com) StartWaiting(st.port);
 }
 
-void OnLost(int port) {
-    if (port == line.com) ReportLink(LinkHealth::kDisconnected, port, kDeviceVanished);
+void LinkView::OnLost(int port) {
+    if (port == link_.com) link_.ReportLink(LinkHealth::kDisconnected, port, kDeviceVanished);
 }
 
-void OnDevices(bool devices) {
+void LinkView::OnDevices(bool devices) {
     if (devices) RescanPorts();
     // A device named by path that disappeared while open has been unplugged, even if the
     // port has not failed yet.
-    if (!g_watch.waiting && ComIsOpen(line.com) && !PortSimSensor(line.com) &&
-        !PortTableIsListed(line.com)) {
+    const int com = link_.com;
+    if (!watch_.waiting && ComIsOpen(com) && !PortSimSensor(com) && !PortTableIsListed(com)) {
         std::error_code ec;
-        if (!std::filesystem::exists(PortTableDevice(line.com), ec)) {
-            CloseCom(line.com);
-            ReportLink(LinkHealth::kDisconnected, line.com, kDeviceVanished);
+        if (!std::filesystem::exists(PortTableDevice(com), ec)) {
+            CloseCom(com);
+            link_.ReportLink(LinkHealth::kDisconnected, com, kDeviceVanished);
         }
     }
     CheckReturn();
 }
 
-}  // namespace
-
-void InstallLinkView() {
-    SetLinkStatusView(Show);
-    OnComDeviceLost(OnLost);
-    WatchDevices(OnDevices);
-    OnComTraceFailure([](const std::string& why) {
-        g_traceProblem = why;
-        SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 0);
-        Show(CurrentLinkStatus());
-    });
-    Show(CurrentLinkStatus());
+void LinkView::Install(std::function<void()> reconnect) {
+    reconnect_ = std::move(reconnect);
+    link_.views.health = [this](const LinkStatus& st) { Show(st); };
+    if (!lostHandler_) lostHandler_ = OnComDeviceLost([this](int port) { OnLost(port); });
+    if (!deviceWatch_) deviceWatch_ = WatchDevices([this](bool devices) { OnDevices(devices); });
+    OnComTraceFailure([this](const std::string& why) { TraceFailed(why); });
+    Show(link_.Health());
 }
 
-void LinkWatchPortPicked() { StopWaiting(); }
-
-void RescanPorts() {
+void LinkView::RescanPorts() {
     PortTableRescan();
-    FillPortSelector();
+    FillPortSelector(panels_, link_.com);
 }
 
-bool LinkWatchWaiting() { return g_watch.waiting; }
-
-const char* LinkElementState() { return g_state.c_str(); }
-
-void TraceStarted() {
-    g_traceProblem.clear();
-    SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 1);
-    Show(CurrentLinkStatus());
+void LinkView::TraceStarted() {
+    traceProblem_.clear();
+    SetCtrlVal(panels_.panelHandle, TOGBTN_Trace, 1);
+    Show(link_.Health());
 }
 
-int CC_TOGBTN_Trace(int panel, int control, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    int on = 0;
-    GetCtrlVal(panel, control, &on);
-    if (on == 0) {
-        if (ComTracing()) {
-            StopComTrace();
-            ShowStatus("Trace ended");
-        }
-        return 0;
-    }
-    const std::string path = ChooseFileForToggle(panel, control, &files.record_dir, "QTORtrace.txt",
-                                                 "*.txt", "Q-TOR-Line-Trace");
-    if (path.empty()) return 0;
-    std::string error;
-    if (!StartComTrace(path, &error)) {
-        SetCtrlVal(panel, control, 0);
-        ShowStatusWithName("Trace not started, cannot write:", path);
-        return 0;
-    }
-    TraceStarted();
-    ShowStatusWithName("Tracing the line to", path);
-    return 0;
+void LinkView::TraceFailed(const std::string& why) {
+    traceProblem_ = why;
+    SetCtrlVal(panels_.panelHandle, TOGBTN_Trace, 0);
+    Show(link_.Health());
 }

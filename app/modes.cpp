@@ -6,194 +6,187 @@
 
 #include "QtorKMBscope10.h"
 #include "arrays.h"
-#include "com232.h"
 #include "commands.h"
 #include "exchange.h"
-#include "gui.h"
-#include "model.h"
 #include "paramfiles.h"
 #include "ranges.h"
-#include "recording.h"
-#include "rs232.h"
-#include "timer.h"
+#include "station.h"
 #include "toolkit.h"
 #include "transfer.h"
 
 namespace {
 
-void Dim(std::initializer_list<int> controls, int dimmed) {
-    for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_DIMMED, dimmed);
+void Dim(const Station& s, std::initializer_list<int> controls, int dimmed) {
+    for (int c : controls) SetCtrlAttribute(s.panels.panelHandle, c, ATTR_DIMMED, dimmed);
 }
 
-void Show(std::initializer_list<int> controls, int visible) {
-    for (int c : controls) SetCtrlAttribute(panels.panelHandle, c, ATTR_VISIBLE, visible);
+void Show(const Station& s, std::initializer_list<int> controls, int visible) {
+    for (int c : controls) SetCtrlAttribute(s.panels.panelHandle, c, ATTR_VISIBLE, visible);
 }
 
-// Waits for the record of the measure command `measure`; false (and the mode stopped) on a
-// time-out. A reply in the pass that runs out of time is too late.
-bool AwaitRecord(Exchange& measure) {
-    if (measure.AwaitFrame(Tie::kTimeOutWins) == WaitResult::kReply) return true;
-    ShowStatus("Timeout RS232-Line!");
-    line.stop_flag = 1;
-    return false;
+// Waits for the record of the measure command `measure`; the record, or a time-out that has
+// stopped the mode. A reply in the pass that runs out of time is too late.
+Received AwaitRecord(Station& s, Exchange& measure) {
+    Received record = measure.AwaitFrame(Tie::kTimeOutWins);
+    if (!record.ok()) {
+        s.link.ShowStatus("Timeout RS232-Line!");
+        s.stop_flag = 1;
+    }
+    return record;
 }
 
 // Block reads poll the queue themselves, so the notification must not take their bytes.
-bool ReadBlocks(std::initializer_list<std::pair<int, int>> blocks, std::string* failure) {
-    RemoveRxNotification(line.com);
-    FlushQueues(line.com);
+bool ReadBlocks(Station& s, std::initializer_list<std::pair<int, int>> blocks,
+                std::string* failure) {
+    s.link.RemoveRxNotification();
+    s.link.FlushQueues();
     bool allRead = true;
     for (const auto& [start, selector] : blocks) {
-        ReadData64(start, selector);
-        if (line.nBytesR < 128 && allRead) {
+        ReadData64(s.link, start, selector, s.plots);
+        if (s.link.nBytesR < 128 && allRead) {
             allRead = false;
-            if (failure) *failure = line.szStatus;
+            if (failure) *failure = s.link.szStatus;
         }
     }
-    InstallRxNotification(line.com);
+    s.link.InstallRxNotification();
     return allRead;
 }
 
-}  // namespace
-
-namespace {
-
-void RunMode() {
-    ModeScope mode;
-    Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer, GRAPH_VideoA, GRAPH_VideoB}, 1);
-    Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
-    Dim({BTNRun, BTNVideo, BTNGet, BTNData}, 1);
-    CopyVarsToPP();
+void RunMode(Station& s) {
+    SensorLink& link = s.link;
+    ModeScope mode(link);
+    Show(s, {STRIP_RawA, STRIP_RawB, GRAPH_Buffer, GRAPH_VideoA, GRAPH_VideoB}, 1);
+    Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
+    Dim(s, {BTNRun, BTNVideo, BTNGet, BTNData}, 1);
+    CopyVarsToPP(s.params, link.pp);
     auto measure =
-        std::make_unique<Exchange>(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
-    if (measure->written() == kFrameBytes) ShowStatus("Line Ok!");
-    line.stop_flag = 0;
-    line.graphrefresh = 0;
+        std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
+    if (measure->written() == kFrameBytes) link.ShowStatus("Line Ok!");
+    s.stop_flag = 0;
     for (;;) {
-        const WaitResult wait = measure->AwaitFrame(Tie::kReplyWins, &line.stop_flag);
-        if (wait == WaitResult::kTimeOut) {
-            ShowStatus("Timeout RS232-Line!");
-            line.stop_flag = 1;
+        const Received record = measure->AwaitFrame(Tie::kReplyWins, &s.stop_flag);
+        if (record.result == WaitResult::kTimeOut) {
+            link.ShowStatus("Timeout RS232-Line!");
+            s.stop_flag = 1;
         }
-        if (wait != WaitResult::kReply) break;
+        if (!record.ok()) break;
         measure.reset();
-        // The record must leave pp before pp is refilled with the parameter set.
-        CopyPPtoRAWVars();
-        RecordMeasurement(line.pp);
-        PlotVIDEOBarGraph();
-        PlotRAWGraphA();
-        PlotRAWGraphB();
+        CopyPPtoRAWVars(record.words, s.meas, s.params);
+        s.recorder.RecordMeasurement(record.words);
+        s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
+        const bool zoom = s.Toggled(TOGBTN_Zoom);
+        s.gui.PlotRAWGraphA(s.meas, s.params, s.plots, zoom);
+        s.gui.PlotRAWGraphB(s.meas, s.params, s.plots, zoom);
         // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
         // and the next command carries what they changed.
-        ServeQueuedActions();
-        line.graphrefresh = 0;
-        if (line.stop_flag != 0) break;
-        CopyVarsToPP();
+        link.ServeQueuedActions();
+        if (s.stop_flag != 0) break;
+        CopyVarsToPP(s.params, link.pp);
         measure =
-            std::make_unique<Exchange>(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
+            std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
     }
     measure.reset();
-    FlushRecording();
-    line.rx_flag = 0;
-    FlushQueues(line.com);
-    line.graphrefresh = 0;
-    Dim({BTNRun}, 0);
-    ServeQueuedActions();  // pressed in the pass that ended the mode
+    s.recorder.FlushRecording();
+    link.FlushQueues();
+    Dim(s, {BTNRun}, 0);
+    link.ServeQueuedActions();  // pressed in the pass that ended the mode
 }
 
-}  // namespace
-
-int CC_BTNRun(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("run", ActionKind::kMode, RunMode);
-    return 0;
-}
-
-int CC_BTNStop(int, int, int event, void*, int, int) {
-    if (event != EVENT_LEFT_CLICK) return 0;
-    line.stop_flag = 1;
-    Dim({BTNVideo, BTNRun, BTNGet, BTNData, BTNSend}, 0);
-    return 0;
-}
-
-namespace {
-
-void VideoMode() {
-    ModeScope mode;
-    Show({STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
-    Show({GRAPH_CurveA, GRAPH_CurveB}, 1);
-    Dim({BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}, 1);
-    SelectRamTarget();
-    line.stop_flag = 0;
-    while (line.stop_flag == 0) {
-        bool recorded = false;
+void VideoMode(Station& s) {
+    SensorLink& link = s.link;
+    ModeScope mode(link);
+    Show(s, {STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
+    Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 1);
+    Dim(s, {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}, 1);
+    s.target = SelectRamTarget(s.panels);
+    s.stop_flag = 0;
+    while (s.stop_flag == 0) {
+        Received record;
         {
             // pp is sent as it is: the record of the previous cycle.
-            Exchange measure(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
-            recorded = AwaitRecord(measure);
+            Exchange measure(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
+            record = AwaitRecord(s, measure);
         }
-        if (recorded) {
-            CopyPPtoRAWVars();
-            ReadBlocks({{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, nullptr);
-            PlotDATACurveA(plots.adcbufA);
-            PlotDATACurveB(plots.adcbufB);
-            PlotVIDEOBarGraph();
+        if (record.ok()) {
+            CopyPPtoRAWVars(record.words, s.meas, s.params);
+            ReadBlocks(s, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, nullptr);
+            s.gui.PlotDATACurveA(s.plots);
+            s.gui.PlotDATACurveB(s.plots);
+            s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
         }
         ProcessSystemEvents();
-        ServeQueuedActions();
+        link.ServeQueuedActions();
     }
-    Dim({BTNRun, BTNVideo, BTNData}, 0);
-    InstallRxNotification(line.com);
-    DiscardQueues(line.com, Discard::kOutThenIn);
-    ServeQueuedActions();  // pressed in the cycle that ended the mode
+    Dim(s, {BTNRun, BTNVideo, BTNData}, 0);
+    link.InstallRxNotification();
+    link.DiscardQueues(Discard::kOutThenIn);
+    link.ServeQueuedActions();  // pressed in the cycle that ended the mode
 }
 
-}  // namespace
-
-int CC_BTNVideo(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("video", ActionKind::kMode, VideoMode);
-    return 0;
-}
-
-namespace {
-
-void DataBufferAcquisition() {
-    Show({STRIP_RawA, GRAPH_Buffer}, 1);
-    Show({GRAPH_CurveA, GRAPH_CurveB}, 0);
-    bool recorded = false;
+void DataBufferAcquisition(Station& s) {
+    SensorLink& link = s.link;
+    PlotArrays& plots = s.plots;
+    Show(s, {STRIP_RawA, GRAPH_Buffer}, 1);
+    Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
+    Received record;
     {
-        Exchange measure(line.com, protocol::kMeasure, line.pp, Discard::kInThenOut);
-        line.stop_flag = 0;
-        recorded = AwaitRecord(measure);
+        Exchange measure(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
+        s.stop_flag = 0;
+        record = AwaitRecord(s, measure);
     }
-    if (!recorded) return;
-    CopyPPtoRAWVars();
+    if (!record.ok()) return;
+    CopyPPtoRAWVars(record.words, s.meas, s.params);
     const BufferLines lines =
-        DataBufferLines(params.eModeA, params.tValA, params.tValB, params.tTol);
-    meas.tVal = static_cast<std::uint16_t>(lines.centre);
-    PlotVIDEOBarGraph();
+        DataBufferLines(s.params.eModeA, s.params.tValA, s.params.tValB, s.params.tTol);
+    s.meas.tVal = static_cast<std::uint16_t>(lines.centre);
+    s.gui.PlotVIDEOBarGraph(s.meas, s.params, plots);
     std::string failure;
-    const bool complete = ReadBlocks({{0, MVBUF}, {64, MVBUF}}, &failure);
+    const bool complete = ReadBlocks(s, {{0, MVBUF}, {64, MVBUF}}, &failure);
     if (!complete) {
         // A later good block must not hide that the buffer is not whole.
-        SetStatus(failure.c_str());
-        ShowStatus(line.szStatus);
+        link.SetStatus(failure.c_str());
+        link.ShowStatus(link.szStatus);
     }
     RingOrder(plots.databuf, plots.newbuf);
     Set1D(plots.tolArrayHI, MAXPOINT, lines.upper);
     Set1D(plots.tolArrayLO, MAXPOINT, lines.lower);
     Set1D(plots.teachArray, MAXPOINT, lines.centre);
-    PlotDATABuffer(plots.newbuf);
+    s.gui.PlotDATABuffer(plots, plots.newbuf, s.Toggled(TOGBTN_Zoom));
     for (int i = 0; i < MAXPOINT; ++i) {
         plots.dummybuf[i] = static_cast<std::uint16_t>(plots.newbuf[i]);
     }
     int recording = 0;
-    GetCtrlVal(panels.panelPopUp, CHECKFile, &recording);
-    if (recording == 1 && complete) WriteMeasurementFile();
+    GetCtrlVal(s.panels.panelPopUp, CHECKFile, &recording);
+    if (recording == 1 && complete) WriteMeasurementFile(link, s.files, plots);
 }
 
 }  // namespace
 
-int CC_BTNData(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("data", ActionKind::kAction, DataBufferAcquisition);
+int CC_BTNRun(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("run", ActionKind::kMode, [&s] { RunMode(s); });
+    return 0;
+}
+
+int CC_BTNStop(int, int, int event, void* data, int, int) {
+    if (event != EVENT_LEFT_CLICK || !data) return 0;
+    Station& s = StationOf(data);
+    s.stop_flag = 1;
+    Dim(s, {BTNVideo, BTNRun, BTNGet, BTNData, BTNSend}, 0);
+    return 0;
+}
+
+int CC_BTNVideo(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("video", ActionKind::kMode, [&s] { VideoMode(s); });
+    return 0;
+}
+
+int CC_BTNData(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("data", ActionKind::kAction, [&s] { DataBufferAcquisition(s); });
     return 0;
 }

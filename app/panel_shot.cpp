@@ -8,19 +8,13 @@
 #include <string>
 
 #include "QtorKMBscope10.h"
-#include "com232.h"
 #include "commands.h"
-#include "gui.h"
-#include "link_view.h"
-#include "mapping.h"
-#include "model.h"
-#include "modes.h"
 #include "port_table.h"
 #include "rs232.h"
 #include "startup.h"
+#include "station.h"
 #include "timer.h"
 #include "toolkit.h"
-#include "transfer.h"
 
 namespace {
 
@@ -38,8 +32,8 @@ bool Save(int panel, const std::string& path) {
     return true;
 }
 
-void Show(int control, int visible) {
-    SetCtrlAttribute(panels.panelHandle, control, ATTR_VISIBLE, visible);
+void Show(const Station& s, int control, int visible) {
+    SetCtrlAttribute(s.panels.panelHandle, control, ATTR_VISIBLE, visible);
 }
 
 }  // namespace
@@ -53,49 +47,51 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
-    if (LoadPanels(kPanelFile) < 0) return 1;
-    InstallPanelViews();
-    InstallLinkView();
-    InitVars();
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
+    Station s;
+    s.AdoptPanels(loaded);
+    const PanelHandles& panels = s.panels;
+    InitVars(s);
     PortTableSetSimulated(1, false);
-    FillPortSelector();
+    FillPortSelector(panels, s.link.com);
     DisplayPanel(panels.panelHandle);
 
     // Evaluation mode 2 draws a tolerance window on both video graphs: send it to the sensor
     // and read it back, as a user would.
-    InitRS232(1);
+    InitRS232(s.link, s.params);
     SetCtrlVal(panels.panelPopUp, DropEvalMode, 2);
     SetCtrlVal(panels.panelHandle, NEDITeachB, 380);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     Pump(0.05);
-    PushGET(RAM);
+    PushGET(s.link, RAM, s.params);
 
     // One video line of each channel, drawn with its threshold; the bars stay off so the
     // tolerance window remains in view.
-    RemoveRxNotification(line.com);
+    s.link.RemoveRxNotification();
     for (int selector : {MASTER, SLAVE}) {
-        ReadData64(0, selector);
-        ReadData64(64, selector);
+        ReadData64(s.link, 0, selector, s.plots);
+        ReadData64(s.link, 64, selector, s.plots);
     }
-    InstallRxNotification(line.com);
-    Show(STRIP_RawA, 0);
-    Show(STRIP_RawB, 0);
-    Show(GRAPH_Buffer, 0);
-    Show(GRAPH_CurveA, 1);
-    Show(GRAPH_CurveB, 1);
-    PlotDATACurveA(plots.adcbufA);
-    PlotDATACurveB(plots.adcbufB);
-    ShowStatus(line.szVersion);
+    s.link.InstallRxNotification();
+    Show(s, STRIP_RawA, 0);
+    Show(s, STRIP_RawB, 0);
+    Show(s, GRAPH_Buffer, 0);
+    Show(s, GRAPH_CurveA, 1);
+    Show(s, GRAPH_CurveB, 1);
+    s.gui.PlotDATACurveA(s.plots);
+    s.gui.PlotDATACurveB(s.plots);
+    s.link.ShowStatus(s.link.szVersion);
     Pump(0.2);
     bool ok = Save(panels.panelHandle, dir + "/main-panel.png");
 
     // Run mode against the paced sensor for a few seconds, stopped as a user would.
     CloseCom(1);
     PortTableSetSimulated(1, true);
-    InitRS232(1);
+    InitRS232(s.link, s.params);
     QTimer::singleShot(
-        4000, [] { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); });
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+        4000, [&panels] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
     ok = Save(panels.panelHandle, dir + "/main-panel-run.png") && ok;
 
     ok = Save(panels.panelPopUp, dir + "/popup.png") && ok;

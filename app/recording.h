@@ -4,23 +4,40 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-// Creates `path` with its header row and records into it from now on, ending a recording
-// under way. With `refuseExisting` an existing file is left alone. False, with the reason in
-// *error, when the file cannot be created.
-bool StartRecording(const std::string& path, bool refuseExisting, std::string* error);
-// Writes what is buffered and closes the file; false when rows did not reach it.
-bool StopRecording();
-bool Recording();
-// Rows written since the recording started.
-long long RecordedRows();
+#include "record_csv.h"
 
-// One row for the record in `words` (its 16 words as received). A failed write ends the
-// recording, keeping what was written, and says so on the status line.
-void RecordMeasurement(const std::uint16_t* words);
-// Writes what is buffered (run mode calls it when it ends; a timer does so every half second).
-void FlushRecording();
+class Recorder {
+  public:
+    Recorder() = default;
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
 
-int CC_TOGBTN_Record(int panel, int control, int event, void* callbackData, int eventData1,
-                     int eventData2);
+    // Creates `path` with its header row and records into it from now on, ending a recording
+    // under way. With `refuseExisting` an existing file is left alone. False, with the reason
+    // in *error, when the file cannot be created.
+    bool Start(const std::string& path, bool refuseExisting, std::string* error);
+    // Writes what is buffered and closes the file; false when rows did not reach it.
+    bool Stop();
+    bool Recording() const { return writer_.IsOpen(); }
+    // Rows written since the recording started.
+    long long Rows() const { return writer_.Count(); }
+    const std::string& Path() const { return writer_.Path(); }
+
+    // One row for the record in `words` (its 16 words as received). A failed write ends the
+    // recording, keeping what was written, and calls onFailure with the file's path.
+    void RecordMeasurement(const std::uint16_t* words);
+    // Writes what is buffered (run mode calls it when it ends; a timer does so every half
+    // second, so an unplugged sensor or a crash loses at most the last second).
+    void FlushRecording();
+
+    std::function<void(const std::string& path)> onFailure;
+
+  private:
+    void Failed();
+    RecordWriter writer_;
+    int flushTimer_ = 0;
+};

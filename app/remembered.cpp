@@ -4,8 +4,6 @@
 #include <string>
 
 #include "QtorKMBscope10.h"
-#include "model.h"
-#include "paramfiles.h"
 #include "port_table.h"
 #include "settings.h"
 #include "toolkit.h"
@@ -14,24 +12,24 @@ namespace {
 
 // Bumped when a key changes meaning; a file with another format is ignored whole.
 constexpr const char* kFormat = "1";
-bool g_portGiven = false;
-bool g_valid = false;  // the settings file read at start-up was ours
 
-bool Read(const char* key, std::string* value) { return g_valid && ReadSetting(key, value); }
+}  // namespace
 
-void ReadFolder(const char* key, std::string* folder) {
+bool Remembered::Read(const char* key, std::string* value) const {
+    return valid_ && ReadSetting(key, value);
+}
+
+void Remembered::ReadFolder(const char* key, std::string* folder) const {
     std::string value;
     std::error_code ec;
     if (Read(key, &value) && !value.empty() && std::filesystem::is_directory(value, ec))
         *folder = value;
 }
 
-}  // namespace
-
-void RestoreSettings(bool portGiven) {
-    g_portGiven = portGiven;
+void Remembered::RestoreSettings(bool portGiven, FilePaths& files, int& com) {
+    portGiven_ = portGiven;
     std::string format;
-    g_valid = ReadSetting("format", &format) && format == kFormat;
+    valid_ = ReadSetting("format", &format) && format == kFormat;
     ReadFolder("folders/parameters", &files.param_dir);
     ReadFolder("folders/measurements", &files.measure_dir);
     ReadFolder("folders/recordings", &files.record_dir);
@@ -40,30 +38,29 @@ void RestoreSettings(bool portGiven) {
     if (portGiven || !Read("port", &device) || device.empty()) return;
     for (const PortEntry& port : PortTableList()) {
         if (port.device == device) {
-            line.com = port.number;
+            com = port.number;
             return;
         }
     }
 }
 
-void RestorePlacement() {
+void Remembered::RestorePlacement(const PanelHandles& panels) const {
     std::string placement;
     if (Read("window/main", &placement)) SetPanelPlacement(panels.panelHandle, placement);
 }
 
-void RestorePopup() {
+void Remembered::RestorePopup(const PanelHandles& panels) const {
     std::string shown;
     if (!Read("window/popupShown", &shown) || shown != "1") return;
     SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 0);
     DisplayPanel(panels.panelPopUp);
 }
 
-void PortPicked() { g_portGiven = false; }
-
-void SaveSettingsAtExit() {
+void Remembered::SaveSettingsAtExit(const PanelHandles& panels, const FilePaths& files,
+                                    int com) const {
     std::string port;
-    if (g_valid && !ReadSetting("port", &port)) port.clear();
-    if (!g_portGiven) port = PortTableDevice(line.com);
+    if (valid_ && !ReadSetting("port", &port)) port.clear();
+    if (!portGiven_) port = PortTableDevice(com);
     // Another format's keys go with it.
     ClearSettings();
     WriteSetting("format", kFormat);

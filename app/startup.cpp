@@ -6,26 +6,18 @@
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
-#include "editfields.h"
-#include "exchange.h"
-#include "graph_export.h"
-#include "gui.h"
-#include "link_view.h"
+#include "data_out.h"
 #include "mapping.h"
-#include "model.h"
 #include "modes.h"
-#include "paramfiles.h"
+#include "parameter_callbacks.h"
 #include "port_table.h"
 #include "qtor_version.h"
-#include "recording.h"
-#include "remembered.h"
-#include "rs232.h"
 #include "sensor.h"
 #include "signals.h"
+#include "station.h"
 #include "teach.h"
 #include "toolkit.h"
 #include "trace.h"
-#include "transfer.h"
 
 namespace {
 
@@ -94,14 +86,15 @@ bool HasControls(int panel, int panelId) {
 
 }  // namespace
 
-int LoadPanels(const char* file) {
-    panels.panelHandle = LoadPanel(0, file, PANEL);
-    if (panels.panelHandle < 0) return -1;
-    panels.panelPopUp = LoadPanel(0, file, POPUP);
-    if (panels.panelPopUp < 0) return -1;
+int LoadPanels(const char* file, PanelHandles* loaded) {
+    loaded->panelHandle = LoadPanel(0, file, PANEL);
+    if (loaded->panelHandle < 0) return -1;
+    loaded->panelPopUp = LoadPanel(0, file, POPUP);
+    if (loaded->panelPopUp < 0) return -1;
     // A callback name the program lacks would leave its control dead without a word.
-    if (CheckPanelCallbacks(panels.panelHandle) < 0 || CheckPanelCallbacks(panels.panelPopUp) < 0 ||
-        !HasControls(panels.panelHandle, PANEL) || !HasControls(panels.panelPopUp, POPUP)) {
+    if (CheckPanelCallbacks(loaded->panelHandle) < 0 ||
+        CheckPanelCallbacks(loaded->panelPopUp) < 0 || !HasControls(loaded->panelHandle, PANEL) ||
+        !HasControls(loaded->panelPopUp, POPUP)) {
         return -1;
     }
     return 0;
@@ -145,84 +138,54 @@ void RegisterCallbacks() {
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
 
-void FillPortSelector() {
-    const int p = panels.panelHandle;
-    ClearListCtrl(p, DropDCom);
-    int index = 0;
-    bool listed = false;
-    for (const PortEntry& port : PortTableList()) {
-        // What the system knows of the device, so that an operator can tell adapters apart.
-        std::string label = "COM" + std::to_string(port.number) + "  " + port.device;
-        std::string about = port.description;
-        for (const std::string& more : {port.manufacturer, port.serialNumber})
-            if (!more.empty()) about += (about.empty() ? "" : ", ") + more;
-        if (!about.empty()) label += "  " + about;
-        if (port.gone) label += "  (gone)";
-        InsertListItem(p, DropDCom, index++, label.c_str(), port.number);
-        listed |= port.number == line.com;
-    }
-    // The port in use is shown even when it has no device, so the selector never names
-    // another port than the one the program talks to.
-    if (!listed) {
-        const std::string label = "COM" + std::to_string(line.com) + "  (no device)";
-        InsertListItem(p, DropDCom, 0, label.c_str(), line.com);
-    }
-    SetCtrlVal(p, DropDCom, line.com);
+void ShowInfoText(int panel, const char* text, int left, int top, int pointSize) {
+    const int id = NewCtrl(panel, CTRL_TEXT_MSG, "", top, left);
+    SetCtrlAttribute(panel, id, ATTR_TEXT_FONT, VAL_APP_META_FONT);
+    SetCtrlAttribute(panel, id, ATTR_TEXT_BGCOLOR, kInfoBlue);
+    SetCtrlAttribute(panel, id, ATTR_TEXT_COLOR, VAL_WHITE);
+    SetCtrlAttribute(panel, id, ATTR_TEXT_POINT_SIZE, pointSize);
+    SetCtrlVal(panel, id, text);
 }
 
-void ShowInfoText(const char* text, int left, int top, int pointSize) {
-    const int p = panels.panelHandle;
-    const int id = NewCtrl(p, CTRL_TEXT_MSG, "", top, left);
-    SetCtrlAttribute(p, id, ATTR_TEXT_FONT, VAL_APP_META_FONT);
-    SetCtrlAttribute(p, id, ATTR_TEXT_BGCOLOR, kInfoBlue);
-    SetCtrlAttribute(p, id, ATTR_TEXT_COLOR, VAL_WHITE);
-    SetCtrlAttribute(p, id, ATTR_TEXT_POINT_SIZE, pointSize);
-    SetCtrlVal(p, id, text);
-}
-
-void InitVars() {
-    const int p = panels.panelHandle;
-    AssignParameterStartValues();
-    line.com = 1;
-    line.sync = 85;
-    line.order = 1;
-    line.target = RAM;
-    line.ccdmaxpixel = 1024;
-    line.rx_flag = 0;
-    line.stop_flag = 1;
-    SetStatus("InitVars");
-    ShowStatus(line.szStatus);
-    SetCtrlVal(panels.panelPopUp, DropEPoti, 1);
+void InitVars(Station& s) {
+    const int p = s.panels.panelHandle;
+    s.params = StartParameters();
+    s.target = RAM;
+    s.stop_flag = 1;
+    s.link.SetStatus("InitVars");
+    s.link.ShowStatus(s.link.szStatus);
+    SetCtrlVal(s.panels.panelPopUp, DropEPoti, 1);
     SetCtrlVal(p, BIN_Sw_ParaSelect, 1);
     SetCtrlVal(p, TOGBTN_Zoom, 1);
-    ShowInfoText("PC-SOFTWARE: Q-TOR Series", 15, 8, 11);
-    ShowInfoText("Dored Line Sensors Ltd.", 15, 21, 11);
-    ShowInfoText("Phone +44 1632 960000", 15, 36, 11);
-    ShowInfoText("Q-TOR KMB-Dored", 165, 22, 20);
-    ShowInfoText("Version 1.0", 345, 30, 11);
-    GetPanelValues();
+    ShowInfoText(p, "PC-SOFTWARE: Q-TOR Series", 15, 8, 11);
+    ShowInfoText(p, "Dored Line Sensors Ltd.", 15, 21, 11);
+    ShowInfoText(p, "Phone +44 1632 960000", 15, 36, 11);
+    ShowInfoText(p, "Q-TOR KMB-Dored", 165, 22, 20);
+    ShowInfoText(p, "Version 1.0", 345, 30, 11);
+    GetPanelValues(s.panels, s.params);
     DeleteGraphPlot(p, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
     DeleteGraphPlot(p, GRAPH_VideoB, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-    SetGraphCursor(p, GRAPH_VideoA, 1, params.tValA, 1.0);
-    SetGraphCursor(p, GRAPH_VideoB, 1, params.tValB, 1.0);
-    for (int i = 0; i < MAXPOINT; ++i) plots.dxArray[i] = static_cast<std::uint16_t>(i);
+    SetGraphCursor(p, GRAPH_VideoA, 1, s.params.tValA, 1.0);
+    SetGraphCursor(p, GRAPH_VideoB, 1, s.params.tValB, 1.0);
+    for (int i = 0; i < MAXPOINT; ++i) s.plots.dxArray[i] = static_cast<std::uint16_t>(i);
     for (int i = 0; i < MAXPOINT; ++i) {
-        plots.xArray[i] = static_cast<std::uint16_t>(8 * i);
-        plots.thdArrayA[i] = params.vThdA;
-        plots.thdArrayB[i] = params.vThdB;
+        s.plots.xArray[i] = static_cast<std::uint16_t>(8 * i);
+        s.plots.thdArrayA[i] = s.params.vThdA;
+        s.plots.thdArrayB[i] = s.params.vThdB;
     }
 }
 
-int CC_PANEL(int, int, int event, void*, int, int) {
-    if (event == EVENT_CLOSE) {
-        CloseLine(line.com);
+int CC_PANEL(int, int, int event, void* data, int, int) {
+    if (event == EVENT_CLOSE && data) {
+        StationOf(data).link.CloseLine();
         QuitUserInterface(0);
     }
     return 0;
 }
 
-int CC_POPUP(int, int, int event, void*, int, int) {
-    if (event == EVENT_CLOSE) {
+int CC_POPUP(int, int, int event, void* data, int, int) {
+    if (event == EVENT_CLOSE && data) {
+        const PanelHandles& panels = StationOf(data).panels;
         HidePanel(panels.panelPopUp);
         SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 1);
     }
@@ -231,21 +194,23 @@ int CC_POPUP(int, int, int event, void*, int, int) {
 
 // A pick made while the line is busy (a connect under way, a mode) waits for it; of several
 // such picks the last one wins, since each replaces the one still waiting.
-int CC_DropDCom(int panel, int control, int event, void*, int, int) {
-    if (event == EVENT_DROPPED) RescanPorts();
+int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
+    if (!data) return 0;
+    Station& s = StationOf(data);
+    if (event == EVENT_DROPPED) s.linkView.RescanPorts();
     if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
-    PortPicked();
-    LinkWatchPortPicked();
-    MarkValuesStale();
+    s.remembered.PortPicked();
+    s.linkView.PortPicked();
+    s.gui.MarkValuesStale();
     // Read now: a rescan of the list before the pick is carried out resets the selector.
     // A selector that cannot be read keeps the port in use.
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
-    WhenLineFree("port", ActionKind::kAction, [picked] {
-        CloseLine(line.com);
-        if (picked > 0) line.com = picked;
-        ShowStatus("Init COM-Port ...");
-        InitRS232(line.com);
+    s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] {
+        s.link.CloseLine();
+        if (picked > 0) s.link.com = picked;
+        s.link.ShowStatus("Init COM-Port ...");
+        InitRS232(s.link, s.params);
     });
     return 0;
 }
@@ -263,40 +228,44 @@ int WinMain(int argc, char** argv) {
     for (int number : {1, PortTableSimulatedNumber()})
         if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
     RegisterCallbacks();
-    if (LoadPanels(kPanelFile) < 0) return -1;
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
+    Station station;
+    station.AdoptPanels(loaded);
+    const PanelHandles& panels = station.panels;
     if (!options.record.empty()) {
         // A file that exists is somebody's data: never replaced from the command line.
         std::string error;
-        if (!StartRecording(options.record, true, &error)) {
+        if (!station.recorder.Start(options.record, true, &error)) {
             std::fprintf(stderr, "qtor-kmb: cannot record: %s\n", error.c_str());
             return -1;
         }
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 1);
     }
-    files.proj_dir = GetProjectDir();
-    OnTerminationRequest([] { CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0); });
-    InstallPanelViews();
-    InstallLinkView();
+    station.files.proj_dir = GetProjectDir();
+    OnTerminationRequest([&panels] { CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE); });
     if (!options.trace.empty()) {
         // Without its trace the program still runs: it says so and goes on.
         std::string error;
         if (StartComTrace(options.trace, &error))
-            TraceStarted();
+            station.linkView.TraceStarted();
         else
             std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());
     }
-    InitVars();
-    RestoreSettings(options.demo || !options.port.empty());
-    FillPortSelector();
-    InitRS232(line.com);
-    RestorePlacement();
+    InitVars(station);
+    station.remembered.RestoreSettings(options.demo || !options.port.empty(), station.files,
+                                       station.link.com);
+    FillPortSelector(panels, station.link.com);
+    InitRS232(station.link, station.params);
+    station.remembered.RestorePlacement(panels);
     DisplayPanel(panels.panelHandle);
-    RestorePopup();
+    station.remembered.RestorePopup(panels);
     RunUserInterface();
-    SaveSettingsAtExit();
-    if (!StopRecording())
+    OnTerminationRequest(nullptr);
+    station.remembered.SaveSettingsAtExit(panels, station.files, station.link.com);
+    if (!station.recorder.Stop())
         std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
-    CloseLine(line.com);
+    station.link.CloseLine();
     StopComTrace();
     DiscardPanel(panels.panelPopUp);
     DiscardPanel(panels.panelHandle);

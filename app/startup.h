@@ -1,21 +1,24 @@
 // Start-up, the panel shell and shutdown.
 #pragma once
 
+#include "panels.h"
+
+class Station;
+
 // The program's logic entry: returns the process exit status (0 after a normal end, -1 when
 // the platform or a panel cannot be initialised).
 int WinMain(int argc, char** argv);
 
-// Loads both panels into panelHandle and panelPopUp and checks that they carry every control
-// the program addresses and name only callbacks it registered; -1 after one line on standard
-// error when they do not.
-int LoadPanels(const char* file);
+// Loads both panels and checks that they carry every control the program addresses and name
+// only callbacks it registered; -1 after one line on standard error when they do not.
+int LoadPanels(const char* file, PanelHandles* loaded);
 
-void InitVars();
-void ShowInfoText(const char* text, int left, int top, int pointSize);
+// The station's start values, the information texts, the panel's parameter values and the
+// initial cursors and plot arrays.
+void InitVars(Station& s);
+void ShowInfoText(int panel, const char* text, int left, int top, int pointSize);
 // Makes every callback of the panel file findable by name.
 void RegisterCallbacks();
-// Fills the port selector from the port table and selects `com`.
-void FillPortSelector();
 
 int CC_PANEL(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CC_POPUP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

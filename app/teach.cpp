@@ -3,40 +3,44 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "exchange.h"
-#include "model.h"
+#include "station.h"
 #include "toolkit.h"
 
 namespace {
 
-void Teach() {
+void Teach(Station& s) {
     bool taught = false;
     {
         // Sent with pp as it is, not refilled from the parameter variables.
-        Exchange teach(line.com, protocol::kTeach, line.pp, Discard::kInThenOut);
-        ShowStatus("New setpoint value teached!");
-        taught = teach.AwaitFrame(Tie::kReplyWins) == WaitResult::kReply;
+        Exchange teach(s.link, protocol::kTeach, s.link.pp, Discard::kInThenOut);
+        s.link.ShowStatus("New setpoint value teached!");
+        taught = teach.AwaitFrame(Tie::kReplyWins).ok();
     }
     if (taught) {
-        PushGET(RAM);
+        PushGET(s.link, RAM, s.params);
     } else {
-        ShowStatus("Timeout RS232-Line!");
-        line.stop_flag = 1;
+        s.link.ShowStatus("Timeout RS232-Line!");
+        s.stop_flag = 1;
     }
-    SetGraphCursor(panels.panelHandle, GRAPH_VideoA, 1, params.tValA, 0.75);
-    SetGraphCursor(panels.panelHandle, GRAPH_VideoB, 1, params.tValB, 0.75);
+    SetGraphCursor(s.panels.panelHandle, GRAPH_VideoA, 1, s.params.tValA, 0.75);
+    SetGraphCursor(s.panels.panelHandle, GRAPH_VideoB, 1, s.params.tValB, 0.75);
 }
 
 }  // namespace
 
 // Pressed while the line is busy (a mode, a get, a connect), teach and reset wait for it: a
 // running mode carries them out between two cycles.
-int CC_ButtonTeach(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("teach", ActionKind::kAction, Teach);
+int CC_ButtonTeach(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("teach", ActionKind::kAction, [&s] { Teach(s); });
     return 0;
 }
 
-int CC_ButtonReset(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("reset", ActionKind::kAction, ResetMaxMin);
+int CC_ButtonReset(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("reset", ActionKind::kAction, [&s] { ResetMaxMin(s.link); });
     return 0;
 }
 

@@ -19,17 +19,13 @@
 #include <vector>
 
 #include "QtorKMBscope10.h"
-#include "com232.h"
 #include "commands.h"
 #include "graph_model.h"
-#include "mapping.h"
-#include "model.h"
-#include "modes.h"
 #include "port_table.h"
-#include "recording.h"
 #include "rs232.h"
 #include "sensor.h"
 #include "startup.h"
+#include "station.h"
 #include "timer.h"
 #include "toolkit.h"
 
@@ -41,66 +37,68 @@ struct Figures {
     long long records = 0;
 };
 
-void Connect(bool paced) {
+void Connect(Station& s, bool paced) {
     CloseCom(1);
     PortTableReset();
     PortTableSetSimulated(1, paced);
-    InitRS232(1);
-}
-
-long long DrawnRecords() {
-    const StripChartModel* s = GetStripChartModel(panels.panelHandle, STRIP_RawA);
-    return s ? s->appendedPoints / 100 : 0;
+    InitRS232(s.link, s.params);
 }
 
 // A stop leaves the last reply on the line; a user's next click comes long after it has
 // arrived and been discarded, so the next case waits for that too.
-void Settle() {
+void Settle(Station& s) {
     const double end = Timer() + 0.2;
     while (Timer() < end) ProcessSystemEvents();
-    FlushInQ(line.com);
+    FlushInQ(s.link.com);
 }
 
-// Runs `mode` for `seconds`, stopped by a left click on Stop from the event loop.
-Figures RunMode(int (*mode)(int, int, int, void*, int, int), double seconds, long long (*count)()) {
-    QTimer::singleShot(static_cast<int>(seconds * 1000), [] {
-        CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
-    });
-    const long long before = count();
+// Runs the mode behind `button` for `seconds`, stopped by a left click on Stop from the event
+// loop.
+Figures RunMode(Station& s, int button, double seconds, long long (*count)(const Station&)) {
+    const int panel = s.panels.panelHandle;
+    QTimer::singleShot(static_cast<int>(seconds * 1000),
+                       [panel] { CallCtrlCallback(panel, BTNStop, EVENT_LEFT_CLICK); });
+    const long long before = count(s);
     const std::clock_t c0 = std::clock();
     const double t0 = Timer();
-    mode(panels.panelHandle, 0, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panel, button, EVENT_COMMIT);
     Figures f;
     f.seconds = Timer() - t0;
     f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
-    f.records = count() - before;
-    Settle();
+    f.records = count(s) - before;
+    Settle(s);
     return f;
 }
 
+long long DrawnRecords(const Station& s) {
+    const StripChartModel* m = GetStripChartModel(s.panels.panelHandle, STRIP_RawA);
+    return m ? m->appendedPoints / 100 : 0;
+}
+
 // The bare exchange: command 8, wait for the notification, next command; no drawing.
-Figures RawExchange(double seconds) {
+Figures RawExchange(Station& s, double seconds) {
+    SensorLink& link = s.link;
     Figures f;
     const std::clock_t c0 = std::clock();
     const double t0 = Timer();
     while (Timer() - t0 < seconds) {
-        FlushQueues(line.com);
-        line.rx_flag = 0;
-        CopyVarsToPP();
-        FillTxBuf(protocol::kMeasure, line.pp);
-        WriteFrame(line.com);
+        link.FlushQueues();
+        const unsigned long before = link.FramesReceived();
+        CopyVarsToPP(s.params, link.pp);
+        link.FillTxBuf(protocol::kMeasure, link.pp);
+        link.WriteFrame();
         const double sent = Timer();
         // Waits as the program's exchanges do: until the reply's event or the time-out.
-        while (line.rx_flag == 0 && Timer() - sent < TIMEOUT)
+        while (link.FramesReceived() == before && Timer() - sent < TIMEOUT)
             ProcessSystemEvents(std::clamp(TIMEOUT - (Timer() - sent), 0.001, 0.1));
-        if (line.rx_flag) ++f.records;
+        if (link.FramesReceived() != before) ++f.records;
     }
     f.seconds = Timer() - t0;
     f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
     return f;
 }
 
-long long MeasureCommands() {
+long long MeasureCommands(const Station&) {
     long long n = 0;
     for (const auto& f : PortSimSensor(1)->Log()) n += f.command == protocol::kMeasure;
     return n;
@@ -142,12 +140,12 @@ int main(int argc, char** argv) {
     };
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
-    panels.panelHandle = LoadPanel(0, kPanelFile, PANEL);
-    panels.panelPopUp = LoadPanel(0, kPanelFile, POPUP);
-    if (panels.panelHandle < 0 || panels.panelPopUp < 0) return 1;
-    InstallPanelViews();
-    InitVars();
-    DisplayPanel(panels.panelHandle);
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
+    Station s;
+    s.AdoptPanels(loaded);
+    InitVars(s);
+    DisplayPanel(s.panels.panelHandle);
 
     // 36 bytes out and 36 back at 0.521 ms a byte.
     const double runLimit = 1.0 / (72 * 10.0 / 19200);
@@ -160,22 +158,22 @@ int main(int argc, char** argv) {
         CloseCom(1);
         PortTableReset();
         PortTableSetDevice(1, device);
-        InitRS232(1);
+        InitRS232(s.link, s.params);
         if (wanted("device-raw"))
-            Print("device: bare exchange loop", RawExchange(seconds), runLimit);
+            Print("device: bare exchange loop", RawExchange(s, seconds), runLimit);
         if (wanted("device-run"))
-            Print("device: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+            Print("device: run mode, records", RunMode(s, BTNRun, seconds, DrawnRecords), runLimit);
         if (wanted("device-record")) {
             const std::string csv = QDir::temp().filePath("qtor-bench-record.csv").toStdString();
             std::remove(csv.c_str());
             std::string error;
-            if (!StartRecording(csv, false, &error)) {
+            if (!s.recorder.Start(csv, false, &error)) {
                 std::printf("cannot record: %s\n", error.c_str());
                 return 1;
             }
-            const Figures f = RunMode(CC_BTNRun, seconds, DrawnRecords);
-            const long long rows = RecordedRows();
-            StopRecording();
+            const Figures f = RunMode(s, BTNRun, seconds, DrawnRecords);
+            const long long rows = s.recorder.Rows();
+            s.recorder.Stop();
             Print("device: run mode, recording to CSV", f, runLimit);
             std::printf("%-34s %9lld rows for %lld records\n", "device: recorded", rows, f.records);
             std::remove(csv.c_str());
@@ -184,25 +182,25 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    Connect(true);
-    if (wanted("paced-raw")) Print("paced: bare exchange loop", RawExchange(seconds), runLimit);
+    Connect(s, true);
+    if (wanted("paced-raw")) Print("paced: bare exchange loop", RawExchange(s, seconds), runLimit);
     if (wanted("paced-run")) {
-        Print("paced: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), runLimit);
+        Print("paced: run mode, records", RunMode(s, BTNRun, seconds, DrawnRecords), runLimit);
     }
 
     // Video cycles are counted by the measure commands the sensor received.
     if (wanted("paced-video")) {
         PortSimSensor(1)->ClearLog();
-        const Figures video = RunMode(CC_BTNVideo, seconds, MeasureCommands);
+        const Figures video = RunMode(s, BTNVideo, seconds, MeasureCommands);
         Print("paced: video mode, cycles", video, videoLimit);
         std::printf("%-34s %8.1f ms (line time %.1f ms)\n", "paced: video cycle, mean",
                     1000.0 * MeanCycle(), 1000.0 / videoLimit);
     }
 
-    Connect(false);
-    if (wanted("unpaced-raw")) Print("unpaced: bare exchange loop", RawExchange(seconds), 0);
+    Connect(s, false);
+    if (wanted("unpaced-raw")) Print("unpaced: bare exchange loop", RawExchange(s, seconds), 0);
     if (wanted("unpaced-run")) {
-        Print("unpaced: run mode, records", RunMode(CC_BTNRun, seconds, DrawnRecords), 0);
+        Print("unpaced: run mode, records", RunMode(s, BTNRun, seconds, DrawnRecords), 0);
     }
     CloseCom(1);
     return 0;

@@ -14,9 +14,8 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "graph_model.h"
-#include "mapping.h"
-#include "model.h"
 #include "startup.h"
+#include "station.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "toolkit_internal.h"
@@ -27,10 +26,13 @@ int main(int argc, char** argv) {
     if (counts.empty()) counts = {1, 3000};
     if (InitPlatform(argc, argv) < 0) return 1;
     RegisterCallbacks();
-    if (LoadPanels(kPanelFile) < 0) return 1;
-    InstallPanelViews();
-    InitVars();
-    params.eModeA = 2;  // a tolerance window on both video graphs
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
+    Station s;
+    s.AdoptPanels(loaded);
+    const PanelHandles& panels = s.panels;
+    InitVars(s);
+    s.params.eModeA = 2;  // a tolerance window on both video graphs
     DisplayPanel(panels.panelHandle);
     QApplication::processEvents();
     auto* plot =
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
                 qEnvironmentVariable("QT_QPA_PLATFORM").toUtf8().constData(), argv[0]);
     for (int reads : counts) {
         DeleteGraphPlot(panels.panelHandle, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-        for (int i = 0; i < reads; ++i) PushGET(DATFILE);
+        for (int i = 0; i < reads; ++i) PushGET(s.link, DATFILE, s.params);
         for (int i = 0; i < 3; ++i) ProcessSystemEvents();  // the views catch up
         std::vector<double> ms;
         for (int i = 0; i < 21; ++i) {

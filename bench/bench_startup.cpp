@@ -12,11 +12,11 @@
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
-#include "mapping.h"
-#include "model.h"
+#include "link_view.h"
 #include "port_table.h"
 #include "sensor.h"
 #include "startup.h"
+#include "station.h"
 #include "timer.h"
 #include "toolkit.h"
 
@@ -26,10 +26,12 @@ int main(int argc, char** argv) {
     if (InitPlatform(argc, argv) < 0) return 1;
     const double tApp = Timer();
     RegisterCallbacks();
-    if (LoadPanels(kPanelFile) < 0) return 1;
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     const double tPanels = Timer();
-    InstallPanelViews();
-    InitVars();
+    Station s;
+    s.AdoptPanels(loaded);
+    InitVars(s);
     PortTableReset();
     if (mode == "none") {
         PortTableSetDevice(1, "/nonexistent/qtor-bench");
@@ -37,17 +39,18 @@ int main(int argc, char** argv) {
         PortTableSetSimulated(1, mode == "paced" || mode == "silent");
         if (mode == "silent") PortSimSensor(1)->SetFault(5, sim::Fault{sim::FaultKind::kNoReply});
     }
-    FillPortSelector();
+    FillPortSelector(s.panels, s.link.com);
     const double tInit = Timer();
-    InitRS232(line.com);
+    InitRS232(s.link, s.params);
     const double tConnect = Timer();
-    DisplayPanel(panels.panelHandle);
+    DisplayPanel(s.panels.panelHandle);
     QApplication::processEvents();
     const double tShown = Timer();
     std::printf(
         "%-8s application %6.1f ms  panels %6.1f ms  start values %5.1f ms  "
         "connect %7.1f ms  display %5.1f ms  total %7.1f ms  status \"%s\"\n",
         mode.c_str(), 1000 * (tApp - t0), 1000 * (tPanels - tApp), 1000 * (tInit - tPanels),
-        1000 * (tConnect - tInit), 1000 * (tShown - tConnect), 1000 * (tShown - t0), line.szStatus);
+        1000 * (tConnect - tInit), 1000 * (tShown - tConnect), 1000 * (tShown - t0),
+        s.link.szStatus);
     return 0;
 }

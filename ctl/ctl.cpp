@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "arrays.h"
-#include "com232.h"
 #include "commands.h"
 #include "correction.h"
 #include "exchange.h"
@@ -176,23 +175,20 @@ std::string JsonString(const std::string& s) {
 
 int TargetOf(const std::string& name) { return name == "eeprom" ? EEPROM : RAM; }
 
-// The start values the program gives its model before it connects.
-void ResetLink(int port) {
-    ResetModel();
-    ResetExchangeState();
-    AssignParameterStartValues();
-    line.com = port;
-    line.sync = 85;
-    line.order = 1;
-    line.target = RAM;
-    line.ccdmaxpixel = 1024;
-    line.stop_flag = 1;
-}
+// One sensor's line as the program holds it: the link with its start values, the parameter set
+// the program starts with, the record and the buffers block reads fill.
+struct Line {
+    explicit Line(int port) : link(port) {}
+    SensorLink link;
+    ParameterSet params = StartParameters();
+    MeasurementRecord meas;
+    PlotArrays plots;
+};
 
 // A reply frame must carry the sensor's sync word; the program looks only at the echo's, a
 // script wants to know of a garbling line at once.
-void ExpectReplySync() {
-    if (protocol::GetWord(line.szReadBuf) != protocol::kReplySync)
+void ExpectReplySync(const Line& l) {
+    if (protocol::GetWord(l.link.szReadBuf) != protocol::kReplySync)
         throw Failure{kCtlLink, "read error - not sync byte 0xAA!"};
 }
 
@@ -203,16 +199,16 @@ std::string OpenFailure(int port, const char* text) {
 }
 
 // Open and echo check.
-void CheckLine(int port) {
-    const int opened = OpenLine(port);
-    if (opened < 0) throw Failure{kCtlLink, OpenFailure(port, OpenErrorText(opened))};
-    if (CheckComLine(port) != 1) throw Failure{kCtlLink, line.szStatus};
+void CheckLine(Line& l) {
+    const int opened = OpenLine(l.link);
+    if (opened < 0) throw Failure{kCtlLink, OpenFailure(l.link.com, OpenErrorText(opened))};
+    if (CheckComLine(l.link, l.params) != 1) throw Failure{kCtlLink, l.link.szStatus};
 }
 
-void ReadTarget(int target, Words words) {
-    if (!ReadParameters(target)) throw Failure{kCtlLink, line.szStatus};
-    ExpectReplySync();
-    ParameterWords(params, words);
+void ReadTarget(Line& l, int target, Words words) {
+    if (!ReadParameters(l.link, target, l.params)) throw Failure{kCtlLink, l.link.szStatus};
+    ExpectReplySync(l);
+    ParameterWords(l.params, words);
 }
 
 void Correct(Words words, std::ostream& err) {
@@ -326,45 +322,47 @@ std::vector<std::string> RecordColumns() {
 }
 
 // One measure command and its record in pp; a silent sensor ends the command.
-void Measure(int port, Tie tie) {
-    WaitResult wait;
+void Measure(Line& l, Tie tie) {
+    Received record;
     {
-        Exchange measure(port, protocol::kMeasure, line.pp, Discard::kInThenOut);
-        wait = measure.AwaitFrame(tie);
+        Exchange measure(l.link, protocol::kMeasure, l.link.pp, Discard::kInThenOut);
+        record = measure.AwaitFrame(tie);
     }
-    if (wait != WaitResult::kReply) throw Failure{kCtlLink, "Timeout RS232-Line!"};
-    ExpectReplySync();
+    if (!record.ok()) throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    ExpectReplySync(l);
+    CopyPPtoRAWVars(record.words, l.meas, l.params);
 }
 
 // Block reads poll the queue themselves, so the notification must not take their bytes.
-void ReadBlocks(int port, std::initializer_list<std::pair<int, int>> blocks) {
-    RemoveRxNotification(port);
-    FlushQueues(port);
+void ReadBlocks(Line& l, std::initializer_list<std::pair<int, int>> blocks) {
+    l.link.RemoveRxNotification();
+    l.link.FlushQueues();
     for (const auto& [start, selector] : blocks) {
-        ReadData64(start, selector);
-        if (line.nBytesR != static_cast<int>(protocol::kBlockBytes)) {
-            InstallRxNotification(port);
-            throw Failure{kCtlLink, line.szStatus};
+        ReadData64(l.link, start, selector, l.plots);
+        if (l.link.nBytesR != static_cast<int>(protocol::kBlockBytes)) {
+            l.link.InstallRxNotification();
+            throw Failure{kCtlLink, l.link.szStatus};
         }
     }
-    InstallRxNotification(port);
+    l.link.InstallRxNotification();
 }
 
-int Info(const Options& o, int port, std::ostream& out) {
-    const ConnectResult r = Connect(port);
-    if (r == ConnectResult::kCannotOpen) throw Failure{kCtlLink, OpenFailure(port, line.szStatus)};
-    if (r != ConnectResult::kConnected) throw Failure{kCtlLink, line.szStatus};
+int Info(const Options& o, Line& l, std::ostream& out) {
+    const ConnectResult r = Connect(l.link, l.params);
+    if (r == ConnectResult::kCannotOpen)
+        throw Failure{kCtlLink, OpenFailure(l.link.com, l.link.szStatus)};
+    if (r != ConnectResult::kConnected) throw Failure{kCtlLink, l.link.szStatus};
     if (o.json)
-        out << "{\"firmware\":" << JsonString(line.szVersion) << "}\n";
+        out << "{\"firmware\":" << JsonString(l.link.szVersion) << "}\n";
     else
-        out << line.szVersion << "\n";
+        out << l.link.szVersion << "\n";
     return kCtlOk;
 }
 
-int Get(const Options& o, int port, std::ostream& out, std::ostream& err) {
-    CheckLine(port);
+int Get(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
+    CheckLine(l);
     Words words;
-    ReadTarget(TargetOf(o.args[0]), words);
+    ReadTarget(l, TargetOf(o.args[0]), words);
     Correct(words, err);
     if (o.args.size() == 2) WriteFileWords(o.args[1], words);
     if (o.json) {
@@ -382,13 +380,13 @@ int Get(const Options& o, int port, std::ostream& out, std::ostream& err) {
     return kCtlOk;
 }
 
-int Send(const Options& o, int port, std::ostream& out, std::ostream& err) {
+int Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     // The file is read whole before anything goes out: a bad file never half-writes a sensor.
     Words words;
     ReadFileWords(o.args[1], words);
     Correct(words, err);
-    CheckLine(port);
-    const WriteCheck check = WriteParameters(TargetOf(o.args[0]), words);
+    CheckLine(l);
+    const WriteCheck check = WriteParameters(l.link, TargetOf(o.args[0]), words);
     if (!check.replied) throw Failure{kCtlLink, "Timeout-RS-232..."};
     if (o.json) {
         std::string differs;
@@ -409,15 +407,15 @@ int Send(const Options& o, int port, std::ostream& out, std::ostream& err) {
     return check.differing.empty() ? kCtlOk : kCtlDiffers;
 }
 
-int Compare(const Options& o, int port, std::ostream& out) {
+int Compare(const Options& o, Line& l, std::ostream& out) {
     Words sets[2];
     bool checked = false;
     for (int i = 0; i < 2; ++i) {
         const std::string& src = o.args[i];
         if (src == "ram" || src == "eeprom") {
-            if (!checked) CheckLine(port);
+            if (!checked) CheckLine(l);
             checked = true;
-            ReadTarget(TargetOf(src), sets[i]);
+            ReadTarget(l, TargetOf(src), sets[i]);
         } else {
             ReadFileWords(src, sets[i]);
         }
@@ -448,42 +446,42 @@ int Compare(const Options& o, int port, std::ostream& out) {
     return differing.empty() ? kCtlOk : kCtlDiffers;
 }
 
-int Teach(const Options& o, int port, std::ostream& out) {
-    CheckLine(port);
-    WaitResult wait;
+int Teach(const Options& o, Line& l, std::ostream& out) {
+    CheckLine(l);
+    bool taught = false;
     {
         // Sent with pp as it is, as the teach button does.
-        Exchange teach(port, protocol::kTeach, line.pp, Discard::kInThenOut);
-        wait = teach.AwaitFrame(Tie::kReplyWins);
+        Exchange teach(l.link, protocol::kTeach, l.link.pp, Discard::kInThenOut);
+        taught = teach.AwaitFrame(Tie::kReplyWins).ok();
     }
-    if (wait != WaitResult::kReply) throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    if (!taught) throw Failure{kCtlLink, "Timeout RS232-Line!"};
     Words words;
-    ReadTarget(RAM, words);
+    ReadTarget(l, RAM, words);
+    const ParameterSet& p = l.params;
     if (o.json)
-        out << "{\"tValA\":" << params.tValA << ",\"tValB\":" << params.tValB << "}\n";
+        out << "{\"tValA\":" << p.tValA << ",\"tValB\":" << p.tValB << "}\n";
     else
-        out << "tValA " << params.tValA << "\ntValB " << params.tValB << "\n";
+        out << "tValA " << p.tValA << "\ntValB " << p.tValB << "\n";
     return kCtlOk;
 }
 
-int Reset(const Options& o, int port, std::ostream& out) {
-    CheckLine(port);
-    if (!ResetExtremes()) throw Failure{kCtlLink, line.szStatus};
+int Reset(const Options& o, Line& l, std::ostream& out) {
+    CheckLine(l);
+    if (!ResetExtremes(l.link)) throw Failure{kCtlLink, l.link.szStatus};
     if (o.json) out << "{}\n";
     return kCtlOk;
 }
 
-int Record(const Options& o, int port, std::ostream& out) {
-    CheckLine(port);
+int Record(const Options& o, Line& l, std::ostream& out) {
+    CheckLine(l);
     // The measure commands carry the sensor's own set, as run mode's do after a connect.
     Words words;
-    ReadTarget(RAM, words);
+    ReadTarget(l, RAM, words);
     Table table(o, out, RecordColumns());
     for (long long i = 0; i < o.count; ++i) {
-        CopyVarsToPP();
-        Measure(port, Tie::kReplyWins);
-        CopyPPtoRAWVars();
-        std::string row = RecordCsvRow(std::chrono::system_clock::now(), i, line.pp);
+        CopyVarsToPP(l.params, l.link.pp);
+        Measure(l, Tie::kReplyWins);
+        std::string row = RecordCsvRow(std::chrono::system_clock::now(), i, l.link.pp);
         row.pop_back();  // the line break
         std::vector<std::string> cells;
         std::stringstream split(row);
@@ -494,28 +492,27 @@ int Record(const Options& o, int port, std::ostream& out) {
     return kCtlOk;
 }
 
-int Video(const Options& o, int port, std::ostream& out) {
-    CheckLine(port);
+int Video(const Options& o, Line& l, std::ostream& out) {
+    CheckLine(l);
     Table table(o, out, {"cycle", "pixel", "A", "B"});
     for (long long cycle = 0; cycle < o.count; ++cycle) {
         // pp is sent as it is: the record of the previous cycle, as video mode does.
-        Measure(port, Tie::kTimeOutWins);
-        CopyPPtoRAWVars();
-        ReadBlocks(port, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}});
+        Measure(l, Tie::kTimeOutWins);
+        ReadBlocks(l, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}});
         for (int i = 0; i < MAXPOINT; ++i) {
             table.Row({std::to_string(cycle), std::to_string(8 * i),
-                       std::to_string(plots.adcbufA[i]), std::to_string(plots.adcbufB[i])});
+                       std::to_string(l.plots.adcbufA[i]), std::to_string(l.plots.adcbufB[i])});
         }
     }
     table.Finish();
     return kCtlOk;
 }
 
-int Buffer(const Options& o, int port, std::ostream& out) {
-    CheckLine(port);
-    Measure(port, Tie::kTimeOutWins);
-    CopyPPtoRAWVars();
-    ReadBlocks(port, {{0, MVBUF}, {64, MVBUF}});
+int Buffer(const Options& o, Line& l, std::ostream& out) {
+    CheckLine(l);
+    Measure(l, Tie::kTimeOutWins);
+    ReadBlocks(l, {{0, MVBUF}, {64, MVBUF}});
+    PlotArrays& plots = l.plots;
     RingOrder(plots.databuf, plots.newbuf);
     Table table(o, out, {"index", "value"});
     for (int i = 0; i < MAXPOINT; ++i) {
@@ -563,26 +560,25 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "qtor-ctl: trace " << why << "\n";
         return kCtlFile;
     }
-    const int port = ResolvePort(o);
-    ResetLink(port);
+    Line l(ResolvePort(o));
     int status = kCtlOk;
     try {
         const std::string& c = o.command;
-        if (c == "info") status = Info(o, port, out);
-        if (c == "get") status = Get(o, port, out, err);
-        if (c == "send") status = Send(o, port, out, err);
-        if (c == "compare") status = Compare(o, port, out);
-        if (c == "teach") status = Teach(o, port, out);
-        if (c == "reset") status = Reset(o, port, out);
-        if (c == "record") status = Record(o, port, out);
-        if (c == "video") status = Video(o, port, out);
-        if (c == "buffer") status = Buffer(o, port, out);
+        if (c == "info") status = Info(o, l, out);
+        if (c == "get") status = Get(o, l, out, err);
+        if (c == "send") status = Send(o, l, out, err);
+        if (c == "compare") status = Compare(o, l, out);
+        if (c == "teach") status = Teach(o, l, out);
+        if (c == "reset") status = Reset(o, l, out);
+        if (c == "record") status = Record(o, l, out);
+        if (c == "video") status = Video(o, l, out);
+        if (c == "buffer") status = Buffer(o, l, out);
     } catch (const Failure& f) {
         err << "qtor-ctl: " << f.message << "\n";
         status = f.status;
     }
     out.flush();
-    CloseLine(port);
+    l.link.CloseLine();
     StopComTrace();
     return status;
 }

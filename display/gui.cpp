@@ -5,7 +5,6 @@
 
 #include "QtorKMBscope10.h"
 #include "arrays.h"
-#include "model.h"
 #include "toolkit.h"
 
 namespace {
@@ -14,8 +13,11 @@ constexpr double kToleranceBandTop = 0.35;
 constexpr int kStripPoints = 101;
 constexpr int kStripTraces = 5;
 
-void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t* thresholds) {
-    const int p = panels.panelHandle;
+}  // namespace
+
+void Gui::PlotDataCurve(int graph, const PlotArrays& plots, const std::uint16_t* samples,
+                        const std::uint16_t* thresholds) {
+    const int p = panelHandle;
     SetAxisScalingMode(p, graph, VAL_XAXIS, VAL_MANUAL, 1.0, 1024.0);
     SetAxisScalingMode(p, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 1023.0);
     DeleteGraphPlot(p, graph, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
@@ -28,10 +30,11 @@ void PlotDataCurve(int graph, const std::uint16_t* samples, const std::uint16_t*
 }
 
 // Five traces per sample: upper limit, lower limit, set-point, measured value, set-point.
-void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColor) {
-    const int p = panels.panelHandle;
+void Gui::PlotRawGraph(int chart, double* history, int tVal, int tTol, int value, int valueColor,
+                       bool zoom) {
+    const int p = panelHandle;
     Shift(history, kHistory, -5, history);
-    const StripLimits lim = StripChartLimits(tVal, params.tTol);
+    const StripLimits lim = StripChartLimits(tVal, tTol);
     history[495] = lim.upper;
     history[496] = lim.lower;
     history[497] = tVal;
@@ -39,10 +42,8 @@ void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColo
     history[499] = tVal;
     SetCtrlAttribute(p, chart, ATTR_POINTS_PER_SCREEN, kStripPoints);
     SetCtrlAttribute(p, chart, ATTR_SCROLL_MODE, 1);
-    int zoom = 0;
-    GetCtrlVal(p, TOGBTN_Zoom, &zoom);
-    if (zoom == 0) {
-        SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    if (!zoom) {
+        SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, ccdmaxpixel);
     } else if (lim.low < lim.high) {
         SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, lim.low, lim.high);
     }
@@ -56,34 +57,29 @@ void PlotRawGraph(int chart, double* history, int tVal, int value, int valueColo
     PlotStripChartRecord(p, chart, history + kHistory - kStripTraces, kStripTraces);
 }
 
-void DrawWindow(int graph, const ToleranceWindow& w) {
+void Gui::DrawWindow(int graph, const ToleranceWindow& w) {
     if (!w.drawn) return;
-    PlotRectangle(panels.panelHandle, graph, w.low, 0.0, w.high, kToleranceBandTop, VAL_GREEN,
-                  VAL_GREEN);
+    PlotRectangle(panelHandle, graph, w.low, 0.0, w.high, kToleranceBandTop, VAL_GREEN, VAL_GREEN);
 }
 
-}  // namespace
-
-void PlotDATACurveA(const std::uint16_t* samples) {
-    PlotDataCurve(GRAPH_CurveA, samples, plots.thdArrayA);
+void Gui::PlotDATACurveA(const PlotArrays& plots) {
+    PlotDataCurve(GRAPH_CurveA, plots, plots.adcbufA, plots.thdArrayA);
 }
 
-void PlotDATACurveB(const std::uint16_t* samples) {
-    PlotDataCurve(GRAPH_CurveB, samples, plots.thdArrayB);
+void Gui::PlotDATACurveB(const PlotArrays& plots) {
+    PlotDataCurve(GRAPH_CurveB, plots, plots.adcbufB, plots.thdArrayB);
 }
 
-void PlotDATABuffer(const double* data) {
-    const int p = panels.panelHandle;
+void Gui::PlotDATABuffer(const PlotArrays& plots, const double* data, bool zoom) {
+    const int p = panelHandle;
     SetAxisScalingMode(p, GRAPH_Buffer, VAL_XAXIS, VAL_MANUAL, 1.0, 128.0);
-    SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, ccdmaxpixel);
     DeleteGraphPlot(p, GRAPH_Buffer, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-    int zoom = 0;
-    GetCtrlVal(p, TOGBTN_Zoom, &zoom);
-    if (zoom == 0) {
-        SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, line.ccdmaxpixel);
+    if (!zoom) {
+        SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, ccdmaxpixel);
     } else {
         ZoomRange r;
-        if (DataBufferZoom(data, line.ccdmaxpixel, &r)) {
+        if (DataBufferZoom(data, ccdmaxpixel, &r)) {
             SetAxisScalingMode(p, GRAPH_Buffer, VAL_LEFT_YAXIS, VAL_MANUAL, r.low, r.high);
         }
     }
@@ -109,35 +105,31 @@ namespace {
 constexpr int kLiveControls[] = {NUM_Bvalue,   NUM_Avalue, NUM_Mvalue, NUM_leftA,
                                  NUM_rightA,   NUM_leftB,  NUM_rightB, GRAPH_VideoA,
                                  GRAPH_VideoB, STRIP_RawA, STRIP_RawB};
-bool g_stale = false;
-std::string g_lastRecord;  // local time of the last record drawn
-
-void SetStale(bool stale) {
-    const int p = panels.panelHandle;
-    const std::string tip =
-        stale ? (g_lastRecord.empty() ? std::string("Old values: no record yet")
-                                      : "Old values: last record at " + g_lastRecord)
-              : std::string();
-    for (int c : kLiveControls) {
-        SetCtrlAttribute(p, c, ATTR_STALE, stale ? 1 : 0);
-        SetCtrlAttribute(p, c, ATTR_TOOLTIP, tip.c_str());
-    }
-    g_stale = stale;
-}
 
 }  // namespace
 
-void MarkValuesStale() { SetStale(true); }
+void Gui::SetStale(bool stale) {
+    const std::string tip =
+        stale ? (lastRecord_.empty() ? std::string("Old values: no record yet")
+                                     : "Old values: last record at " + lastRecord_)
+              : std::string();
+    for (int c : kLiveControls) {
+        SetCtrlAttribute(panelHandle, c, ATTR_STALE, stale ? 1 : 0);
+        SetCtrlAttribute(panelHandle, c, ATTR_TOOLTIP, tip.c_str());
+    }
+    stale_ = stale;
+}
 
-bool ValuesStale() { return g_stale; }
+void Gui::MarkValuesStale() { SetStale(true); }
 
-void PlotVIDEOBarGraph() {
-    const int p = panels.panelHandle;
+void Gui::PlotVIDEOBarGraph(const MeasurementRecord& meas, const ParameterSet& params,
+                            PlotArrays& plots) {
+    const int p = panelHandle;
     const std::time_t now = std::time(nullptr);
     char stamp[16];
     std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&now));
-    g_lastRecord = stamp;
-    if (g_stale) SetStale(false);
+    lastRecord_ = stamp;
+    if (stale_) SetStale(false);
     SetCtrlVal(p, NUM_Bvalue, unsigned{meas.Bvalue});
     SetCtrlVal(p, NUM_Avalue, unsigned{meas.Avalue});
     SetCtrlVal(p, NUM_Mvalue, unsigned{meas.Mvalue});
@@ -183,15 +175,20 @@ void PlotVIDEOBarGraph() {
     }
 }
 
-void PlotRAWGraphA() {
-    PlotRawGraph(STRIP_RawA, plots.arrayNORM_A, params.tValA, meas.Avalue, VAL_GREEN);
+void Gui::PlotRAWGraphA(const MeasurementRecord& meas, const ParameterSet& params,
+                        PlotArrays& plots, bool zoom) {
+    PlotRawGraph(STRIP_RawA, plots.arrayNORM_A, params.tValA, params.tTol, meas.Avalue, VAL_GREEN,
+                 zoom);
 }
 
-void PlotRAWGraphB() {
-    PlotRawGraph(STRIP_RawB, plots.arrayNORM_B, params.tValB, meas.Bvalue, VAL_BLUE);
+void Gui::PlotRAWGraphB(const MeasurementRecord& meas, const ParameterSet& params,
+                        PlotArrays& plots, bool zoom) {
+    PlotRawGraph(STRIP_RawB, plots.arrayNORM_B, params.tValB, params.tTol, meas.Bvalue, VAL_BLUE,
+                 zoom);
 }
 
-void PlotTOLWindow(int evalMode, int posA, int posB) {
+void Gui::PlotTOLWindow(int evalMode, int posA, int posB, const ParameterSet& params,
+                        const MeasurementRecord& meas) {
     const ToleranceInputs in{params.tValA, params.tValB, params.tTol, meas.edcntA, meas.edcntB};
     const ToleranceWindows w = ToleranceWindowsFor(evalMode, in, posA, posB);
     DrawWindow(GRAPH_VideoA, w.a);

@@ -1,9 +1,9 @@
-#include "com232.h"
-
+// The link's frames: codec, receive notification, writes and the discards that never throw a
+// written frame away.
 #include <algorithm>
 
-#include "model.h"
 #include "rs232.h"
+#include "sensor_link.h"
 #include "timer.h"
 
 namespace {
@@ -15,66 +15,64 @@ constexpr double kAdapterDelay = 0.002;
 
 }  // namespace
 
-void FillTxBuf(std::uint16_t order, const std::uint16_t* words) {
-    protocol::EncodeFrame(static_cast<std::uint16_t>(line.sync & 0xFFFF), order, words,
-                          line.szWriteBuf);
+void SensorLink::FillTxBuf(std::uint16_t order, const std::uint16_t* words) {
+    protocol::EncodeFrame(static_cast<std::uint16_t>(sync & 0xFFFF), order, words, szWriteBuf);
 }
 
-void GetRxBuf(int count) { protocol::DecodePayload(line.szReadBuf, line.pp, count); }
+void SensorLink::GetRxBuf(int count) { protocol::DecodePayload(szReadBuf, pp, count); }
 
-void RX_Receive_Function(int /*portNumber*/, int mask, void* /*callbackData*/) {
+void SensorLink::RX_Receive_Function(int /*portNumber*/, int mask, void* callbackData) {
     if (!(mask & LWRS_RECEIVE)) return;
-    ComRd(line.com, line.szReadBuf, kFrameBytes);
-    GetRxBuf(PNUM);
-    FrameAnswered();
-    line.rx_flag = 1;
-    line.graphrefresh = 1;
-    FlushInQ(line.com);
+    auto* link = static_cast<SensorLink*>(callbackData);
+    ComRd(link->com, link->szReadBuf, kFrameBytes);
+    link->GetRxBuf(PNUM);
+    link->FrameAnswered();
+    ++link->frames_;
+    FlushInQ(link->com);
 }
 
-void InstallRxNotification(int port) {
-    InstallComCallback(port, eventMask, kFrameBytes, line.sync, RX_Receive_Function, nullptr);
+void SensorLink::InstallRxNotification() {
+    InstallComCallback(com, eventMask, kFrameBytes, sync, RX_Receive_Function, this);
 }
 
-void RemoveRxNotification(int port) {
-    InstallComCallback(port, eventMask, kFrameBytes, line.sync, nullptr, nullptr);
+void SensorLink::RemoveRxNotification() {
+    InstallComCallback(com, eventMask, kFrameBytes, sync, nullptr, nullptr);
 }
 
-int WriteFrame(int port) {
+int SensorLink::WriteFrame() {
     const double start = Timer();
-    line.nBytesW = ComWrt(port, line.szWriteBuf, kFrameBytes);
+    const int written = ComWrt(com, szWriteBuf, kFrameBytes);
     // A frame still crossing delays the next one behind it.
-    if (line.nBytesW > 0)
-        line.crossedAt =
-            std::max(start, line.crossedAt) + line.nBytesW * kByteSeconds + kAdapterDelay;
-    return line.nBytesW;
+    if (written > 0)
+        crossedAt_ = std::max(start, crossedAt_) + written * kByteSeconds + kAdapterDelay;
+    return written;
 }
 
-void AwaitFrameCrossed(int port) {
-    ComDrain(port);
-    Delay(line.crossedAt - Timer());
+void SensorLink::AwaitFrameCrossed() {
+    ComDrain(com);
+    Delay(crossedAt_ - Timer());
 }
 
-void FrameAnswered() { line.crossedAt = std::min(line.crossedAt, Timer()); }
+void SensorLink::FrameAnswered() { crossedAt_ = std::min(crossedAt_, Timer()); }
 
-void DiscardOutput(int port) {
-    AwaitFrameCrossed(port);
-    FlushOutQ(port);
+void SensorLink::DiscardOutput() {
+    AwaitFrameCrossed();
+    FlushOutQ(com);
 }
 
-void DiscardQueues(int port, Discard order) {
+void SensorLink::DiscardQueues(Discard order) {
     if (order == Discard::kInThenOut) {
-        FlushInQ(port);
-        DiscardOutput(port);
+        FlushInQ(com);
+        DiscardOutput();
     } else if (order == Discard::kOutThenIn) {
-        DiscardOutput(port);
-        FlushInQ(port);
+        DiscardOutput();
+        FlushInQ(com);
     }
 }
 
-void FlushQueues(int port) { DiscardQueues(port, Discard::kInThenOut); }
+void SensorLink::FlushQueues() { DiscardQueues(Discard::kInThenOut); }
 
-void CloseLine(int port) {
-    AwaitFrameCrossed(port);
-    CloseCom(port);
+void SensorLink::CloseLine() {
+    AwaitFrameCrossed();
+    CloseCom(com);
 }

@@ -1,5 +1,5 @@
-// The state of the line as an operator needs it at a glance: which health, and the word that
-// goes with it (the firmware text, the time-out, why a port cannot be opened).
+// The state of a line as an operator needs it at a glance: which health, and the word that goes
+// with it (the firmware text, the time-out, why a port cannot be opened).
 #pragma once
 
 #include <string>
@@ -18,14 +18,5 @@ struct LinkStatus {
     std::string detail;
 };
 
-const LinkStatus& CurrentLinkStatus();
-// Where changes of the state go (the program's link element); called on every change.
-void SetLinkStatusView(void (*show)(const LinkStatus&));
-// Sets the state; the view hears of it only when it differs.
-void ReportLink(LinkHealth health, int port, const std::string& detail);
 // The detail of a disconnect whose device has gone.
 constexpr const char* kDeviceVanished = "the device vanished";
-// A reply came: a line that had timed out is connected again.
-void ReportReply(int port);
-// Back to no state (tests).
-void ResetLinkStatus();

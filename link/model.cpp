@@ -2,42 +2,23 @@
 
 #include <cstring>
 
-ParameterSet params;
-MeasurementRecord meas;
-LinkState line;
-PlotArrays plots;
-
-const char* const kParameterNames[PNUM] = {
-    "powerA", "powerB", "vThdA", "vThdB",   "polarity", "eModeA", "average", "tValA",
-    "tValB",  "tTol",   "ePoti", "anaMode", "sTime",    "para13", "para14",  "para15"};
-const char* const kRecordNames[PNUM] = {"Avalue", "Bvalue", "Mvalue", "tTol",  "tValA",  "tValB",
-                                        "tVal",   "edcntA", "edcntB", "leftA", "rightA", "rightB",
-                                        "leftB",  "anaMax", "anaMin", "sIndex"};
-
-void ResetModel() {
-    params = ParameterSet{};
-    meas = MeasurementRecord{};
-    line = LinkState{};
-    plots = PlotArrays{};
-}
-
-void AssignParameterStartValues() {
-    params = ParameterSet{.powerA = 200,
-                          .powerB = 200,
-                          .vThdA = 512,
-                          .vThdB = 512,
-                          .polarity = 1,
-                          .eModeA = 1,
-                          .average = 1,
-                          .tValA = 512,
-                          .tValB = 512,
-                          .tTol = 100,
-                          .ePoti = 1,
-                          .anaMode = 0,
-                          .sTime = 1000,
-                          .para13 = 0,
-                          .para14 = 0,
-                          .para15 = 0};
+ParameterSet StartParameters() {
+    return ParameterSet{.powerA = 200,
+                        .powerB = 200,
+                        .vThdA = 512,
+                        .vThdB = 512,
+                        .polarity = 1,
+                        .eModeA = 1,
+                        .average = 1,
+                        .tValA = 512,
+                        .tValB = 512,
+                        .tTol = 100,
+                        .ePoti = 1,
+                        .anaMode = 0,
+                        .sTime = 1000,
+                        .para13 = 0,
+                        .para14 = 0,
+                        .para15 = 0};
 }
 
 namespace {
@@ -48,15 +29,6 @@ constexpr std::uint16_t ParameterSet::*kParameterWords[PNUM] = {
     &ParameterSet::polarity, &ParameterSet::eModeA, &ParameterSet::average, &ParameterSet::tValA,
     &ParameterSet::tValB,    &ParameterSet::tTol,   &ParameterSet::ePoti,   &ParameterSet::anaMode,
     &ParameterSet::sTime,    &ParameterSet::para13, &ParameterSet::para14,  &ParameterSet::para15};
-
-// Word k of the measurement record; words 3 to 5 are the parameter set's tolerance and set-points.
-std::uint16_t* RecordWord(int k) {
-    std::uint16_t* const words[PNUM] = {&meas.Avalue,  &meas.Bvalue,  &meas.Mvalue, &params.tTol,
-                                        &params.tValA, &params.tValB, &meas.tVal,   &meas.edcntA,
-                                        &meas.edcntB,  &meas.leftA,   &meas.rightA, &meas.rightB,
-                                        &meas.leftB,   &meas.anaMax,  &meas.anaMin, &meas.sIndex};
-    return words[k];
-}
 
 }  // namespace
 
@@ -70,21 +42,26 @@ void SetParameterWords(ParameterSet& set, const std::uint16_t* words) {
     for (int k = 0; k < PNUM; ++k) set.*kParameterWords[k] = words[k];
 }
 
-void CopyVarsToPP() { ParameterWords(params, line.pp); }
+void CopyVarsToPP(const ParameterSet& params, std::uint16_t* pp) { ParameterWords(params, pp); }
 
-void CopyPPtoVars() { SetParameterWords(params, line.pp); }
+void CopyPPtoVars(const std::uint16_t* pp, ParameterSet& params) { SetParameterWords(params, pp); }
 
-void CopyPPtoRAWVars() {
-    for (int k = 0; k < PNUM; ++k) *RecordWord(k) = line.pp[k];
+void CopyPPtoRAWVars(const std::uint16_t* pp, MeasurementRecord& meas, ParameterSet& params) {
+    // Word k of the measurement record; words 3 to 5 are the parameter set's tolerance and
+    // set-points.
+    std::uint16_t* const words[PNUM] = {&meas.Avalue,  &meas.Bvalue,  &meas.Mvalue, &params.tTol,
+                                        &params.tValA, &params.tValB, &meas.tVal,   &meas.edcntA,
+                                        &meas.edcntB,  &meas.leftA,   &meas.rightA, &meas.rightB,
+                                        &meas.leftB,   &meas.anaMax,  &meas.anaMin, &meas.sIndex};
+    for (int k = 0; k < PNUM; ++k) *words[k] = pp[k];
 }
 
-void SetStatus(const char* text) {
+void CopyStatusText(char* status, const char* text) {
     std::size_t length = std::strlen(text);
     if (length > kStatusSize - 1) {
         length = kStatusSize - 1;
-        // A text cut to fit is not cut inside a character of more than one byte.
         while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
     }
-    std::memcpy(line.szStatus, text, length);
-    line.szStatus[length] = '\0';
+    std::memmove(status, text, length);
+    status[length] = '\0';
 }

@@ -1,6 +1,6 @@
-// The program-wide state shared with the sensor: constants, the packet `pp`, the parameter set,
-// the measurement record, the link state and the plot arrays. One instance of each structure
-// lives from start to exit; ResetModel() gives tests a fresh start.
+// The data a sensor and the program share: constants, the parameter set, the measurement record
+// and the arrays the graphs draw from, with the copies between them and the packet `pp`.
+// Types only: each sensor's owner holds its own.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,9 @@ struct ParameterSet {
                   para13 = 0, para14 = 0, para15 = 0;
 };
 
+// The set the program starts with, before the panel's values are read into it.
+ParameterSet StartParameters();
+
 // The measurement record's own words; words 3, 4 and 5 (tTol, tValA, tValB) land in the
 // parameter set.
 struct MeasurementRecord {
@@ -35,27 +38,8 @@ struct MeasurementRecord {
                   rightA = 0, rightB = 0, leftB = 0, anaMax = 0, anaMin = 0, sIndex = 0;
 };
 
-struct LinkState {
-    int com = 0;
-    int sync = 0;
-    int order = 0;
-    int target = 0;
-    int rx_flag = 0;
-    int graphrefresh = 0;
-    int stop_flag = 0;
-    int nBytesW = 0;
-    int nBytesR = 0;
-    double tstart = 0.0;
-    double tdiff = 0.0;
-    double crossedAt = 0.0;  // when the frame written last will have crossed the line
-    std::uint16_t pp[PNUM] = {};
-    std::uint8_t szWriteBuf[1024] = {};
-    std::uint8_t szReadBuf[1024] = {};
-    char szStatus[kStatusSize] = {};
-    char szVersion[kStatusSize] = {};
-    std::uint16_t ccdmaxpixel = 0;
-};
-
+// What the graphs draw from: the acquired blocks, the data-buffer lines, the strip-chart
+// histories and the last cursor positions.
 struct PlotArrays {
     std::uint16_t xArray[MAXPOINT] = {};
     std::uint16_t dxArray[MAXPOINT] = {};
@@ -75,21 +59,14 @@ struct PlotArrays {
     std::uint16_t curposB = 0;
 };
 
-extern ParameterSet params;
-extern MeasurementRecord meas;
-extern LinkState line;
-extern PlotArrays plots;
-
 // The words' names in packet order, as the code calls them: powerA ... para15 for the
 // parameter set, Avalue ... sIndex for the measurement record.
-extern const char* const kParameterNames[PNUM];
-extern const char* const kRecordNames[PNUM];
-
-// Back to the values the program starts with (before InitVars).
-void ResetModel();
-
-// The parameter set's start values, as the start-up assigns them.
-void AssignParameterStartValues();
+inline constexpr const char* kParameterNames[PNUM] = {
+    "powerA", "powerB", "vThdA", "vThdB",   "polarity", "eModeA", "average", "tValA",
+    "tValB",  "tTol",   "ePoti", "anaMode", "sTime",    "para13", "para14",  "para15"};
+inline constexpr const char* kRecordNames[PNUM] = {
+    "Avalue", "Bvalue", "Mvalue", "tTol",   "tValA", "tValB",  "tVal",   "edcntA",
+    "edcntB", "leftA",  "rightA", "rightB", "leftB", "anaMax", "anaMin", "sIndex"};
 
 // Word k of a parameter set (packet order).
 std::uint16_t& ParameterWord(ParameterSet& set, int k);
@@ -97,10 +74,12 @@ std::uint16_t& ParameterWord(ParameterSet& set, int k);
 void ParameterWords(const ParameterSet& set, std::uint16_t* words);
 void SetParameterWords(ParameterSet& set, const std::uint16_t* words);
 
-// Parameter variables to `pp`, `pp` to parameter variables, `pp` to the measurement record.
-void CopyVarsToPP();
-void CopyPPtoVars();
-void CopyPPtoRAWVars();
+// Parameter variables to `pp`, `pp` to parameter variables, `pp` to the measurement record
+// (whose words 3 to 5 are the parameter set's tolerance and set-points).
+void CopyVarsToPP(const ParameterSet& params, std::uint16_t* pp);
+void CopyPPtoVars(const std::uint16_t* pp, ParameterSet& params);
+void CopyPPtoRAWVars(const std::uint16_t* pp, MeasurementRecord& meas, ParameterSet& params);
 
-// Copies `text` into szStatus, cut to 71 characters.
-void SetStatus(const char* text);
+// Copies `text` into a status buffer of kStatusSize, cut to 71 characters (not inside a
+// character of more than one byte).
+void CopyStatusText(char* status, const char* text);

@@ -1,17 +1,12 @@
 // Edit fields that show their value on the graphs at once, without changing the parameter set.
 #pragma once
 
-int CC_NEDITVideoThdA(int panel, int control, int event, void* callbackData, int eventData1,
-                      int eventData2);
-int CC_NEDITVideoThdB(int panel, int control, int event, void* callbackData, int eventData1,
-                      int eventData2);
-int CC_NEDITeachA(int panel, int control, int event, void* callbackData, int eventData1,
-                  int eventData2);
-int CC_NEDITeachB(int panel, int control, int event, void* callbackData, int eventData1,
-                  int eventData2);
-int CC_NEDITTolLeff(int panel, int control, int event, void* callbackData, int eventData1,
-                    int eventData2);
-int CC_DropEvalMode(int panel, int control, int event, void* callbackData, int eventData1,
-                    int eventData2);
-int CC_DropAnaMode(int panel, int control, int event, void* callbackData, int eventData1,
-                   int eventData2);
+#include "gui.h"
+#include "model.h"
+
+// A video threshold field: its value fills channel A's (B's) threshold line, and the channel's
+// data curve is drawn again with it.
+void RedrawThresholdA(int panel, int control, PlotArrays& plots, Gui& gui);
+void RedrawThresholdB(int panel, int control, PlotArrays& plots, Gui& gui);
+// A set-point field moves cursor 2 of its video graph on the main panel.
+void MoveSetPointCursor(int panel, int control, int mainPanel, int graph);

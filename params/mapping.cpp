@@ -1,11 +1,8 @@
 #include "mapping.h"
 
 #include "QtorKMBscope10.h"
-#include "commands.h"
 #include "correction.h"
-#include "gui.h"
 #include "toolkit.h"
-#include "transfer.h"
 
 namespace {
 
@@ -25,12 +22,8 @@ constexpr PanelControl kControls[] = {
     {false, NEDITeachB, protocol::kTValB},     {false, NEDITTolLeff, protocol::kTTol},
 };
 
-int PanelOf(const PanelControl& c) { return c.popup ? panels.panelPopUp : panels.panelHandle; }
-
-void DrawToleranceWindow() {
-    int mode = 0;
-    GetCtrlVal(panels.panelPopUp, DropEvalMode, &mode);
-    PlotTOLWindow(mode, plots.curposA, plots.curposB);
+int PanelOf(const PanelHandles& panels, const PanelControl& c) {
+    return c.popup ? panels.panelPopUp : panels.panelHandle;
 }
 
 }  // namespace
@@ -51,42 +44,38 @@ void RangeCorrect(ParameterSet& p) {
     SetParameterWords(p, words);
 }
 
-void GetPanelValues() {
+void GetPanelValues(const PanelHandles& panels, ParameterSet& params) {
     for (const PanelControl& c : kControls) {
         unsigned short value = 0;
-        if (GetCtrlVal(PanelOf(c), c.control, &value) >= 0) ParameterWord(params, c.word) = value;
+        if (GetCtrlVal(PanelOf(panels, c), c.control, &value) >= 0)
+            ParameterWord(params, c.word) = value;
     }
 }
 
-void SetPanelValues() {
+void SetPanelValues(const PanelHandles& panels, ParameterSet& params, PlotArrays& plots, Gui& gui) {
     RangeCorrect(params);
     for (const PanelControl& c : kControls) {
-        SetCtrlVal(PanelOf(c), c.control, unsigned{ParameterWord(params, c.word)});
+        SetCtrlVal(PanelOf(panels, c), c.control, unsigned{ParameterWord(params, c.word)});
     }
     for (int i = 0; i < MAXPOINT; ++i) {
         plots.thdArrayA[i] = params.vThdA;
         plots.thdArrayB[i] = params.vThdB;
     }
-    PlotDATACurveA(plots.adcbufA);
-    PlotDATACurveB(plots.adcbufB);
+    gui.PlotDATACurveA(plots);
+    gui.PlotDATACurveB(plots);
     for (int graph : {GRAPH_VideoA, GRAPH_VideoB}) {
         PlotRectangle(panels.panelHandle, graph, 0.0, 0.0, 1023.0, 1.0, VAL_GRAY, VAL_GRAY);
     }
 }
 
-void ApplyParameterRanges() {
+void ApplyParameterRanges(const PanelHandles& panels) {
     for (const PanelControl& c : kControls) {
         const int limit = CorrectionLimit(c.word);
         // Selectors hold their listed values already; fields take no more than the correction
         // lets through, so what is sent is what a read shows.
         int max = 0;
-        if (GetCtrlAttribute(PanelOf(c), c.control, ATTR_MAX_VALUE, &max) == 0 && max > limit)
-            SetCtrlAttribute(PanelOf(c), c.control, ATTR_MAX_VALUE, limit);
+        const int panel = PanelOf(panels, c);
+        if (GetCtrlAttribute(panel, c.control, ATTR_MAX_VALUE, &max) == 0 && max > limit)
+            SetCtrlAttribute(panel, c.control, ATTR_MAX_VALUE, limit);
     }
-}
-
-void InstallPanelViews() {
-    SetStatusView([](const char* text) { SetCtrlVal(panels.panelHandle, TEXT_Status, text); });
-    ApplyParameterRanges();
-    SetParameterView({SetPanelValues, DrawToleranceWindow, SelectRamTarget});
 }

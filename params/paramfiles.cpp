@@ -1,14 +1,10 @@
 #include "paramfiles.h"
 
 #include "QtorKMBscope10.h"
-#include "commands.h"
 #include "files.h"
 #include "mapping.h"
-#include "model.h"
 #include "textfiles.h"
 #include "toolkit.h"
-
-FilePaths files;
 
 namespace {
 
@@ -16,8 +12,8 @@ constexpr int kFieldWidth = 4;
 
 }  // namespace
 
-const std::string& DialogFolder(const std::string& remembered) {
-    return remembered.empty() ? files.proj_dir : remembered;
+const std::string& FilePaths::DialogFolder(const std::string& remembered) const {
+    return remembered.empty() ? proj_dir : remembered;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -42,16 +38,12 @@ std::string StatusWithName(const std::string& text, const std::string& path) {
     return text + " " + name;
 }
 
-void ShowStatusWithName(const std::string& text, const std::string& path) {
-    ShowStatus(StatusWithName(text, path).c_str());
-}
-
-std::string ChooseFileForToggle(int panel, int control, std::string* folder,
+std::string ChooseFileForToggle(const FilePaths& files, int panel, int control, std::string* folder,
                                 const std::string& defaultName, const std::string& filter,
                                 const std::string& title) {
     std::string path;
-    if (FileSelectPopup(DialogFolder(*folder), defaultName, filter, title, VAL_OK_BUTTON, &path) <
-        1) {
+    if (FileSelectPopup(files.DialogFolder(*folder), defaultName, filter, title, VAL_OK_BUTTON,
+                        &path) < 1) {
         SetCtrlVal(panel, control, 0);
         return {};
     }
@@ -59,31 +51,32 @@ std::string ChooseFileForToggle(int panel, int control, std::string* folder,
     return path;
 }
 
-bool SelectParameterFileToSave() {
-    if (FileSelectPopup(DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
+bool SelectParameterFileToSave(FilePaths& files) {
+    if (FileSelectPopup(files.DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
                         "Q-TOR-HPK-Series Parameter File", VAL_OK_BUTTON, &files.file_name) <= 0)
         return false;
     files.param_dir = FolderOf(files.file_name);
     return true;
 }
 
-void SendParaToFile() {
-    GetPanelValues();
-    CopyVarsToPP();
+void SendParaToFile(SensorLink& link, const PanelHandles& panels, ParameterSet& params,
+                    const FilePaths& files) {
+    GetPanelValues(panels, params);
+    CopyVarsToPP(params, link.pp);
     std::uint32_t values[PNUM];
-    for (int k = 0; k < PNUM; ++k) values[k] = line.pp[k];
+    for (int k = 0; k < PNUM; ++k) values[k] = link.pp[k];
     // Shown, not kept in szStatus: a later operation must not report this failure again.
     if (ArrayToFile(files.file_name, values, PNUM, kFieldWidth) < 0) {
-        ShowStatus("Parameter file could not be written!");
+        link.ShowStatus("Parameter file could not be written!");
     }
 }
 
-void ReadParaFromFile() {
+void ReadParaFromFile(SensorLink& link, FilePaths& files, ParameterSet& params) {
     std::string path;
     // The get shows szStatus afterwards: it must tell this load's outcome, not an earlier one.
-    if (FileSelectPopup(DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
+    if (FileSelectPopup(files.DialogFolder(files.param_dir), "QTORpara.cfg", "*.cfg",
                         "Q-TOR-HPK-Series-Parameter-File", VAL_LOAD_BUTTON, &path) <= 0) {
-        SetStatus("No parameter file chosen - parameters kept");
+        link.SetStatus("No parameter file chosen - parameters kept");
         return;
     }
     files.file_name = path;
@@ -91,34 +84,20 @@ void ReadParaFromFile() {
     std::uint32_t values[PNUM] = {};
     const int read = FileToArray(path, values, PNUM);
     // Words the file does not supply keep their current values.
-    CopyVarsToPP();
-    for (int k = 0; k < read && k < PNUM; ++k) line.pp[k] = static_cast<std::uint16_t>(values[k]);
-    CopyPPtoVars();
+    CopyVarsToPP(params, link.pp);
+    for (int k = 0; k < read && k < PNUM; ++k) link.pp[k] = static_cast<std::uint16_t>(values[k]);
+    CopyPPtoVars(link.pp, params);
     if (read < 0) {
-        SetStatus("Parameter file unreadable - parameters kept!");
+        link.SetStatus("Parameter file unreadable - parameters kept!");
     } else if (read < PNUM) {
-        SetStatus("Parameter file incomplete - missing values kept!");
+        link.SetStatus("Parameter file incomplete - missing values kept!");
     } else {
-        SetStatus(StatusWithName("Parameters loaded from", path).c_str());
+        link.SetStatus(StatusWithName("Parameters loaded from", path).c_str());
     }
 }
 
-void WriteMeasurementFile() {
+void WriteMeasurementFile(const SensorLink& link, const FilePaths& files, const PlotArrays& plots) {
     if (ArrayToFile(files.measurement_file, plots.dummybuf, MAXPOINT, kFieldWidth) < 0) {
-        ShowStatus("Measurement file could not be written!");
+        link.ShowStatus("Measurement file could not be written!");
     }
-}
-
-int CC_CHECKFile(int panel, int control, int event, void*, int, int) {
-    if (event != EVENT_COMMIT) return 0;
-    int checked = 0;
-    GetCtrlVal(panel, control, &checked);
-    if (checked != 1) return 0;
-    const std::string path =
-        ChooseFileForToggle(panel, control, &files.measure_dir, "QTORMeasure.dat", "*.dat",
-                            "Q-TOR-Measurement-Data-File");
-    if (path.empty()) return 0;
-    files.measurement_file = path;
-    WriteMeasurementFile();
-    return 0;
 }

@@ -6,96 +6,46 @@
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
-#include "exchange.h"
 #include "mapping.h"
-#include "model.h"
-#include "paramfiles.h"
 #include "toolkit.h"
 
-namespace {
-
-// A radio button switched on selects its target alone; switched off, the choice falls back
-// to RAM, which cannot be switched off.
-void OnRadio(int own, int ownTarget, int other1, int other2) {
+int OnTargetRadio(const PanelHandles& panels, int own, int ownTarget, int other1, int other2) {
     const int p = panels.panelHandle;
     int value = 0;
     GetCtrlVal(p, own, &value);
     if (value == 1) {
         SetCtrlVal(p, own, 1);
-        line.target = ownTarget;
         SetCtrlVal(p, other1, 0);
         SetCtrlVal(p, other2, 0);
-    } else {
-        line.target = RAM;
-        SetCtrlVal(p, RBTRam, 1);
+        return ownTarget;
     }
+    SetCtrlVal(p, RBTRam, 1);
+    return RAM;
 }
 
-}  // namespace
-
-void SelectRamTarget() {
+int SelectRamTarget(const PanelHandles& panels) {
     const int p = panels.panelHandle;
     SetCtrlVal(p, RBTRam, 1);
-    line.target = RAM;
     SetCtrlVal(p, RBTEeprom, 0);
     SetCtrlVal(p, RBTFile, 0);
+    return RAM;
 }
 
-int CC_RBTRam(int, int, int event, void*, int, int) {
-    if (event == EVENT_VAL_CHANGED) OnRadio(RBTRam, RAM, RBTEeprom, RBTFile);
-    return 0;
-}
-
-int CC_RBTEeprom(int, int, int event, void*, int, int) {
-    if (event == EVENT_VAL_CHANGED) OnRadio(RBTEeprom, EEPROM, RBTRam, RBTFile);
-    return 0;
-}
-
-int CC_RBTFile(int, int, int event, void*, int, int) {
-    if (event == EVENT_VAL_CHANGED) OnRadio(RBTFile, DATFILE, RBTEeprom, RBTRam);
-    return 0;
-}
-
-int CC_BIN_Sw_ParaSelect(int panel, int control, int event, void*, int, int) {
-    if (event != EVENT_VAL_CHANGED) return 0;
-    int hidden = 0;
-    GetCtrlVal(panel, control, &hidden);
-    if (hidden == 1) {
-        HidePanel(panels.panelPopUp);
-    } else {
-        DisplayPanel(panels.panelPopUp);
-    }
-    return 0;
-}
-
-namespace {
-
-void SendToSensor() {
-    GetPanelValues();
-    CopyVarsToPP();
+void SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target) {
+    GetPanelValues(panels, params);
+    CopyVarsToPP(params, link.pp);
     std::uint16_t sent[PNUM];
-    std::copy(line.pp, line.pp + PNUM, sent);
-    const WriteCheck check = WriteParameters(line.target, sent);
+    std::copy(link.pp, link.pp + PNUM, sent);
+    const WriteCheck check = WriteParameters(link, target, sent);
     if (!check.replied) {
-        SetStatus("Timeout-RS-232...");
+        link.SetStatus("Timeout-RS-232...");
     } else if (check.differing.empty()) {
-        SetStatus("Parameters sent and verified!");
+        link.SetStatus("Parameters sent and verified!");
     } else {
-        SetStatus(ReadBackDiffersText(check.differing).c_str());
+        link.SetStatus(ReadBackDiffersText(check.differing).c_str());
     }
-    ShowStatus(line.szStatus);
+    link.ShowStatus(link.szStatus);
 }
-
-void GetParameters() {
-    if (line.target == DATFILE) {
-        ReadParaFromFile();
-    } else {
-        line.order = ReadCommand(line.target);
-    }
-    PushGET(line.target);
-}
-
-}  // namespace
 
 std::string ReadBackDiffersText(const std::vector<int>& words) {
     const std::string head = "Parameters sent - read-back differs: ";
@@ -112,20 +62,4 @@ std::string ReadBackDiffersText(const std::vector<int>& words) {
         if (names.size() <= room) return head + names + "!";
     }
     return head + std::to_string(n) + " words!";
-}
-
-int CC_BTNSend(int, int, int event, void*, int, int) {
-    if (event != EVENT_LEFT_CLICK) return 0;
-    ShowStatus("Transmit...");
-    if (line.target == DATFILE) {
-        if (SelectParameterFileToSave()) SendParaToFile();
-        return 0;
-    }
-    WhenLineFree("send", ActionKind::kAction, SendToSensor);
-    return 0;
-}
-
-int CC_BTNGet(int, int, int event, void*, int, int) {
-    if (event == EVENT_COMMIT) WhenLineFree("get", ActionKind::kAction, GetParameters);
-    return 0;
 }

@@ -1,24 +1,21 @@
-// Parameter target selection, send and get, and the popup switch.
+// Parameter target selection, and the send to the sensor with its read-back.
 #pragma once
 
 #include <string>
 #include <vector>
 
-int CC_RBTRam(int panel, int control, int event, void* callbackData, int eventData1,
-              int eventData2);
-int CC_RBTEeprom(int panel, int control, int event, void* callbackData, int eventData1,
-                 int eventData2);
-int CC_RBTFile(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_BIN_Sw_ParaSelect(int panel, int control, int event, void* callbackData, int eventData1,
-                         int eventData2);
-int CC_BTNSend(int panel, int control, int event, void* callbackData, int eventData1,
-               int eventData2);
-int CC_BTNGet(int panel, int control, int event, void* callbackData, int eventData1,
-              int eventData2);
+#include "panels.h"
+#include "sensor_link.h"
 
-// Selects RAM as target on the radio buttons and in `target`.
-void SelectRamTarget();
+// A target radio button's value changed: switched on, it selects `ownTarget` alone; switched
+// off, the choice falls back to RAM, which cannot be switched off. Returns the target.
+int OnTargetRadio(const PanelHandles& panels, int own, int ownTarget, int other1, int other2);
+// Selects RAM on the radio buttons; returns RAM.
+int SelectRamTarget(const PanelHandles& panels);
+
+// Sends the panel's parameter set to the sensor's RAM or EEPROM, reads it back and says on
+// the status line what the read-back showed.
+void SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target);
 
 // "Parameters sent - read-back differs: <names>!" for the differing packet words, the names as
 // the panels show them, as many as fit the status line.

@@ -1,9 +1,7 @@
-// Handles of the two loaded panels.
+// Handles of a station's two loaded panels.
 #pragma once
 
 struct PanelHandles {
     int panelHandle = 0;  // main panel
     int panelPopUp = 0;   // parameter popup
 };
-
-extern PanelHandles panels;

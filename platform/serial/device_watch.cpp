@@ -4,22 +4,34 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <map>
 
 #include "serial_channel.h"
 
 namespace {
 
+struct Watcher {
+    std::function<void(bool)> changed;
+    QString extraDir;
+};
+
 struct Watch {
     QFileSystemWatcher* watcher = nullptr;
     QTimer* settle = nullptr;
-    std::function<void(bool)> changed;
-    QString extraDir;
+    std::map<int, Watcher> watchers;
+    int nextId = 1;
     bool devices = false;  // the device folder changed since the last report
 };
 
 Watch& TheWatch() {
     static Watch w;
     return w;
+}
+
+bool IsExtraDir(const QString& dir) {
+    for (const auto& [id, w] : TheWatch().watchers)
+        if (w.extraDir == dir) return true;
+    return false;
 }
 
 void Setup() {
@@ -33,11 +45,14 @@ void Setup() {
         Watch& t = TheWatch();
         const bool devices = t.devices;
         t.devices = false;
-        if (t.changed) t.changed(devices);
+        // A watcher may stop itself or others: call a copy of the list.
+        const auto watchers = t.watchers;
+        for (const auto& [id, watcher] : watchers)
+            if (watcher.changed) watcher.changed(devices);
     });
     auto kick = [](const QString& dir) {
         Watch& t = TheWatch();
-        if (dir != t.extraDir) t.devices = true;
+        if (!IsExtraDir(dir)) t.devices = true;
         if (!t.settle->isActive()) t.settle->start();
     };
     QObject::connect(w.watcher, &QFileSystemWatcher::directoryChanged, kick);
@@ -57,22 +72,41 @@ void Setup() {
 #endif
 }
 
-}  // namespace
-
-void WatchDevices(std::function<void(bool)> changed) {
-    Setup();
-    TheWatch().changed = std::move(changed);
+void SetExtraDir(Watcher& watcher, const QString& dir) {
+    Watch& w = TheWatch();
+    const QString old = watcher.extraDir;
+    watcher.extraDir = dir;
+    if (!old.isEmpty() && !IsExtraDir(old)) w.watcher->removePath(old);
+    if (!dir.isEmpty() && !w.watcher->directories().contains(dir)) w.watcher->addPath(dir);
 }
 
-void WatchDevicePath(const std::string& path) {
+}  // namespace
+
+int WatchDevices(std::function<void(bool)> changed) {
     Setup();
     Watch& w = TheWatch();
-    if (!w.extraDir.isEmpty()) w.watcher->removePath(w.extraDir);
-    w.extraDir.clear();
-    if (path.empty()) return;
-    const QString dir = QFileInfo(QString::fromStdString(path)).absolutePath();
-    if (QFileInfo(dir).isDir() && dir != QLatin1String("/dev")) {
-        w.watcher->addPath(dir);
-        w.extraDir = dir;
+    const int id = w.nextId++;
+    w.watchers[id].changed = std::move(changed);
+    return id;
+}
+
+void StopWatchingDevices(int id) {
+    Watch& w = TheWatch();
+    auto it = w.watchers.find(id);
+    if (it == w.watchers.end()) return;
+    SetExtraDir(it->second, QString());
+    w.watchers.erase(it);
+}
+
+void WatchDevicePath(int id, const std::string& path) {
+    Setup();
+    Watch& w = TheWatch();
+    auto it = w.watchers.find(id);
+    if (it == w.watchers.end()) return;
+    QString dir;
+    if (!path.empty()) {
+        const QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
+        if (QFileInfo(folder).isDir() && folder != QLatin1String("/dev")) dir = folder;
     }
+    SetExtraDir(it->second, dir);
 }

@@ -7,7 +7,10 @@
 #include <string>
 
 // `changed(devices)`: devices is true when the system's device folder changed (the port list
-// may differ), false when only the watched path's folder did (a cheap look at the path will do).
-void WatchDevices(std::function<void(bool devices)> changed);
-// Also watches `path` and its folder (a stable name such as a link to an adapter); "" stops.
-void WatchDevicePath(const std::string& path);
+// may differ), false when only a watched path's folder did (a cheap look at the path will do).
+// Each watcher adds its own; returns an id for the calls below.
+int WatchDevices(std::function<void(bool devices)> changed);
+void StopWatchingDevices(int id);
+// Also watches `path` and its folder for watcher `id` (a stable name such as a link to an
+// adapter); "" stops.
+void WatchDevicePath(int id, const std::string& path);

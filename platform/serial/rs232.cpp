@@ -8,6 +8,7 @@
 #include <QObject>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -36,7 +37,8 @@ struct Port {
 
 std::array<Port, kMaxPorts + 1> g_ports;
 std::array<std::string, kMaxPorts + 1> g_openFailure;
-std::function<void(int)> g_lostHandler;
+std::map<int, std::function<void(int)>> g_lostHandlers;
+int g_nextLostHandler = 1;
 unsigned g_generation = 0;
 
 bool ValidNumber(int port) { return port >= 1 && port <= kMaxPorts; }
@@ -118,7 +120,9 @@ void PostCheck(int port, unsigned generation) {
             if (q.channel && !q.channel->IsOpen() && !q.lostReported) {
                 q.lostReported = true;
                 q.checkPosted = false;
-                if (g_lostHandler) g_lostHandler(port);
+                // A handler may add or remove handlers: call a copy of the list.
+                const auto handlers = g_lostHandlers;
+                for (const auto& [id, handler] : handlers) handler(port);
                 return;
             }
             CheckNotification(port);
@@ -286,7 +290,13 @@ int ComErrorCount(int port) {
     return p.channel ? p.channel->errorCount : p.lastErrorCount;
 }
 
-void OnComDeviceLost(std::function<void(int port)> handler) { g_lostHandler = std::move(handler); }
+int OnComDeviceLost(std::function<void(int port)> handler) {
+    const int id = g_nextLostHandler++;
+    g_lostHandlers[id] = std::move(handler);
+    return id;
+}
+
+void RemoveComDeviceLostHandler(int id) { g_lostHandlers.erase(id); }
 
 std::string ComOpenFailureReason(int port) {
     return ValidNumber(port) ? g_openFailure[port] : std::string("invalid port number");

@@ -64,6 +64,8 @@ std::string ComOpenFailureReason(int port);
 // True once the device behind an open port has vanished (hang-up, unplugged adapter); the port
 // then refuses every operation until it is closed or opened again.
 bool ComDeviceLost(int port);
-// Called from the event loop, once, when the device behind an open port vanishes.
-void OnComDeviceLost(std::function<void(int port)> handler);
+// Called from the event loop, once, when the device behind an open port vanishes. Each owner
+// of a port adds its own; returns an id for RemoveComDeviceLostHandler.
+int OnComDeviceLost(std::function<void(int port)> handler);
+void RemoveComDeviceLostHandler(int id);
 bool ComIsOpen(int port);

@@ -11,7 +11,10 @@
 
 namespace {
 
-void (*terminationHandler)() = nullptr;
+std::function<void()>& TerminationHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
 
 #ifdef Q_OS_UNIX
 int wakeFds[2] = {-1, -1};
@@ -25,8 +28,8 @@ void OnSignal(int) {
 
 }  // namespace
 
-void OnTerminationRequest(void (*handler)()) {
-    terminationHandler = handler;
+void OnTerminationRequest(std::function<void()> handler) {
+    TerminationHandler() = std::move(handler);
 #ifdef Q_OS_UNIX
     if (wakeFds[0] >= 0) return;
     if (::pipe(wakeFds) != 0) return;
@@ -37,7 +40,7 @@ void OnTerminationRequest(void (*handler)()) {
         char buf[16];
         while (::read(wakeFds[0], buf, sizeof buf) > 0) {
         }
-        if (terminationHandler) terminationHandler();
+        if (TerminationHandler()) TerminationHandler()();
     });
     struct sigaction sa = {};
     sa.sa_handler = OnSignal;

@@ -2,5 +2,8 @@
 // close of the main panel would be, so the program ends through its normal shutdown.
 #pragma once
 
-// `handler` runs on the user-interface thread, inside event pumping, once per request.
-void OnTerminationRequest(void (*handler)());
+#include <functional>
+
+// `handler` runs on the user-interface thread, inside event pumping, once per request; an
+// empty one stops handling them.
+void OnTerminationRequest(std::function<void()> handler);

@@ -29,6 +29,12 @@ using CtrlCallbackPtr = int (*)(int panel, int control, int event, void* callbac
 
 // Makes a callback findable by its name in the panel file.
 void RegisterCallback(const std::string& name, CtrlCallbackPtr fn);
+// What every callback of `panel` and its controls receives as its callback data (the owner of
+// the panel); none by default.
+int SetPanelCallbackData(int panel, void* data);
+// Calls the callback the panel file names for `control` (0: the panel's own) with `event` and
+// the panel's callback data, as a user's action would, now.
+int CallCtrlCallback(int panel, int control, int event);
 
 // Creates the application object. Returns 0, or a negative value when no display can be opened.
 int InitPlatform(int& argc, char** argv);

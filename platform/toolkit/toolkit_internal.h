@@ -40,6 +40,7 @@ struct Panel {
     QPointer<QWidget> window;
     QPointer<QWidget> header;  // where NewCtrl places text messages; may be null
     QString callback;
+    void* callbackData = nullptr;  // handed to every callback of the panel and its controls
     std::map<int, Control> controls;
     int nextNewCtrl = 1000;
 };

@@ -52,7 +52,7 @@ void Dispatch(int panel, int control, EventKind event) {
     if (name.isEmpty()) return;
     auto it = Callbacks().find(name.toStdString());
     if (it == Callbacks().end() || !it->second) return;
-    it->second(panel, control, event, nullptr, 0, 0);
+    it->second(panel, control, event, p->callbackData, 0, 0);
 }
 
 // Window decorations are known only once a window is on screen; until then a title bar and
@@ -117,6 +117,20 @@ void PostEvents(int panel, int control, std::initializer_list<EventKind> events)
 using namespace qtor;
 
 void RegisterCallback(const std::string& name, CtrlCallbackPtr fn) { Callbacks()[name] = fn; }
+
+int SetPanelCallbackData(int panel, void* data) {
+    Panel* p = FindPanel(panel);
+    if (!p) return kErrBadPanel;
+    p->callbackData = data;
+    return 0;
+}
+
+int CallCtrlCallback(int panel, int control, int event) {
+    if (!FindPanel(panel)) return kErrBadPanel;
+    if (control != 0 && !FindControl(panel, control)) return kErrBadControl;
+    Dispatch(panel, control, static_cast<EventKind>(event));
+    return 0;
+}
 
 int InitPlatform(int& argc, char** argv) {
     if (!QCoreApplication::instance()) {

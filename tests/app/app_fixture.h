@@ -21,44 +21,43 @@
 #include "rs232.h"
 #include "sensor.h"
 #include "startup.h"
+#include "station.h"
 #include "timer.h"
 #include "toolkit.h"
 
 class AppTest : public ::testing::Test {
   protected:
+    // The panels are loaded once; each test's station adopts them afresh.
     static void SetUpTestSuite() {
-        if (panels.panelHandle > 0) return;
+        if (loaded.panelHandle > 0) return;
         RegisterCallbacks();
         const std::string file = std::string(QTOR_BIN_DIR) + "/" + kPanelFile;
-        panels.panelHandle = LoadPanel(0, file.c_str(), PANEL);
-        panels.panelPopUp = LoadPanel(0, file.c_str(), POPUP);
-        ASSERT_GT(panels.panelHandle, 0);
-        ASSERT_GT(panels.panelPopUp, 0);
-        InstallPanelViews();
+        loaded.panelHandle = LoadPanel(0, file.c_str(), PANEL);
+        loaded.panelPopUp = LoadPanel(0, file.c_str(), POPUP);
+        ASSERT_GT(loaded.panelHandle, 0);
+        ASSERT_GT(loaded.panelPopUp, 0);
     }
 
     void SetUp() override {
-        ASSERT_GT(panels.panelHandle, 0);
-        ResetModel();
-        ResetExchangeState();
-        files = FilePaths{};  // no folder remembered from an earlier test's dialog
+        ASSERT_GT(loaded.panelHandle, 0);
         PortTableReset();
         PortTableSetSimulated(1, false);
-        InitVars();
+        station.AdoptPanels(loaded);
+        InitVars(station);
         sensor = PortSimSensor(1);
         ASSERT_NE(sensor, nullptr);
     }
 
     void TearDown() override {
         SetTestClockStep(0);
-        CloseCom(line.com);
+        link.CloseLine();
         CloseCom(1);
         SetFileDialogHook({});
     }
 
     // Opens port 1 and runs the connect sequence; the sensor's log then starts empty.
     void Connect() {
-        InitRS232(1);
+        InitRS232(link, params);
         ASSERT_STREQ(StatusLine().c_str(), sensor->FirmwareText().c_str());
         sensor->ClearLog();
     }
@@ -70,7 +69,12 @@ class AppTest : public ::testing::Test {
         Connect();
     }
 
-    static std::string StatusLine() {
+    // A user's action on a control of the main panel (or of the popup), through the callback
+    // the panel file names.
+    void Fire(int control, int event) { CallCtrlCallback(panels.panelHandle, control, event); }
+    void FirePopup(int control, int event) { CallCtrlCallback(panels.panelPopUp, control, event); }
+
+    std::string StatusLine() const {
         std::string s;
         GetCtrlVal(panels.panelHandle, TEXT_Status, &s);
         return s;
@@ -82,7 +86,7 @@ class AppTest : public ::testing::Test {
         return v;
     }
 
-    static bool Dimmed(int control) {
+    bool Dimmed(int control) const {
         int v = 0;
         GetCtrlAttribute(panels.panelHandle, control, ATTR_DIMMED, &v);
         return v != 0;
@@ -119,5 +123,14 @@ class AppTest : public ::testing::Test {
         while (Timer() < end) ProcessSystemEvents();
     }
 
+    static inline PanelHandles loaded;
+    Station station{1};
+    // The station's parts under the names the code gives them.
+    PanelHandles& panels = station.panels;
+    SensorLink& link = station.link;
+    ParameterSet& params = station.params;
+    MeasurementRecord& meas = station.meas;
+    PlotArrays& plots = station.plots;
+    FilePaths& files = station.files;
     sim::Sensor* sensor = nullptr;
 };

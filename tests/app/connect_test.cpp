@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "app_fixture.h"
-#include "com232.h"
 #include "read_file.h"
+#include "sensor_link.h"
 
 namespace {
 
@@ -18,11 +18,11 @@ class LinkCommands : public AppTest {};
 
 TEST_F(LinkCommands, StartUpSendsEchoParameterReadAndFirmwareRequestInOrder) {
     SetCtrlVal(panels.panelPopUp, NEDITPowerA, 321);
-    GetPanelValues();
+    GetPanelValues(panels, params);
     sensor->Ram()[0] = 222;  // powerA
     sensor->Ram()[7] = 300;  // tValA
     sensor->Ram()[9] = 600;  // tTol above its limit: corrected on the way to the panel
-    InitRS232(1);
+    InitRS232(link, params);
 
     ASSERT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
     EXPECT_EQ(sensor->Log()[0].words[0], 321) << "echo carries the current parameter set";
@@ -31,30 +31,29 @@ TEST_F(LinkCommands, StartUpSendsEchoParameterReadAndFirmwareRequestInOrder) {
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 128);
     EXPECT_EQ(params.tTol, 128);
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
-    EXPECT_STREQ(line.szVersion, sensor->FirmwareText().c_str());
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_STREQ(link.szVersion, sensor->FirmwareText().c_str());
+    EXPECT_EQ(station.target, RAM);
 }
 
 TEST_F(LinkCommands, EchoWithWrongSyncWordStopsTheSequence) {
     sensor->SetFault(5, Fault{FaultKind::kWrongSync, 0xAA00});
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_EQ(StatusLine(), "read error - not sync byte 0xAA!");
-    EXPECT_EQ(line.pp[0], 0xAA00);
+    EXPECT_EQ(link.pp[0], 0xAA00);
     EXPECT_EQ(Commands(), (std::vector<int>{5}));
 }
 
 TEST_F(LinkCommands, FirmwareReplyOfSeventyThreeBytesLeavesVersionEmptyWithoutError) {
     sensor->SetFault(7, Fault{FaultKind::kLengthen, 1});
     OpenComConfig(1, "", 19200, NOPARITY, 8, 1, 4096, 4096);
-    InstallRxNotification(1);
-    line.com = 1;
-    SetStatus("before");
-    EXPECT_EQ(GetFirmwareInfo(), 73);
-    EXPECT_STREQ(line.szVersion, "");
+    link.InstallRxNotification();
+    link.SetStatus("before");
+    EXPECT_EQ(GetFirmwareInfo(link), 73);
+    EXPECT_STREQ(link.szVersion, "");
     EXPECT_EQ(StatusLine(), "before");
 
     sensor->ClearFaults();
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
 }
 
@@ -62,18 +61,22 @@ TEST_F(LinkCommands, FirmwareTextTakesTheLowByteOfEachWord) {
     // Letters in the high bytes as well: the text is the low bytes, up to the first zero one.
     sensor->SetFirmwareWords(
         {'A' << 8 | 'V', 'B' << 8 | '1', 'C' << 8 | '.', 'D' << 8 | '2', 'E' << 8, 'F' << 8 | 'G'});
-    InitRS232(1);
-    EXPECT_STREQ(line.szVersion, "V1.2");
+    InitRS232(link, params);
+    EXPECT_STREQ(link.szVersion, "V1.2");
     EXPECT_EQ(StatusLine(), "V1.2");
 }
 
 TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
-    InitRS232(9);
+    auto init = [this](int port) {
+        link.com = port;
+        InitRS232(link, params);
+    };
+    init(9);
     EXPECT_EQ(StatusLine(), "No serial port found");
-    InitRS232(0);
+    init(0);
     EXPECT_EQ(StatusLine(), "Invalid port number");
     PortTableSetDevice(2, "/nonexistent/ttyQTOR");
-    InitRS232(2);
+    init(2);
     EXPECT_EQ(StatusLine(), "Cannot open port");
     EXPECT_TRUE(sensor->Log().empty());
     EXPECT_STREQ(OpenErrorText(-5), "RS-232 error!");
@@ -86,8 +89,8 @@ TEST_F(LinkCommands, ReadDataStoresOnlyTheRequestedHalfOfTheRequestedBuffer) {
     Connect();
     for (auto& v : plots.adcbufA) v = 7777;
     for (auto& v : plots.adcbufB) v = 7777;
-    RemoveRxNotification(1);
-    EXPECT_EQ(ReadData64(64, SLAVE), 1);
+    link.RemoveRxNotification();
+    EXPECT_EQ(ReadData64(link, 64, SLAVE, plots), 1);
     ASSERT_EQ(sensor->Log().size(), 1u);
     const auto expected = sensor->Video(0, sensor->Log()[0].time);
     for (int i = 0; i < 64; ++i) {
@@ -107,34 +110,34 @@ TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
     // A short block reply: stale bytes of the earlier reply must not reach the buffer.
     sensor->SetFault(9, Fault{FaultKind::kCut, 100});
     for (auto& v : plots.databuf) v = -1;
-    std::memset(line.szReadBuf, 0x11, sizeof line.szReadBuf);
-    RemoveRxNotification(1);
+    std::memset(link.szReadBuf, 0x11, sizeof link.szReadBuf);
+    link.RemoveRxNotification();
     const double t0 = Timer();
-    ReadData64(0, MVBUF);
+    ReadData64(link, 0, MVBUF, plots);
     EXPECT_GE(Timer() - t0, TIMEOUT);
     EXPECT_LT(Timer() - t0, TIMEOUT + 0.5);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232 while reading 64 data-words!");
     for (double v : plots.databuf) ASSERT_EQ(v, -1);
-    InstallRxNotification(1);
+    link.InstallRxNotification();
 
     // No reply to the parameter read: values kept apart from the correction.
     sensor->SetFault(2, Fault{FaultKind::kNoReply});
     params.powerA = 700;
     params.vThdB = 333;
-    PushGET(RAM);
+    PushGET(link, RAM, params);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(params.powerA, 250);
     EXPECT_EQ(params.vThdB, 333);
 
     sensor->SetFault(11, Fault{FaultKind::kNoReply});
-    ResetMaxMin();
+    ResetMaxMin(link);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
 }
 
 TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     sensor->SetFault(5, Fault{FaultKind::kNoReply});
     SetTestClockStep(0.1);
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(Commands(), (std::vector<int>{5}));
 
@@ -143,7 +146,7 @@ TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     sensor->ClearFaults();
     sensor->ClearLog();
     sensor->SetFault(7, Fault{FaultKind::kNoReply});
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_EQ(StatusLine(), "Error reading firmware-info!");
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
 }
@@ -152,21 +155,22 @@ TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
 // the reset of max/min counts the time-out.
 TEST_F(LinkCommands, ReplyInThePassThatRunsOutOfTime) {
     Connect();
-    ResetMaxMin();
+    ResetMaxMin(link);
     EXPECT_EQ(StatusLine(), "Reset Max/Min OK!");
 
     // The program's receive notification, and then the clock jumps past the time-out.
     InstallComCallback(
-        1, eventMask, kFrameBytes, line.sync,
+        1, eventMask, kFrameBytes, link.sync,
         [](int port, int mask, void* data) {
-            RX_Receive_Function(port, mask, data);
+            SensorLink::RX_Receive_Function(port, mask, data);
             AdvanceTestClock(2 * TIMEOUT);
         },
-        nullptr);
-    ResetMaxMin();
-    EXPECT_EQ(line.rx_flag, 1) << "the reply was taken";
+        &link);
+    const unsigned long before = link.FramesReceived();
+    ResetMaxMin(link);
+    EXPECT_EQ(link.FramesReceived(), before + 1) << "the reply was taken";
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
-    EXPECT_EQ(CheckComLine(1), 1);
+    EXPECT_EQ(CheckComLine(link, params), 1);
     EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
     EXPECT_EQ(Commands(), (std::vector<int>{11, 11, 5}));
 }
@@ -176,11 +180,11 @@ TEST_F(LinkCommands, EchoCheckDiscardsBytesLeftOfAnEarlierReply) {
     // A firmware reply cut short: 20 bytes wait, too few for the receive notification.
     sensor->SetFault(7, Fault{FaultKind::kCut, 20, true});
     const std::uint16_t none[PNUM] = {};
-    FillTxBuf(7, none);
-    ASSERT_EQ(WriteFrame(1), kFrameBytes);
+    link.FillTxBuf(7, none);
+    ASSERT_EQ(link.WriteFrame(), kFrameBytes);
     for (int i = 0; i < 100 && GetInQLen(1) < 20; ++i) ProcessSystemEvents();
     ASSERT_EQ(GetInQLen(1), 20);
-    EXPECT_EQ(CheckComLine(1), 1);
+    EXPECT_EQ(CheckComLine(link, params), 1);
     EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
 }
 
@@ -190,7 +194,7 @@ TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) 
     params.tValA = 700;
     SetCtrlVal(panels.panelPopUp, DropEvalMode, 0);
     params.eModeA = 0;
-    PushGET(DATFILE);
+    PushGET(link, DATFILE, params);
     EXPECT_TRUE(sensor->Log().empty());
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 40);
     const GraphModel* a = GetGraphModel(panels.panelHandle, GRAPH_VideoA);
@@ -205,16 +209,16 @@ TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) 
 TEST_F(LinkCommands, PortChangeReinitialisesOncePerEvent) {
     Connect();
     SetCtrlVal(panels.panelHandle, DropDCom, 1);
-    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED, nullptr, 0, 0);
-    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_COMMIT, nullptr, 0, 0);
-    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED);
+    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
+    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_LEFT_CLICK);
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7, 5, 2, 7}));
-    EXPECT_EQ(line.com, 1);
+    EXPECT_EQ(link.com, 1);
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
 }
 
 TEST_F(LinkCommands, PortSelectorListsThePortTableWithTheSimulatedSensorLast) {
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     const auto ports = PortTableList();
     ASSERT_FALSE(ports.empty());
     EXPECT_TRUE(ports.back().simulated || ports.front().simulated);
@@ -235,16 +239,15 @@ TEST(PanelFile, LackingAControlTheProgramNeedsIsRefused) {
     const std::string broken = (std::filesystem::temp_directory_path() / "broken.uir").string();
     std::ofstream(broken) << content;
 
-    const PanelHandles kept = panels;
     RegisterCallbacks();  // run alone, no fixture has registered them
     testing::internal::CaptureStderr();
-    EXPECT_EQ(LoadPanels(broken.c_str()), -1);
+    PanelHandles panels;
+    EXPECT_EQ(LoadPanels(broken.c_str(), &panels), -1);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("TEXT_Status"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     DiscardPanel(panels.panelHandle);
     DiscardPanel(panels.panelPopUp);
-    panels = kept;
     std::filesystem::remove(broken);
 }
 

@@ -1,5 +1,7 @@
 // What leaves the program as files: run-mode recordings and graph exports, and what a write
 // that fails leaves behind.
+#include "data_out.h"
+
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include <sstream>
 
 #include "app_fixture.h"
-#include "graph_export.h"
 #include "gui.h"
 #include "link_view.h"
 #include "modes.h"
@@ -65,7 +66,7 @@ class DataOut : public AppTest {
         std::ofstream(dir / "plain") << "a file where a folder should be\n";
     }
     void TearDown() override {
-        StopRecording();
+        station.recorder.Stop();
         StopComTrace();
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
         SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 0);
@@ -84,7 +85,7 @@ class DataOut : public AppTest {
     void RecordTo(const fs::path& file) {
         Answer(file);
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 1);
-        CC_TOGBTN_Record(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT, nullptr, 0, 0);
+        CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
     }
     // The measurement records the sensor sent for the first `frames` frames of its log: the
     // log replayed on `replay`, a copy of the sensor taken before them.
@@ -138,14 +139,14 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
              sensor->SetFault(8, Fault{FaultKind::kNoReply});
          });
     const std::string from = Now();
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
     const std::string to = Now();
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_TRUE(Recording()) << "the end of run mode does not end the recording";
+    EXPECT_TRUE(station.recorder.Recording()) << "the end of run mode does not end the recording";
     // Every row is in the file once run mode has ended.
     const std::vector<std::string> lines = Lines(dir / "run.csv");
     SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
-    CC_TOGBTN_Record(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Recording ended: run.csv");
     zone.empty() ? unsetenv("TZ") : setenv("TZ", zone.c_str(), 1);
     tzset();
@@ -162,9 +163,9 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
 // The Trace toggle starts the protocol trace into the file chosen and ends it; a file that
 // cannot be written leaves the toggle off and says so.
 TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
-    const auto toggle = [](int on) {
+    const auto toggle = [this](int on) {
         SetCtrlVal(panels.panelHandle, TOGBTN_Trace, on);
-        CC_TOGBTN_Trace(panels.panelHandle, TOGBTN_Trace, EVENT_COMMIT, nullptr, 0, 0);
+        CallCtrlCallback(panels.panelHandle, TOGBTN_Trace, EVENT_COMMIT);
     };
     Answer(dir / "plain" / "t.txt");
     toggle(1);
@@ -181,7 +182,7 @@ TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     toggle(0);
     EXPECT_FALSE(ComTracing());
     EXPECT_EQ(StatusLine(), "Trace ended");
-    InitRS232(1);  // after the trace: not in the file
+    InitRS232(link, params);  // after the trace: not in the file
     const std::vector<std::string> lines = Lines(dir / "line.txt");
     ASSERT_EQ(lines.size(), 6u) << "echo, RAM read and firmware read, each sent and answered";
     EXPECT_NE(lines[0].find(" TX "), std::string::npos);
@@ -196,13 +197,13 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
         RecordTo(file);
         EXPECT_EQ(StatusLine(), "Recording not started, cannot write: " + name);
         EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Record), 0);
-        EXPECT_FALSE(Recording());
+        EXPECT_FALSE(station.recorder.Recording());
     }
 
     Connect();
     const sim::Sensor before = *sensor;
     RecordTo(dir / "cut.csv");
-    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(station.recorder.Recording());
     // The file may not grow past 8 KiB: the write that crosses it fails as on a full disk.
     rlimit oldLimit{};
     getrlimit(RLIMIT_FSIZE, &oldLimit);
@@ -210,16 +211,16 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     setrlimit(RLIMIT_FSIZE, &limit);
     const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
     When([this] { return CountCommand(8) >= 3000; },
-         [] { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); });
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+         [this] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     signal(SIGXFSZ, oldSignal);
 
     EXPECT_GE(CountCommand(8), 3000) << "run mode went on";
-    EXPECT_LT(RecordedRows(), 1000);
+    EXPECT_LT(station.recorder.Rows(), 1000);
     EXPECT_EQ(StatusLine(), "Recording stopped, write failed: cut.csv");
     EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Record), 0);
-    EXPECT_FALSE(Recording());
+    EXPECT_FALSE(station.recorder.Recording());
     const std::vector<std::string> lines = Lines(dir / "cut.csv");
     ASSERT_GE(lines.size(), 40u) << "what was written stays";
     ExpectRows(lines, Sent(before, sensor->Log().size()));
@@ -229,9 +230,9 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     const rlimit headerOnly{fs::file_size(dir / "last.csv"), oldLimit.rlim_max};
     setrlimit(RLIMIT_FSIZE, &headerOnly);
     signal(SIGXFSZ, SIG_IGN);
-    for (int i = 0; i < 3; ++i) RecordMeasurement(line.pp);
+    for (int i = 0; i < 3; ++i) station.recorder.RecordMeasurement(link.pp);
     SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
-    CC_TOGBTN_Record(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     signal(SIGXFSZ, oldSignal);
     EXPECT_EQ(StatusLine(), "Recording stopped, write failed: last.csv");
@@ -240,15 +241,12 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
 TEST_F(DataOut, GraphMenuSavesImagesAndDataAndSaysWhenItCannot) {
     DisplayPanel(panels.panelHandle);
     SetCtrlAttribute(panels.panelHandle, GRAPH_CurveA, ATTR_VISIBLE, 1);
-    std::uint16_t samples[MAXPOINT];
-    for (int i = 0; i < MAXPOINT; ++i) samples[i] = static_cast<std::uint16_t>(1000 - 7 * i);
-    PlotDATACurveA(samples);
+    for (int i = 0; i < MAXPOINT; ++i) plots.adcbufA[i] = static_cast<std::uint16_t>(1000 - 7 * i);
+    station.gui.PlotDATACurveA(plots);
     Pump(0.05);
     // The plot fills its control.
     const QWidget* plot = qtor::FindControl(panels.panelHandle, GRAPH_CurveA)->widget;
-    const auto menu = [](int event) {
-        CC_GraphMenu(panels.panelHandle, GRAPH_CurveA, event, nullptr, 0, 0);
-    };
+    const auto menu = [this](int event) { Fire(GRAPH_CurveA, event); };
 
     Answer(dir / "a.png");
     menu(EVENT_SAVE_IMAGE);
@@ -268,7 +266,7 @@ TEST_F(DataOut, GraphMenuSavesImagesAndDataAndSaysWhenItCannot) {
     ASSERT_EQ(lines.size(), MAXPOINT + 1u);
     EXPECT_EQ(lines[0], "pixel,Video signal,Threshold");
     for (int i = 0; i < MAXPOINT; ++i)
-        ASSERT_EQ(lines[i + 1], std::to_string(8 * i) + "," + std::to_string(samples[i]) + "," +
+        ASSERT_EQ(lines[i + 1], std::to_string(8 * i) + "," + std::to_string(1000 - 7 * i) + "," +
                                     std::to_string(plots.thdArrayA[i]));
 
     // Into a folder that cannot be written: said so, the earlier files and the graph stay.

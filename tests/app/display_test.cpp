@@ -6,12 +6,12 @@ namespace {
 
 class Display : public AppTest {
   protected:
-    static const GraphModel& Graph(int control) {
+    const GraphModel& Graph(int control) const {
         const GraphModel* g = GetGraphModel(panels.panelHandle, control);
         EXPECT_NE(g, nullptr);
         return *g;
     }
-    static const StripChartModel& Strip(int control) {
+    const StripChartModel& Strip(int control) const {
         const StripChartModel* s = GetStripChartModel(panels.panelHandle, control);
         EXPECT_NE(s, nullptr);
         return *s;
@@ -21,7 +21,7 @@ class Display : public AppTest {
 TEST_F(Display, InitVarsSetsArraysAndCursorsFromThePanel) {
     SetCtrlVal(panels.panelHandle, NEDITeachA, 300);
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 40);
-    InitVars();
+    InitVars(station);
     EXPECT_EQ(params.tValA, 300);
     EXPECT_EQ(params.tTol, 40);
     EXPECT_EQ(params.powerB, 200);
@@ -38,39 +38,39 @@ TEST_F(Display, InitVarsSetsArraysAndCursorsFromThePanel) {
 TEST_F(Display, ModeThreeMarksTheDeviationOnOneSideOnly) {
     params.eModeA = 3;
     meas.Mvalue = 600;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].x, 88);
     EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].pointStyle, VAL_SOLID_CIRCLE);
     EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_NO_POINT);
 
     meas.Mvalue = 500;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].x, 12);
     EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_SOLID_CIRCLE);
     EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].pointStyle, VAL_NO_POINT);
 
     meas.Mvalue = 512;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].x, 12) << "unchanged";
     EXPECT_EQ(Graph(GRAPH_VideoB).cursors[1].pointStyle, VAL_NO_POINT);
 
     params.eModeA = 1;
     SetGraphCursor(panels.panelHandle, GRAPH_VideoA, 2, 333, 1.0);
     meas.Mvalue = 900;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(Graph(GRAPH_VideoA).cursors[1].x, 333);
 }
 
 TEST_F(Display, BarsReplaceEverythingPlottedAndCursorOneFollowsTheValue) {
     params.eModeA = 0;
-    PushGET(DATFILE);  // grey background and tolerance band
+    PushGET(link, DATFILE, params);  // grey background and tolerance band
     ASSERT_GE(Graph(GRAPH_VideoA).plots.size(), 2u);
     meas = MeasurementRecord{.Avalue = 420, .Bvalue = 430, .Mvalue = 425};
     meas.leftA = 600;
     meas.rightA = 500;
     meas.rightB = 510;
     meas.leftB = 610;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     const GraphModel& a = Graph(GRAPH_VideoA);
     ASSERT_EQ(a.plots.size(), 1u);
     EXPECT_EQ(a.plots[0].rect.fillColor, VAL_RED);
@@ -96,7 +96,7 @@ TEST_F(Display, BarsReplaceEverythingPlottedAndCursorOneFollowsTheValue) {
 }
 
 TEST_F(Display, PotiModeChoosesWhichFieldsFollowTheRecord) {
-    auto fields = [] {
+    auto fields = [this] {
         return std::vector<int>{Value(panels.panelHandle, NEDITTolLeff),
                                 Value(panels.panelHandle, NEDITeachA),
                                 Value(panels.panelHandle, NEDITeachB)};
@@ -108,17 +108,17 @@ TEST_F(Display, PotiModeChoosesWhichFieldsFollowTheRecord) {
     SetCtrlVal(panels.panelHandle, NEDITeachA, 2);
     SetCtrlVal(panels.panelHandle, NEDITeachB, 3);
     params.ePoti = 1;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(fields(), (std::vector<int>{11, 2, 3}));
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 1);
     params.ePoti = 2;
-    PlotVIDEOBarGraph();
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_EQ(fields(), (std::vector<int>{1, 22, 33}));
     for (int poti : {0, 3, 4}) {
         SetCtrlVal(panels.panelHandle, NEDITTolLeff, 1);
         SetCtrlVal(panels.panelHandle, NEDITeachA, 2);
         params.ePoti = static_cast<std::uint16_t>(poti);
-        PlotVIDEOBarGraph();
+        station.gui.PlotVIDEOBarGraph(meas, params, plots);
         EXPECT_EQ(fields(), (std::vector<int>{11, 22, 33})) << poti;
     }
 }
@@ -127,7 +127,7 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
     params.tValA = 1000;
     params.tTol = 100;
     meas.Avalue = 2000;
-    PlotRAWGraphA();
+    station.gui.PlotRAWGraphA(meas, params, plots, station.Toggled(TOGBTN_Zoom));
     EXPECT_EQ(plots.arrayNORM_A[495], 1023);
     EXPECT_EQ(plots.arrayNORM_A[496], 900);
     EXPECT_EQ(plots.arrayNORM_A[497], 1000);
@@ -146,7 +146,7 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
 
     meas.Avalue = 10;
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 0);
-    PlotRAWGraphA();
+    station.gui.PlotRAWGraphA(meas, params, plots, station.Toggled(TOGBTN_Zoom));
     EXPECT_EQ(plots.arrayNORM_A[493], 2000) << "the earlier sample moved down by five";
     EXPECT_EQ(Strip(STRIP_RawA).y.min, 0);
     EXPECT_EQ(Strip(STRIP_RawA).y.max, 1024);
@@ -155,7 +155,7 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
     params.tValB = 500;
     meas.Bvalue = 470;
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 1);
-    PlotRAWGraphB();
+    station.gui.PlotRAWGraphB(meas, params, plots, station.Toggled(TOGBTN_Zoom));
     const StripChartModel& b = Strip(STRIP_RawB);
     ASSERT_EQ(b.traces.size(), 5u);
     const std::vector<double> last = {b.traces[0].back(), b.traces[1].back(), b.traces[2].back(),
@@ -176,7 +176,7 @@ TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
         plots.tolArrayLO[i] = 440;
         plots.teachArray[i] = 505;
     }
-    PlotDATABuffer(data.data());
+    station.gui.PlotDATABuffer(plots, data.data(), station.Toggled(TOGBTN_Zoom));
     const GraphModel& g = Graph(GRAPH_Buffer);
     ASSERT_EQ(g.plots.size(), 4u);
     const double expected[4] = {560, 440, 505, 509};
@@ -195,7 +195,7 @@ TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
     EXPECT_EQ(g.x.min, 1);
     EXPECT_EQ(g.x.max, 128);
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 0);
-    PlotDATABuffer(data.data());
+    station.gui.PlotDATABuffer(plots, data.data(), station.Toggled(TOGBTN_Zoom));
     EXPECT_EQ(Graph(GRAPH_Buffer).y.max, 1024);
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 1);
 }
@@ -203,7 +203,7 @@ TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
 TEST_F(Display, DataCurvesDrawSamplesThenThreshold) {
     plots.adcbufA[0] = 1100;
     for (auto& t : plots.thdArrayA) t = 512;
-    PlotDATACurveA(plots.adcbufA);
+    station.gui.PlotDATACurveA(plots);
     const GraphModel& g = Graph(GRAPH_CurveA);
     ASSERT_EQ(g.plots.size(), 2u);
     EXPECT_EQ(g.plots[0].curve.color, VAL_RED);

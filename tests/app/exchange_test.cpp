@@ -5,8 +5,9 @@
 
 #include "../serial/serial_sim_process.h"
 #include "app_fixture.h"
-#include "link_state.h"
 #include "modes.h"
+#include "parameter_callbacks.h"
+#include "sensor_link.h"
 #include "teach.h"
 #include "transfer.h"
 
@@ -21,16 +22,14 @@ class OneExchange : public AppTest {
         SetTestClockStep(0);
         AppTest::TearDown();
     }
-    static void Stop() { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); }
-    static void Teach() {
-        CC_ButtonTeach(panels.panelHandle, ButtonTeach, EVENT_COMMIT, nullptr, 0, 0);
-    }
-    static void Send() { CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0); }
-    static void Pick(int port) {
+    void Stop() { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); }
+    void Teach() { CallCtrlCallback(panels.panelHandle, ButtonTeach, EVENT_COMMIT); }
+    void Send() { CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK); }
+    void Pick(int port) {
         SetCtrlVal(panels.panelHandle, DropDCom, port);
-        CC_DropDCom(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED);
     }
-    static std::vector<int> Radios() {
+    std::vector<int> Radios() {
         return {Value(panels.panelHandle, RBTRam), Value(panels.panelHandle, RBTEeprom),
                 Value(panels.panelHandle, RBTFile)};
     }
@@ -47,9 +46,10 @@ TEST_F(OneExchange, TeachInRunModeIsCarriedOutBetweenTwoCyclesAndTheModeGoesOn) 
     Connect();
     sensor->Hold(1.0);  // the records after the teach show the taught place, however slow the run
     const int tolerance = sensor->Ram()[9];
-    When([this] { return CountCommand(8) >= 5; }, Teach);
-    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) + 5; }, Stop);
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    When([this] { return CountCommand(8) >= 5; }, [this] { Teach(); });
+    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) + 5; },
+         [this] { Stop(); });
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
 
     const auto& log = sensor->Log();
     const int teach = Find(6);
@@ -75,9 +75,10 @@ TEST_F(OneExchange, TeachInVideoModeWaitsForTheCycleToEnd) {
     // Paced, so that the press lands while a block read waits for its reply.
     PortTableSetSimulated(1, true);
     Connect();
-    When([this] { return CountCommand(9) >= 2; }, Teach);
-    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) / 5 + 2; }, Stop);
-    CC_BTNVideo(panels.panelHandle, BTNVideo, EVENT_COMMIT, nullptr, 0, 0);
+    When([this] { return CountCommand(9) >= 2; }, [this] { Teach(); });
+    When([this] { return CountCommand(6) == 1 && CountCommand(8) >= Find(6) / 5 + 2; },
+         [this] { Stop(); });
+    CallCtrlCallback(panels.panelHandle, BTNVideo, EVENT_COMMIT);
 
     std::vector<int> commands = Commands();
     const int teach = Find(6);
@@ -98,11 +99,11 @@ TEST_F(OneExchange, ButtonsPressedDuringAGetWaitForIt) {
     Connect();
     sensor->SetFault(2, Fault{FaultKind::kLate, 0.2, true});
     When([this] { return CountCommand(2) == 1; },
-         [] {
+         [this] {
              Teach();
-             CC_ButtonReset(panels.panelHandle, ButtonReset, EVENT_COMMIT, nullptr, 0, 0);
+             CallCtrlCallback(panels.panelHandle, ButtonReset, EVENT_COMMIT);
          });
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(Commands(), (std::vector<int>{2})) << "nothing else went out during the wait";
     Pump(0.1);
     EXPECT_EQ(Commands(), (std::vector<int>{2, 6, 2, 11}));
@@ -115,12 +116,12 @@ TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
     sim::Sensor* second = PortSimSensor(2);
     sim::Sensor* third = PortSimSensor(3);
     second->SetFault(5, Fault{FaultKind::kLate, 0.2, true});
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     When([second] { return !second->Log().empty(); },
-         [] {
+         [this] {
              Pick(3);
              Pick(1);
-             FillPortSelector();  // a rescan meanwhile shows the port in use again
+             FillPortSelector(panels, link.com);  // a rescan meanwhile shows the port in use again
          });
     Pick(2);
     std::vector<int> got;
@@ -128,7 +129,7 @@ TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
     EXPECT_EQ(got, (std::vector<int>{5, 2, 7})) << "the connect under way was not cut short";
     Pump(0.1);
     EXPECT_TRUE(third->Log().empty()) << "a pick overtaken by a later one is dropped";
-    EXPECT_EQ(line.com, 1);
+    EXPECT_EQ(link.com, 1);
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
 }
@@ -136,16 +137,16 @@ TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
 TEST_F(OneExchange, NoCommandIsWrittenWhileAnotherAwaitsItsReply) {
     Connect();
     {
-        Exchange first(1, 8, line.pp, Discard::kInThenOut);
+        Exchange first(link, 8, link.pp, Discard::kInThenOut);
         EXPECT_FALSE(first.refused());
-        Exchange second(1, 11, line.pp, Discard::kInThenOut);
+        Exchange second(link, 11, link.pp, Discard::kInThenOut);
         EXPECT_TRUE(second.refused());
         EXPECT_EQ(second.written(), kLineBusy);
-        EXPECT_EQ(first.AwaitFrame(Tie::kReplyWins), WaitResult::kReply);
+        EXPECT_EQ(first.AwaitFrame(Tie::kReplyWins).result, WaitResult::kReply);
     }
-    Exchange after(1, 11, line.pp, Discard::kInThenOut);
+    Exchange after(link, 11, link.pp, Discard::kInThenOut);
     EXPECT_FALSE(after.refused());
-    EXPECT_EQ(after.AwaitFrame(Tie::kReplyWins), WaitResult::kReply);
+    EXPECT_EQ(after.AwaitFrame(Tie::kReplyWins).result, WaitResult::kReply);
     EXPECT_EQ(Commands(), (std::vector<int>{8, 11}));
 }
 
@@ -155,25 +156,25 @@ TEST_F(OneExchange, APortClosedDuringAWaitEndsItAndKeepsTheLinkState) {
     Connect();
     sensor->SetFault(8, Fault{FaultKind::kNoReply, 0, false});
     When([] { return true; },
-         [] {
+         [this] {
              CloseCom(1);
-             ReportLink(LinkHealth::kDisconnected, 1, kDeviceVanished);
+             link.ReportLink(LinkHealth::kDisconnected, 1, kDeviceVanished);
          });
     const double start = Timer();
-    Exchange measure(1, 8, line.pp, Discard::kInThenOut);
-    EXPECT_EQ(measure.AwaitFrame(Tie::kReplyWins), WaitResult::kTimeOut);
+    Exchange measure(link, 8, link.pp, Discard::kInThenOut);
+    EXPECT_EQ(measure.AwaitFrame(Tie::kReplyWins).result, WaitResult::kTimeOut);
     EXPECT_LT(Timer() - start, 0.5 * TIMEOUT);
-    EXPECT_EQ(CurrentLinkStatus().health, LinkHealth::kDisconnected);
+    EXPECT_EQ(link.Health().health, LinkHealth::kDisconnected);
 }
 
 TEST_F(OneExchange, ALineCheckShowsTheRamTargetItChose) {
     ConnectStrict();
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
-    CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED);
     ASSERT_EQ(Radios(), (std::vector<int>{0, 1, 0}));
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     Pick(1);
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(station.target, RAM);
     EXPECT_EQ(Radios(), (std::vector<int>{1, 0, 0}));
     sensor->ClearLog();
     Send();
@@ -194,7 +195,7 @@ TEST_F(OneExchange, ASendIsReportedOnlyAsWhatTheReadBackShows) {
     // An EEPROM is given time to store its set before it is asked for it.
     sensor->ClearLog();
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
-    CC_RBTEeprom(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, RBTEeprom, EVENT_VAL_CHANGED);
     sensor->SetEepromStoreSeconds(0.04);
     Send();
     ASSERT_EQ(Commands(), (std::vector<int>{3, 4}));
@@ -222,7 +223,7 @@ TEST_F(OneExchange, ATeachRightAfterASendFindsTheSetWritten) {
     ConnectStrict();
     sensor->Hold(1.0);
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 77);
-    When([this] { return CountCommand(1) == 1; }, Teach);
+    When([this] { return CountCommand(1) == 1; }, [this] { Teach(); });
     Send();
     Pump(0.2);
     EXPECT_EQ(Commands(), (std::vector<int>{1, 2, 6, 2}));
@@ -239,9 +240,9 @@ TEST_F(OneExchange, SendsThroughAPseudoTerminalReachTheSensorWhole) {
     SimProcess sim({});
     ASSERT_FALSE(sim.path().empty());
     PortTableSetDevice(1, sim.path());
-    InitRS232(1);
+    InitRS232(link, params);
     ASSERT_EQ(StatusLine(), "Q-TOR SIM V1.0");
-    auto sendNext = [](int i) {
+    auto sendNext = [this](int i) {
         const int radio = i % 2 ? RBTEeprom : RBTRam;
         SetCtrlVal(panels.panelHandle, radio, 1);
         (i % 2 ? CC_RBTEeprom : CC_RBTRam)(panels.panelHandle, radio, EVENT_VAL_CHANGED, nullptr, 0,
@@ -279,7 +280,7 @@ TEST_F(OneExchange, SendsThroughAPseudoTerminalReachTheSensorWhole) {
         }
     });
     timer.start();
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
     EXPECT_EQ(served, kSends);
     EXPECT_EQ(verified, kSends) << "during run mode";
 }

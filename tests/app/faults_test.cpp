@@ -10,6 +10,7 @@
 
 #include "app_fixture.h"
 #include "modes.h"
+#include "parameter_callbacks.h"
 #include "serial_hooks.h"
 #include "transfer.h"
 
@@ -37,24 +38,24 @@ class Faults : public AppTest {
 
     // Runs a mode; a mode that does not end by itself or by the test's stop is ended after a
     // while, so that the test fails instead of hanging.
-    void Run() { WithFallback(CC_BTNRun, BTNRun); }
-    void Video() { WithFallback(CC_BTNVideo, BTNVideo); }
-    void WithFallback(CtrlCallbackPtr mode, int control) {
+    void Run() { WithFallback(BTNRun); }
+    void Video() { WithFallback(BTNVideo); }
+    void WithFallback(int control) {
         auto armed = std::make_shared<bool>(true);
         auto used = std::make_shared<bool>(false);
         // Wall-clock time: the test clock may run far ahead of it.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
         When([armed, end] { return !*armed || std::chrono::steady_clock::now() > end; },
-             [armed, used] {
+             [this, armed, used] {
                  if (!*armed) return;
                  *used = true;
                  Stop();
              });
-        mode(panels.panelHandle, control, EVENT_COMMIT, nullptr, 0, 0);
+        Fire(control, EVENT_COMMIT);
         *armed = false;
         EXPECT_FALSE(*used) << "the mode ended only by the test's fallback";
     }
-    static void Stop() { CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0); }
+    void Stop() { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); }
 
     long long StripRecords() const {
         const StripChartModel* m = GetStripChartModel(panels.panelHandle, STRIP_RawA);
@@ -99,7 +100,8 @@ TEST_F(Faults, ReplyLateByLessThanTheTimeOutKeepsRunModeGoing) {
                 sensor->SetFault(8, Fault{FaultKind::kLate, 1.4});
             });
     // Two late replies answered, and the loop sent the next command after each.
-    Guarded([this, &faultAt] { return faultAt > 0 && CountCommand(8) >= faultAt + 3; }, Stop);
+    Guarded([this, &faultAt] { return faultAt > 0 && CountCommand(8) >= faultAt + 3; },
+            [this] { Stop(); });
     Run();
 
     ASSERT_GT(faultAt, 0);
@@ -110,7 +112,7 @@ TEST_F(Faults, ReplyLateByLessThanTheTimeOutKeepsRunModeGoing) {
     }
     EXPECT_GE(StripRecords() - drawnAtFault, 2) << "the late records were drawn";
     EXPECT_EQ(StatusLine(), "Line Ok!") << "no time-out";
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
 }
 
 TEST_F(Faults, ReplyLateByMoreThanTheTimeOutEndsRunMode) {
@@ -123,7 +125,7 @@ TEST_F(Faults, ReplyLateByMoreThanTheTimeOutEndsRunMode) {
     ASSERT_GT(faultAt, 0);
     EXPECT_LT(Timer() - faultTime, 2.5);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_EQ(CountCommand(8), faultAt + 1) << "no command after the one answered too late";
 }
 
@@ -139,12 +141,12 @@ TEST_F(Faults, HangUpDuringRunModeEndsItByTimeOutAndLeavesThePortDead) {
     EXPECT_TRUE(sensor->HungUp());
     EXPECT_LT(Timer() - faultTime, 2.5);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     ExpectDeadPort(1);
 
     // Connecting again ends, one way or the other, with a text the user can read.
     const double t0 = Timer();
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_LT(Timer() - t0, 2.5);
     const std::string status = StatusLine();
     const std::vector<std::string> defined = {"Timeout-RS-232...", "Cannot open port",
@@ -164,7 +166,7 @@ TEST_F(Faults, HangUpDuringVideoModeEndsItByTimeOutAndLeavesThePortDead) {
     EXPECT_TRUE(sensor->HungUp());
     EXPECT_LT(Timer() - faultTime, 2.5) << "no block read waited on the dead line";
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     const std::vector<int> commands = Commands();
     ASSERT_FALSE(commands.empty());
     EXPECT_EQ(commands.back(), 8) << "no block read after the unanswered measure command";
@@ -185,7 +187,8 @@ TEST_F(Faults, GarbledRepliesAreDrawnAndRunModeGoesOn) {
                 drawnAtFault = StripRecords();
                 sensor->SetFault(8, Fault{FaultKind::kGarbage});
             });
-    Guarded([this, &faultAt] { return faultAt > 0 && CountCommand(8) >= faultAt + 20; }, Stop);
+    Guarded([this, &faultAt] { return faultAt > 0 && CountCommand(8) >= faultAt + 20; },
+            [this] { Stop(); });
     Run();
 
     ASSERT_GT(faultAt, 0);
@@ -221,7 +224,7 @@ TEST_F(Faults, ShortReplyEndsRunModeByTimeOutAndTheLineRecovers) {
     // The stray 20 bytes must not shift the next frame.
     sensor->ClearFaults();
     sensor->Ram()[0] = 345;
-    PushGET(RAM);
+    PushGET(link, RAM, params);
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
     EXPECT_EQ(params.powerA, 345);
     EXPECT_EQ(params.sTime, sensor->Ram()[12]);
@@ -232,9 +235,9 @@ TEST_F(Faults, ClosingTheMainPanelDuringRunModeEndsTheLoopAndTheEventLoop) {
     SetTestClockStep(0.1);  // time-outs pass in a few event pumps
     double closedAt = 0;
     Guarded([this] { return CountCommand(8) >= 5; },
-            [&closedAt] {
+            [this, &closedAt] {
                 closedAt = Timer();
-                CC_PANEL(panels.panelHandle, 0, EVENT_CLOSE, nullptr, 0, 0);
+                CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE);
             });
     Run();
 
@@ -261,7 +264,7 @@ TEST_F(Faults, ClosingTheMainPanelDuringRunModeEndsTheLoopAndTheEventLoop) {
 
 TEST_F(Faults, PortChangedFromInsideRunModeLeavesAWorkingLink) {
     Connect();
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     SetCtrlVal(panels.panelHandle, DropDCom, 1);
     double changedAt = 0;
     std::size_t logAtChange = 0;
@@ -269,16 +272,17 @@ TEST_F(Faults, PortChangedFromInsideRunModeLeavesAWorkingLink) {
             [this, &changedAt, &logAtChange] {
                 changedAt = Timer();
                 logAtChange = sensor->Log().size();
-                CC_DropDCom(panels.panelHandle, DropDCom, EVENT_COMMIT, nullptr, 0, 0);
+                CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
             });
     // Going on with the new port is as good as ending by the time-out; this ends the former
     // soon, before the unpaced records fill the sensor's bounded log.
-    Guarded([&changedAt] { return changedAt > 0 && Timer() > changedAt + 0.3; }, Stop);
+    Guarded([&changedAt] { return changedAt > 0 && Timer() > changedAt + 0.3; },
+            [this] { Stop(); });
     Run();
 
     ASSERT_GT(changedAt, 0);
     EXPECT_LT(Timer() - changedAt, 2.5);
-    EXPECT_EQ(line.com, 1);
+    EXPECT_EQ(link.com, 1);
     // The port was connected afresh inside the loop: echo, parameters, firmware.
     std::vector<int> after;
     const auto& log = sensor->Log();
@@ -286,7 +290,7 @@ TEST_F(Faults, PortChangedFromInsideRunModeLeavesAWorkingLink) {
         if (log[i].command != 8) after.push_back(log[i].command);
     EXPECT_EQ(after, (std::vector<int>{5, 2, 7}));
 
-    PushGET(RAM);
+    PushGET(link, RAM, params);
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
 }
 
@@ -303,11 +307,11 @@ TEST_F(Faults, FailedBlockReadDoesNotEndVideoMode) {
     const auto twoCyclesLater = [this, &cyclesAtFault] {
         return cyclesAtFault > 0 && CountCommand(8) >= cyclesAtFault + 3;
     };
-    Guarded(twoCyclesLater, Stop);
+    Guarded(twoCyclesLater, [this] { Stop(); });
     Video();
 
     ASSERT_GT(cyclesAtFault, 0);
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_NE(StatusLine(), "Timeout RS232-Line!");
     const auto& log = sensor->Log();
     // Whole cycles only, each measure command followed by its four block reads, and at least

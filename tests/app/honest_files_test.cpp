@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app_fixture.h"
+#include "parameter_callbacks.h"
 #include "read_file.h"
 #include "transfer.h"
 
@@ -24,7 +25,7 @@ class HonestFiles : public AppTest {
         fs::create_directories(dir);
         files.proj_dir = dir.string();
         SetCtrlVal(panels.panelHandle, RBTFile, 1);
-        CC_RBTFile(panels.panelHandle, RBTFile, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        CallCtrlCallback(panels.panelHandle, RBTFile, EVENT_VAL_CHANGED);
     }
     void TearDown() override {
         AppTest::TearDown();
@@ -36,8 +37,8 @@ class HonestFiles : public AppTest {
             return 1;
         });
     }
-    static void Get() { CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0); }
-    static void Send() { CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0); }
+    void Get() { CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT); }
+    void Send() { CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK); }
     fs::path dir;
 };
 
@@ -76,7 +77,7 @@ TEST_F(HonestFiles, AFileFailureIsReportedByItsOwnOperationOnly) {
 TEST_F(HonestFiles, FieldsTakeOnlyWhatTheRangeCorrectionKeeps) {
     ConnectStrict();
     SetCtrlVal(panels.panelHandle, RBTRam, 1);
-    CC_RBTRam(panels.panelHandle, RBTRam, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, RBTRam, EVENT_VAL_CHANGED);
     // A tolerance typed as 5000 would go out as 5000 and come back corrected to 128.
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 5000);
     SetCtrlVal(panels.panelPopUp, NEDITPowerA, 501);
@@ -93,7 +94,7 @@ TEST_F(HonestFiles, FieldsTakeOnlyWhatTheRangeCorrectionKeeps) {
 
 TEST_F(HonestFiles, AFirmwareReplyLongerThanItsTextIsAnError) {
     sensor->SetFault(7, Fault{FaultKind::kLengthen, 1});
-    InitRS232(1);
+    InitRS232(link, params);
     EXPECT_EQ(StatusLine(), "Error reading firmware-info!");
 }
 

@@ -13,7 +13,7 @@ TEST_F(AppTest, InformationTextsFitTheHeaderWithoutOverlapping) {
     qtor::Panel* p = qtor::FindPanel(panels.panelHandle);
     ASSERT_NE(p, nullptr);
     const int first = p->nextNewCtrl;
-    InitVars();
+    InitVars(station);
     QApplication::processEvents();
     std::vector<std::pair<QString, QRect>> placed;
     for (int id = first; id < p->nextNewCtrl; ++id) {

@@ -7,6 +7,7 @@
 
 #include "app_fixture.h"
 #include "modes.h"
+#include "parameter_callbacks.h"
 #include "toolkit_internal.h"
 #include "transfer.h"
 
@@ -54,7 +55,7 @@ class Input : public AppTest {
         AppTest::TearDown();
     }
 
-    static QAbstractButton* Button(int control) {
+    QAbstractButton* Button(int control) {
         qtor::Control* c = qtor::FindControl(panels.panelHandle, control);
         return c ? qobject_cast<QAbstractButton*>(c->widget.data()) : nullptr;
     }
@@ -94,9 +95,9 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
     // Whatever goes wrong, the loop ends and the test reports it.
     const double t0 = Timer();
     Guarded([t0] { return Timer() > t0 + 5.0; },
-            [&fallback] {
+            [this, &fallback] {
                 fallback = true;
-                CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+                CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
             });
 
     QTest::mouseClick(run, Qt::LeftButton);
@@ -106,7 +107,7 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
     ASSERT_GT(keyAt, 0) << "run mode was started by the mouse click";
     ASSERT_GT(clickAt, 0) << "run mode survived the keyboard activation of stop";
     EXPECT_LE(CountCommand(8), clickAt + 2) << "the mouse click ended it within a pass";
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_EQ(StatusLine(), "Line Ok!");
     EXPECT_EQ(Count(g_stopEvents, EVENT_LEFT_CLICK), 1);
     EXPECT_EQ(Count(g_stopEvents, EVENT_COMMIT), 2) << "one from the key, one from the mouse";
@@ -119,7 +120,7 @@ TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
     ConnectStrict();
     QAbstractButton* send = Button(BTNSend);
     ASSERT_NE(send, nullptr);
-    line.target = RAM;
+    station.target = RAM;
     SetCtrlVal(panels.panelHandle, RBTRam, 1);
     SetCtrlVal(panels.panelHandle, RBTEeprom, 0);
     SetCtrlVal(panels.panelHandle, RBTFile, 0);
@@ -166,9 +167,9 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
             });
     const double t0 = Timer();
     Guarded([t0] { return Timer() > t0 + 5.0; },
-            [&fallback] {
+            [this, &fallback] {
                 fallback = true;
-                CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+                CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
             });
     QTest::mouseClick(run, Qt::LeftButton);
     Pump(0.05);

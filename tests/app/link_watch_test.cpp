@@ -10,9 +10,9 @@
 #include "../serial/serial_sim_process.h"
 #include "app_fixture.h"
 #include "gui.h"
-#include "link_state.h"
 #include "link_view.h"
 #include "modes.h"
+#include "sensor_link.h"
 #include "trace.h"
 
 namespace fs = std::filesystem;
@@ -23,60 +23,58 @@ class LinkWatch : public AppTest {
   protected:
     void SetUp() override {
         AppTest::SetUp();
-        ResetLinkStatus();
-        InstallLinkView();
-        link = (fs::temp_directory_path() / ("qtor-link-" + std::to_string(::getpid()))).string();
-        PortTableSetDevice(1, link);
+        path = (fs::temp_directory_path() / ("qtor-link-" + std::to_string(::getpid()))).string();
+        PortTableSetDevice(1, path);
     }
     void TearDown() override {
         StopComTrace();
-        SetLinkStatusView(nullptr);
         AppTest::TearDown();
         sim.reset();
-        fs::remove(link);
+        fs::remove(path);
     }
     void Plug(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {"--instant", "--link", link};
+        std::vector<std::string> args = {"--instant", "--link", path};
         args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<SimProcess>(args);
         ASSERT_FALSE(sim->path().empty());
     }
     void Unplug() { ASSERT_EQ(sim->Stop(SIGTERM), 0); }
     // Pumps events until the link's state is `health`; the seconds it took, or -1.
-    static double Until(LinkHealth health, double seconds) {
+    double Until(LinkHealth health, double seconds) {
         const double t0 = Timer();
         while (Timer() - t0 < seconds) {
-            if (CurrentLinkStatus().health == health) return Timer() - t0;
+            if (link.Health().health == health) return Timer() - t0;
             ProcessSystemEvents();
         }
         return -1;
     }
-    static int LinkColour() {
+    int LinkColour() {
         int c = 0;
         GetCtrlAttribute(panels.panelHandle, TEXT_Link, ATTR_TEXT_BGCOLOR, &c);
         return c;
     }
-    std::string link;
+    std::string path;  // the sensor's link to its pseudo-terminal
     std::unique_ptr<SimProcess> sim;
 };
 
 TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack) {
     Plug();
-    InitRS232(1);
-    ASSERT_EQ(CurrentLinkStatus().health, LinkHealth::kConnected);
-    EXPECT_EQ(std::string(LinkElementState()), "connected: Q-TOR SIM V1.0");
+    InitRS232(link, params);
+    ASSERT_EQ(link.Health().health, LinkHealth::kConnected);
+    EXPECT_EQ(std::string(station.linkView.State().c_str()), "connected: Q-TOR SIM V1.0");
     const int connected = LinkColour();
-    PlotVIDEOBarGraph();
-    EXPECT_FALSE(ValuesStale());
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
+    EXPECT_FALSE(station.gui.ValuesStale());
 
     Unplug();
     const double noticed = Until(LinkHealth::kDisconnected, 2.0);
     ASSERT_GE(noticed, 0) << "the unplug was noticed";
     EXPECT_LT(noticed, 0.5);
-    EXPECT_NE(std::string(LinkElementState()).find("disconnected"), std::string::npos);
+    EXPECT_NE(std::string(station.linkView.State().c_str()).find("disconnected"),
+              std::string::npos);
     EXPECT_NE(LinkColour(), connected);
-    EXPECT_TRUE(ValuesStale()) << "the last values are shown as old";
-    EXPECT_TRUE(LinkWatchWaiting());
+    EXPECT_TRUE(station.gui.ValuesStale()) << "the last values are shown as old";
+    EXPECT_TRUE(station.linkView.Waiting());
 
     // A device that flaps does not stack connects; the last return is connected.
     for (int i = 0; i < 3; ++i) {
@@ -88,22 +86,22 @@ TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack)
     const double back = Until(LinkHealth::kConnected, 3.0);
     ASSERT_GE(back, 0) << "connected again without a pick";
     EXPECT_LT(back, 2.0);
-    EXPECT_FALSE(LinkWatchWaiting());
+    EXPECT_FALSE(station.linkView.Waiting());
     EXPECT_EQ(StatusLine(), "Q-TOR SIM V1.0") << "the start-up line check ran again";
-    PlotVIDEOBarGraph();
-    EXPECT_FALSE(ValuesStale()) << "the next record shows them live";
+    station.gui.PlotVIDEOBarGraph(meas, params, plots);
+    EXPECT_FALSE(station.gui.ValuesStale()) << "the next record shows them live";
 }
 
 TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     Plug();
-    InitRS232(1);
-    const std::string trace = link + ".trace";
+    InitRS232(link, params);
+    const std::string trace = path + ".trace";
     std::string why;
     ASSERT_TRUE(StartComTrace(trace, &why)) << why;
-    When([] { return CurrentLinkStatus().health == LinkHealth::kConnected; },
+    When([this] { return link.Health().health == LinkHealth::kConnected; },
          [this] { When([] { return true; }, [this] { Unplug(); }); });
     const double t0 = Timer();
-    CC_BTNRun(panels.panelHandle, BTNRun, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
     EXPECT_LT(Timer() - t0, 2.0);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
     ASSERT_GE(Until(LinkHealth::kDisconnected, 1.0), 0);
@@ -125,35 +123,35 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     Unplug();
     ASSERT_GE(Until(LinkHealth::kDisconnected, 1.0), 0);
     PortTableSetSimulated(2, false);
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     SetCtrlVal(panels.panelHandle, DropDCom, 2);
-    CC_DropDCom(panels.panelHandle, DropDCom, EVENT_COMMIT, nullptr, 0, 0);
-    EXPECT_FALSE(LinkWatchWaiting());
+    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
+    EXPECT_FALSE(station.linkView.Waiting());
     Plug();
     Pump(1.5);
-    EXPECT_EQ(line.com, 2) << "the device's return does not undo the pick";
-    EXPECT_NE(std::string(LinkElementState()).find("simulated"), std::string::npos);
+    EXPECT_EQ(link.com, 2) << "the device's return does not undo the pick";
+    EXPECT_NE(std::string(station.linkView.State().c_str()).find("simulated"), std::string::npos);
     CloseCom(2);
 }
 
 TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     testing::internal::CaptureStderr();
-    InitRS232(1);  // nothing at the link yet
+    InitRS232(link, params);  // nothing at the link yet
     EXPECT_EQ(StatusLine(), "Cannot open port");
-    EXPECT_EQ(CurrentLinkStatus().detail, "no such device");
-    EXPECT_NE(std::string(LinkElementState()).find("cannot open: no such device"),
+    EXPECT_EQ(link.Health().detail, "no such device");
+    EXPECT_NE(std::string(station.linkView.State().c_str()).find("cannot open: no such device"),
               std::string::npos);
 
     // Another opener holds the device; reached through the link, it is still the same device.
     Plug();
     PortTableSetDevice(3, sim->path());
     ASSERT_EQ(OpenComConfig(3, "", 19200, NOPARITY, 8, 1, 4096, 4096), 0);
-    InitRS232(1);
+    InitRS232(link, params);
     const std::string err = testing::internal::GetCapturedStderr();
     CloseCom(3);
     const std::string inUse = "in use by another program (process " + std::to_string(::getpid());
-    EXPECT_EQ(CurrentLinkStatus().detail.rfind(inUse, 0), 0u) << CurrentLinkStatus().detail;
-    EXPECT_NE(err.find("cannot open " + link + ": no such device"), std::string::npos) << err;
+    EXPECT_EQ(link.Health().detail.rfind(inUse, 0), 0u) << link.Health().detail;
+    EXPECT_NE(err.find("cannot open " + path + ": no such device"), std::string::npos) << err;
     EXPECT_NE(err.find(inUse), std::string::npos) << err;
 }
 

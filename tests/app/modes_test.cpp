@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "parameter_callbacks.h"
 #include "read_file.h"
 #include "teach.h"
 #include "transfer.h"
@@ -19,13 +20,7 @@ using sim::FaultKind;
 
 class Modes : public AppTest {
   protected:
-    void Click(int control, int event) {
-        const auto cb = control == BTNRun     ? CC_BTNRun
-                        : control == BTNStop  ? CC_BTNStop
-                        : control == BTNVideo ? CC_BTNVideo
-                                              : CC_BTNData;
-        cb(panels.panelHandle, control, event, nullptr, 0, 0);
-    }
+    void Click(int control, int event) { Fire(control, event); }
     void StopWhen(std::function<bool()> condition) {
         When(condition, [this] { Click(BTNStop, EVENT_LEFT_CLICK); });
     }
@@ -42,7 +37,7 @@ TEST_F(Modes, RunModeDrawsEveryRecordUntilStoppedByMouse) {
     StopWhen([this] { return CountCommand(8) >= 50; });
     Click(BTNRun, EVENT_COMMIT);
 
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     const int sent = CountCommand(8);
     EXPECT_GE(sent, 50);
     // Every reply is drawn; the last command may have been outstanding when stop came.
@@ -52,8 +47,6 @@ TEST_F(Modes, RunModeDrawsEveryRecordUntilStoppedByMouse) {
     EXPECT_EQ(StripRecords(STRIP_RawB) - beforeB, drawn);
     EXPECT_EQ(Commands().size(), static_cast<size_t>(sent)) << "only measure commands";
     for (int c : {BTNRun, BTNVideo, BTNGet, BTNData, BTNSend}) EXPECT_FALSE(Dimmed(c)) << c;
-    EXPECT_EQ(line.rx_flag, 0);
-    EXPECT_EQ(line.graphrefresh, 0);
     EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), meas.Avalue);
 }
 
@@ -68,10 +61,10 @@ TEST_F(Modes, KeyboardStopDoesNotEndTheRunButTheMouseDoes) {
 TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
     ConnectStrict();
     When([this] { return CountCommand(8) >= 5; },
-         [] {
+         [this] {
              SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);
-             line.target = RAM;
-             CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+             station.target = RAM;
+             CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
          });
     StopWhen([this] { return CountCommand(8) >= 15; });
     Click(BTNRun, EVENT_COMMIT);
@@ -98,7 +91,7 @@ TEST_F(Modes, SilencedSensorEndsRunModeLeavingTheLockSetAsItWas) {
     ASSERT_GT(silencedAt, 0);
     EXPECT_LT(Timer() - silencedAt, TIMEOUT + 0.5) << "ended by the first time-out";
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_FALSE(Dimmed(BTNRun));
     EXPECT_TRUE(Dimmed(BTNVideo));
     EXPECT_TRUE(Dimmed(BTNGet));
@@ -110,7 +103,7 @@ TEST_F(Modes, SilencedSensorEndsRunModeLeavingTheLockSetAsItWas) {
 
 TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
     Connect();
-    line.target = EEPROM;
+    station.target = EEPROM;
     SetCtrlVal(panels.panelHandle, RBTEeprom, 1);
     SetCtrlVal(panels.panelHandle, RBTRam, 0);
     // The sensor falls silent after three cycles: the mode ends by its time-out.
@@ -138,7 +131,7 @@ TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
     ASSERT_NE(a, nullptr);
     ASSERT_EQ(a->plots.size(), 2u);
     for (int i = 0; i < 64; ++i) EXPECT_EQ(a->plots[0].curve.y[i], lastA[i]);
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(station.target, RAM);
     EXPECT_EQ(Value(panels.panelHandle, RBTRam), 1);
     EXPECT_EQ(Value(panels.panelHandle, RBTEeprom), 0);
     EXPECT_FALSE(Dimmed(BTNRun));
@@ -146,7 +139,7 @@ TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
     EXPECT_FALSE(Dimmed(BTNData));
     EXPECT_TRUE(Dimmed(BTNSend));
     EXPECT_TRUE(Dimmed(BTNGet));
-    CC_BTNStop(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
     EXPECT_FALSE(Dimmed(BTNSend));
     EXPECT_FALSE(Dimmed(BTNGet));
 }
@@ -180,9 +173,9 @@ TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
         return 1;
     });
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
     ASSERT_TRUE(fs::exists(file)) << "ticking records the current (zero) buffer at once";
-    const auto drawn = [] {
+    const auto drawn = [this] {
         const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_Buffer);
         EXPECT_NE(g, nullptr);
         EXPECT_EQ(g ? g->plots.size() : 0u, 4u);
@@ -246,7 +239,7 @@ TEST_F(Modes, SilentSensorEndsDataModeBeforeAnyBlockRead) {
     sensor->SetFault(8, Fault{FaultKind::kNoReply});
     Click(BTNData, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_EQ(Commands(), (std::vector<int>{8}));
 }
 

@@ -6,6 +6,7 @@
 
 #include "app_fixture.h"
 #include "editfields.h"
+#include "parameter_callbacks.h"
 #include "read_file.h"
 #include "teach.h"
 #include "toolkit_internal.h"
@@ -33,14 +34,11 @@ class Params : public AppTest {
         AppTest::TearDown();
         fs::remove_all(dir);
     }
-    static void Radio(int control, int value) {
+    void Radio(int control, int value) {
         SetCtrlVal(panels.panelHandle, control, value);
-        const auto cb = control == RBTRam      ? CC_RBTRam
-                        : control == RBTEeprom ? CC_RBTEeprom
-                                               : CC_RBTFile;
-        cb(panels.panelHandle, control, EVENT_VAL_CHANGED, nullptr, 0, 0);
+        Fire(control, EVENT_VAL_CHANGED);
     }
-    static std::vector<int> Radios() {
+    std::vector<int> Radios() {
         return {Value(panels.panelHandle, RBTRam), Value(panels.panelHandle, RBTEeprom),
                 Value(panels.panelHandle, RBTFile)};
     }
@@ -56,17 +54,17 @@ class Params : public AppTest {
 
 TEST_F(Params, RadioButtonsAlwaysLeaveExactlyOneTarget) {
     Radio(RBTRam, 1);
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(station.target, RAM);
     Radio(RBTRam, 0);  // RAM cannot be switched off
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(station.target, RAM);
     EXPECT_EQ(Radios(), (std::vector<int>{1, 0, 0}));
     Radio(RBTFile, 1);
-    EXPECT_EQ(line.target, DATFILE);
+    EXPECT_EQ(station.target, DATFILE);
     Radio(RBTEeprom, 1);
-    EXPECT_EQ(line.target, EEPROM);
+    EXPECT_EQ(station.target, EEPROM);
     EXPECT_EQ(Radios(), (std::vector<int>{0, 1, 0}));
     Radio(RBTEeprom, 0);  // switching the selected one off falls back to RAM
-    EXPECT_EQ(line.target, RAM);
+    EXPECT_EQ(station.target, RAM);
     EXPECT_EQ(Radios(), (std::vector<int>{1, 0, 0}));
 }
 
@@ -75,11 +73,11 @@ TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
     Radio(RBTEeprom, 1);
     SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 65535);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_COMMIT);
     Pump(0.05);
     EXPECT_TRUE(sensor->Log().empty()) << "keyboard activation sends nothing";
 
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
     ASSERT_EQ(Commands(), (std::vector<int>{3, 4})) << "written, then read back";
     EXPECT_EQ(sensor->Log()[0].words[7], 640);
@@ -87,7 +85,7 @@ TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
     EXPECT_EQ(sensor->Eeprom()[7], 640);
 
     Radio(RBTRam, 1);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 1, 2}));
 }
 
@@ -95,7 +93,7 @@ TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {
     Connect();
     sensor->Eeprom()[2] = 700;  // vThdA
     Radio(RBTEeprom, 1);
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(Commands(), (std::vector<int>{4}));
     EXPECT_EQ(Value(panels.panelPopUp, NEDITVideoThdA), 700);
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
@@ -115,7 +113,7 @@ TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {
     sensor->SetFault(4, Fault{FaultKind::kNoReply});
     SetTestClockStep(0.1);
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 77);
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), params.tTol);
 }
@@ -126,7 +124,7 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     AnswerDialogs(file, &seen);
     Radio(RBTFile, 1);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 12345);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Transmit...");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, "Q-TOR-HPK-Series Parameter File");
@@ -142,16 +140,16 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     EXPECT_EQ(rows[12], "12345");
 
     const ParameterSet written = params;
-    AssignParameterStartValues();
+    params = StartParameters();
     params.sTime = 1;
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(seen.back().title, "Q-TOR-HPK-Series-Parameter-File");
     EXPECT_EQ(seen.back().button, VAL_LOAD_BUTTON);
     EXPECT_EQ(std::memcmp(&params, &written, sizeof params), 0);
     EXPECT_EQ(Value(panels.panelPopUp, NEDITSTime), 12345);
 
     AnswerDialogs(dir / "no-such-folder" / "QTORpara.cfg");
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Parameter file could not be written!");
 }
 
@@ -161,33 +159,33 @@ TEST_F(Params, LoadedValuesAreCorrectedAndTruncatedAndMissingOnesKept) {
     AnswerDialogs(file);
     Radio(RBTFile, 1);
     params.vThdB = 444;
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(params.powerA, 250) << "600 loads, then the correction makes it 250";
     EXPECT_EQ(params.vThdA, 512) << "low 16 bits 1024, then corrected";
     EXPECT_EQ(params.vThdB, 444) << "not in the file: kept";
     EXPECT_EQ(StatusLine(), "Parameter file incomplete - missing values kept!");
 
     std::ofstream(file, std::ios::binary) << "garbage\n";
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(params.vThdB, 444);
     EXPECT_EQ(StatusLine(), "Parameter file incomplete - missing values kept!");
 
     fs::remove(file);
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Parameter file unreadable - parameters kept!");
 }
 
 TEST_F(Params, CancelledDialogsWriteNothing) {
     SetFileDialogHook([](const FileDialogRequest&, std::string*) { return 0; });
     Radio(RBTFile, 1);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Transmit...");
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
     EXPECT_EQ(Value(panels.panelPopUp, CHECKFile), 0);
     EXPECT_TRUE(fs::is_empty(dir));
     params.tTol = 99;
-    CC_BTNGet(panels.panelHandle, BTNGet, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 99) << "panel refreshed all the same";
 }
 
@@ -195,24 +193,24 @@ TEST_F(Params, MeasurementPathStaysApartFromParameterFiles) {
     const fs::path measure = dir / "m.dat";
     AnswerDialogs(measure);
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
     const std::string zeros = ReadFile(measure);
     EXPECT_EQ(zeros.size(), 128u * 5);
     EXPECT_EQ(zeros.substr(0, 5), "   0\n");
 
     AnswerDialogs(dir / "p.cfg");
     Radio(RBTFile, 1);
-    CC_BTNSend(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(files.measurement_file, measure.string());
 
     AnswerDialogs(dir);  // a folder, not a file
-    CC_CHECKFile(panels.panelPopUp, CHECKFile, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Measurement file could not be written!");
 }
 
 TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
     SetCtrlVal(panels.panelPopUp, NEDITVideoThdA, 600);
-    CC_NEDITVideoThdA(panels.panelPopUp, NEDITVideoThdA, EVENT_VAL_CHANGED, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelPopUp, NEDITVideoThdA, EVENT_VAL_CHANGED);
     const GraphModel* curve = GetGraphModel(panels.panelHandle, GRAPH_CurveA);
     ASSERT_NE(curve, nullptr);
     ASSERT_EQ(curve->plots.size(), 2u);
@@ -220,14 +218,14 @@ TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
     EXPECT_EQ(params.vThdA, 512);
 
     SetCtrlVal(panels.panelHandle, NEDITeachA, 700);
-    CC_NEDITeachA(panels.panelHandle, NEDITeachA, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, NEDITeachA, EVENT_COMMIT);
     const GraphModel* video = GetGraphModel(panels.panelHandle, GRAPH_VideoA);
     ASSERT_GE(video->cursors.size(), 2u);
     EXPECT_EQ(video->cursors[1].x, 700);
     EXPECT_EQ(video->cursors[1].y, 1.0);
     EXPECT_EQ(params.tValA, 512);
 
-    PushGET(DATFILE);  // a parameter read puts the threshold line back
+    PushGET(link, DATFILE, params);  // a parameter read puts the threshold line back
     for (double y : GetGraphModel(panels.panelHandle, GRAPH_CurveA)->plots[1].curve.y) {
         EXPECT_EQ(y, 512);
     }
@@ -235,7 +233,7 @@ TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
 
 TEST_F(Params, TeachSetsSetPointsFromTheMeasuredValues) {
     Connect();
-    CC_ButtonTeach(panels.panelHandle, ButtonTeach, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, ButtonTeach, EVENT_COMMIT);
     EXPECT_EQ(Commands(), (std::vector<int>{6, 2}));
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
     EXPECT_EQ(params.tValA, sensor->Ram()[7]);
@@ -249,10 +247,10 @@ TEST_F(Params, TeachWithoutReplyKeepsTheOldSetPoints) {
     sensor->SetFault(6, Fault{FaultKind::kNoReply});
     SetTestClockStep(0.1);
     params.tValB = 345;
-    line.stop_flag = 0;
-    CC_ButtonTeach(panels.panelHandle, ButtonTeach, EVENT_COMMIT, nullptr, 0, 0);
+    station.stop_flag = 0;
+    CallCtrlCallback(panels.panelHandle, ButtonTeach, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
-    EXPECT_EQ(line.stop_flag, 1);
+    EXPECT_EQ(station.stop_flag, 1);
     EXPECT_EQ(Commands(), (std::vector<int>{6}));
     const GraphModel* b = GetGraphModel(panels.panelHandle, GRAPH_VideoB);
     EXPECT_EQ(b->cursors[0].x, 345);
@@ -262,10 +260,9 @@ TEST_F(Params, TeachWithoutReplyKeepsTheOldSetPoints) {
 TEST_F(Params, PopupSwitchAndCloseBox) {
     QWidget* popup = qtor::FindPanel(panels.panelPopUp)->window;
     ASSERT_NE(popup, nullptr);
-    const auto flip = [](int hidden) {
+    const auto flip = [this](int hidden) {
         SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, hidden);
-        CC_BIN_Sw_ParaSelect(panels.panelHandle, BIN_Sw_ParaSelect, EVENT_VAL_CHANGED, nullptr, 0,
-                             0);
+        CallCtrlCallback(panels.panelHandle, BIN_Sw_ParaSelect, EVENT_VAL_CHANGED);
     };
     flip(0);
     EXPECT_TRUE(popup->isVisible());

@@ -36,21 +36,21 @@ class Remembered : public AppTest {
     void NextRun(bool portGiven) {
         SetSettingsFile(file);
         files = FilePaths{};
-        line.com = 1;
+        link.com = 1;
         SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 1);
         HidePanel(panels.panelPopUp);
-        RestoreSettings(portGiven);
-        RestorePopup();
+        station.remembered.RestoreSettings(portGiven, files, link.com);
+        station.remembered.RestorePopup(panels);
     }
     std::string Saved(const char* key) {
         SetSettingsFile(file);
         std::string value;
         return ReadSetting(key, &value) ? value : "(none)";
     }
-    static std::vector<std::string> Folders() {
+    std::vector<std::string> Folders() {
         return {files.param_dir, files.measure_dir, files.record_dir, files.export_dir};
     }
-    static bool PopupShown() { return qtor::FindPanel(panels.panelPopUp)->window->isVisible(); }
+    bool PopupShown() { return qtor::FindPanel(panels.panelPopUp)->window->isVisible(); }
     fs::path dir;
     std::string file;
 };
@@ -58,35 +58,35 @@ class Remembered : public AppTest {
 TEST_F(Remembered, PortFoldersAndPopupComeBackThePortByItsDevice) {
     PortTableSetDevice(3, kDevice);
     NextRun(false);  // nothing remembered yet
-    line.com = 3;
+    link.com = 3;
     const std::vector<std::string> made = {(dir / "p").string(), (dir / "m").string(),
                                            (dir / "r").string(), (dir / "e").string()};
     files = {"", "", "", made[0], made[1], made[2], made[3]};
     SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, 0);  // the popup shown
-    SaveSettingsAtExit();
+    station.remembered.SaveSettingsAtExit(panels, files, link.com);
 
     // The same device is port 2 in the next run.
     PortTableReset();
     PortTableSetDevice(2, kDevice);
     NextRun(false);
-    EXPECT_EQ(line.com, 2);
+    EXPECT_EQ(link.com, 2);
     EXPECT_EQ(Folders(), made);
     EXPECT_TRUE(PopupShown());
     EXPECT_EQ(Value(panels.panelHandle, BIN_Sw_ParaSelect), 0);
 
     // A run with --port or --demo neither takes nor replaces the remembered port...
     NextRun(true);
-    EXPECT_EQ(line.com, 1);
-    SaveSettingsAtExit();
+    EXPECT_EQ(link.com, 1);
+    station.remembered.SaveSettingsAtExit(panels, files, link.com);
     EXPECT_EQ(Saved("port"), kDevice);
     // ...unless a port is picked in it. A folder gone since is not taken back.
     fs::remove(dir / "e");
     NextRun(true);
     EXPECT_EQ(Folders(), (std::vector<std::string>{made[0], made[1], made[2], ""}));
     PortTableSetDevice(3, "/dev/qtor-picked");
-    line.com = 3;
-    PortPicked();
-    SaveSettingsAtExit();
+    link.com = 3;
+    station.remembered.PortPicked();
+    station.remembered.SaveSettingsAtExit(panels, files, link.com);
     EXPECT_EQ(Saved("port"), "/dev/qtor-picked");
 }
 
@@ -102,14 +102,14 @@ TEST_F(Remembered, ForeignOrGarbledSettingsLeaveTheDefaults) {
     for (const auto& [what, content] : cases) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
         NextRun(false);
-        EXPECT_EQ(line.com, 1) << what;
+        EXPECT_EQ(link.com, 1) << what;
         EXPECT_EQ(Folders(), std::vector<std::string>(4)) << what;
         EXPECT_FALSE(PopupShown()) << what;
     }
     // The same keys in our format are taken: the cases above failed for the reason given.
     std::ofstream(file, std::ios::trunc) << "[General]\nformat=1\n" + keys;
     NextRun(false);
-    EXPECT_EQ(line.com, 2);
+    EXPECT_EQ(link.com, 2);
     EXPECT_TRUE(PopupShown());
 }
 

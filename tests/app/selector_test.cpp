@@ -14,7 +14,7 @@ TEST_F(Selector, PickingAPortInitialisesItTwiceEachWithItsOwnOutcome) {
     PortTableSetSimulated(2, false);
     sim::Sensor* second = PortSimSensor(2);
     ASSERT_NE(second, nullptr);
-    FillPortSelector();
+    FillPortSelector(panels, link.com);
     auto* ring = qobject_cast<QComboBox*>(qtor::FindControl(panels.panelHandle, DropDCom)->widget);
     ASSERT_NE(ring, nullptr);
     const int index = ring->findData(2);
@@ -34,7 +34,7 @@ TEST_F(Selector, PickingAPortInitialisesItTwiceEachWithItsOwnOutcome) {
     std::vector<int> commands;
     for (const auto& f : second->Log()) commands.push_back(f.command);
     EXPECT_EQ(commands, (std::vector<int>{5, 2, 7, 5, 2, 7}));
-    EXPECT_EQ(line.com, 2);
+    EXPECT_EQ(link.com, 2);
     CloseCom(2);
 }
 
@@ -44,11 +44,11 @@ TEST_F(Selector, PortClosedUnderVideoModeEndsItByOneTimeOut) {
     double closedAt = 0;
     // Close while a block read waits: the remaining reads must not wait 1.5 s each.
     When([this] { return CountCommand(9) >= 2; },
-         [&closedAt] {
+         [this, &closedAt] {
              closedAt = Timer();
-             CloseCom(line.com);
+             CloseCom(link.com);
          });
-    CC_BTNVideo(panels.panelHandle, BTNVideo, EVENT_COMMIT, nullptr, 0, 0);
+    CallCtrlCallback(panels.panelHandle, BTNVideo, EVENT_COMMIT);
     ASSERT_GT(closedAt, 0);
     // One time-out of the next measure command, with a few pumps of the test clock around it;
     // three block reads each waiting theirs would take four.

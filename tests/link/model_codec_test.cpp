@@ -3,32 +3,29 @@
 
 #include <cstring>
 
-#include "com232.h"
 #include "model.h"
 #include "rs232.h"
+#include "sensor_link.h"
 
 namespace {
 
 class ModelCodec : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ResetModel();
-        AssignParameterStartValues();
-        line.sync = 85;
-    }
+    std::uint16_t* ParamWords() { return &params.powerA; }
+    SensorLink line{1};
+    ParameterSet params = StartParameters();
+    MeasurementRecord meas;
 };
-
-std::uint16_t* ParamWords() { return &params.powerA; }
 
 TEST_F(ModelCodec, ParameterSetRoundTripsEveryValueInEveryWord) {
     static_assert(sizeof(ParameterSet) == PNUM * sizeof(std::uint16_t));
     for (int k = 0; k < PNUM; ++k) {
         for (std::uint32_t v = 0; v <= 0xFFFF; v += (v < 300 || v > 0xFF00) ? 1 : 97) {
             ParamWords()[k] = static_cast<std::uint16_t>(v);
-            CopyVarsToPP();
+            CopyVarsToPP(params, line.pp);
             ASSERT_EQ(line.pp[k], v);
             ParamWords()[k] = 0;
-            CopyPPtoVars();
+            CopyPPtoVars(line.pp, params);
             ASSERT_EQ(ParamWords()[k], v) << "word " << k;
         }
     }
@@ -42,7 +39,7 @@ TEST_F(ModelCodec, RecordWordsThreeToFiveLandInToleranceAndSetPoints) {
     line.pp[5] = 400;
     line.pp[11] = 600;
     line.pp[12] = 500;
-    CopyPPtoRAWVars();
+    CopyPPtoRAWVars(line.pp, meas, params);
     EXPECT_EQ(params.tTol, 7);
     EXPECT_EQ(params.tValA, 300);
     EXPECT_EQ(params.tValB, 400);
@@ -62,14 +59,14 @@ TEST_F(ModelCodec, RecordWordsThreeToFiveLandInToleranceAndSetPoints) {
 
 TEST_F(ModelCodec, FrameIsBigEndianWithSyncAndOrder) {
     std::uint16_t zeros[PNUM] = {};
-    FillTxBuf(5, zeros);
+    line.FillTxBuf(5, zeros);
     const std::uint8_t head[] = {0x00, 0x55, 0x00, 0x05};
     EXPECT_EQ(std::memcmp(line.szWriteBuf, head, 4), 0);
     for (int i = 4; i < kFrameBytes; ++i) EXPECT_EQ(line.szWriteBuf[i], 0) << i;
 
     std::uint16_t words[PNUM] = {0x1234};
     words[15] = 0xFFFF;
-    FillTxBuf(0x0102, words);
+    line.FillTxBuf(0x0102, words);
     EXPECT_EQ(line.szWriteBuf[2], 0x01);
     EXPECT_EQ(line.szWriteBuf[3], 0x02);
     EXPECT_EQ(line.szWriteBuf[4], 0x12);
@@ -83,12 +80,12 @@ TEST_F(ModelCodec, ReceivedWordsDecodeUnsigned) {
     line.szReadBuf[5] = 0xFE;
     line.szReadBuf[6] = 0x80;
     line.szReadBuf[7] = 0x00;
-    GetRxBuf(PNUM);
+    line.GetRxBuf(PNUM);
     EXPECT_EQ(line.pp[0], 65534);
     EXPECT_EQ(line.pp[1], 0x8000);
-    CopyPPtoRAWVars();
+    CopyPPtoRAWVars(line.pp, meas, params);
     EXPECT_EQ(meas.Bvalue, 32768u);
-    CopyPPtoVars();
+    CopyPPtoVars(line.pp, params);
     EXPECT_EQ(params.powerB, 32768u);
     EXPECT_GT(static_cast<int>(params.powerB), 0);
 }
@@ -97,16 +94,15 @@ TEST_F(ModelCodec, NotificationWithoutReceiveBitChangesNothing) {
     line.pp[0] = 42;
     line.szReadBuf[4] = 0x12;
     for (int mask : {LWRS_RXFLAG, LWRS_TXEMPTY, LWRS_RXFLAG | LWRS_TXEMPTY}) {
-        RX_Receive_Function(1, mask, nullptr);
-        EXPECT_EQ(line.rx_flag, 0);
-        EXPECT_EQ(line.graphrefresh, 0);
+        SensorLink::RX_Receive_Function(1, mask, &line);
+        EXPECT_EQ(line.FramesReceived(), 0u);
         EXPECT_EQ(line.pp[0], 42);
     }
 }
 
 TEST_F(ModelCodec, StatusTextIsCutTo71Characters) {
     const std::string longText(100, 'x');
-    SetStatus(longText.c_str());
+    line.SetStatus(longText.c_str());
     EXPECT_EQ(std::strlen(line.szStatus), 71u);
 }
 

@@ -1,0 +1,117 @@
+#include "parameter_callbacks.h"
+
+#include "QtorKMBscope10.h"
+#include "commands.h"
+#include "editfields.h"
+#include "paramfiles.h"
+#include "station.h"
+#include "toolkit.h"
+#include "transfer.h"
+
+namespace {
+
+void OnRadio(void* data, int own, int ownTarget, int other1, int other2) {
+    Station& s = StationOf(data);
+    s.target = OnTargetRadio(s.panels, own, ownTarget, other1, other2);
+}
+
+void GetParameters(Station& s) {
+    if (s.target == DATFILE) ReadParaFromFile(s.link, s.files, s.params);
+    PushGET(s.link, s.target, s.params);
+}
+
+}  // namespace
+
+int CC_RBTRam(int, int, int event, void* data, int, int) {
+    if (event == EVENT_VAL_CHANGED && data) OnRadio(data, RBTRam, RAM, RBTEeprom, RBTFile);
+    return 0;
+}
+
+int CC_RBTEeprom(int, int, int event, void* data, int, int) {
+    if (event == EVENT_VAL_CHANGED && data) OnRadio(data, RBTEeprom, EEPROM, RBTRam, RBTFile);
+    return 0;
+}
+
+int CC_RBTFile(int, int, int event, void* data, int, int) {
+    if (event == EVENT_VAL_CHANGED && data) OnRadio(data, RBTFile, DATFILE, RBTEeprom, RBTRam);
+    return 0;
+}
+
+int CC_BIN_Sw_ParaSelect(int panel, int control, int event, void* data, int, int) {
+    if (event != EVENT_VAL_CHANGED || !data) return 0;
+    const PanelHandles& panels = StationOf(data).panels;
+    int hidden = 0;
+    GetCtrlVal(panel, control, &hidden);
+    if (hidden == 1) {
+        HidePanel(panels.panelPopUp);
+    } else {
+        DisplayPanel(panels.panelPopUp);
+    }
+    return 0;
+}
+
+int CC_BTNSend(int, int, int event, void* data, int, int) {
+    if (event != EVENT_LEFT_CLICK || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.ShowStatus("Transmit...");
+    if (s.target == DATFILE) {
+        if (SelectParameterFileToSave(s.files)) SendParaToFile(s.link, s.panels, s.params, s.files);
+        return 0;
+    }
+    s.link.WhenLineFree("send", ActionKind::kAction,
+                        [&s] { SendToSensor(s.link, s.panels, s.params, s.target); });
+    return 0;
+}
+
+int CC_BTNGet(int, int, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    s.link.WhenLineFree("get", ActionKind::kAction, [&s] { GetParameters(s); });
+    return 0;
+}
+
+int CC_CHECKFile(int panel, int control, int event, void* data, int, int) {
+    if (event != EVENT_COMMIT || !data) return 0;
+    Station& s = StationOf(data);
+    int checked = 0;
+    GetCtrlVal(panel, control, &checked);
+    if (checked != 1) return 0;
+    const std::string path =
+        ChooseFileForToggle(s.files, panel, control, &s.files.measure_dir, "QTORMeasure.dat",
+                            "*.dat", "Q-TOR-Measurement-Data-File");
+    if (path.empty()) return 0;
+    s.files.measurement_file = path;
+    WriteMeasurementFile(s.link, s.files, s.plots);
+    return 0;
+}
+
+int CC_NEDITVideoThdA(int panel, int control, int event, void* data, int, int) {
+    if (event == EVENT_VAL_CHANGED && data) {
+        Station& s = StationOf(data);
+        RedrawThresholdA(panel, control, s.plots, s.gui);
+    }
+    return 0;
+}
+
+int CC_NEDITVideoThdB(int panel, int control, int event, void* data, int, int) {
+    if (event == EVENT_VAL_CHANGED && data) {
+        Station& s = StationOf(data);
+        RedrawThresholdB(panel, control, s.plots, s.gui);
+    }
+    return 0;
+}
+
+int CC_NEDITeachA(int panel, int control, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) MoveSetPointCursor(panel, control, panel, GRAPH_VideoA);
+    return 0;
+}
+
+int CC_NEDITeachB(int panel, int control, int event, void*, int, int) {
+    if (event == EVENT_COMMIT) MoveSetPointCursor(panel, control, panel, GRAPH_VideoB);
+    return 0;
+}
+
+// Editing the tolerance or a mode waits for the next parameter read to show on the graphs.
+int CC_NEDITTolLeff(int, int, int, void*, int, int) { return 0; }
+int CC_DropEvalMode(int, int, int, void*, int, int) { return 0; }
+int CC_DropAnaMode(int, int, int, void*, int, int) { return 0; }

@@ -1,0 +1,124 @@
+// One sensor's line: its port, the packet `pp` and the frames written and received, the status
+// and firmware texts, the state of the line in words, and the rule that one exchange at a time
+// is under way, with the queue of actions pressed meanwhile. Two links share nothing: two
+// sensors on two ports run side by side.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link_state.h"
+#include "model.h"
+
+// Which queues a command discards before it is written, in that order.
+enum class Discard { kNone, kInThenOut, kOutThenIn };
+
+enum class ActionKind {
+    kAction,  // a single exchange or sequence: teach, reset, send, get, connect, data buffer
+    kMode,    // a mode that runs until stopped: run, video
+};
+
+// Where the link's outcomes are shown. The link knows nothing of panels: its owner installs
+// these, and a link without them shows nothing.
+struct LinkViews {
+    std::function<void(const char*)> status;        // the status line
+    std::function<void(const LinkStatus&)> health;  // the state of the line, on each change
+    // A parameter read: range-correct and show the set, then draw the tolerance window.
+    std::function<void()> showParameters;
+    std::function<void()> drawToleranceWindow;
+    // A line check has chosen RAM as the parameter target.
+    std::function<void()> selectRamTarget;
+};
+
+class SensorLink {
+  public:
+    // A link to port `com` with the start values; nothing is opened yet.
+    explicit SensorLink(int com = 1);
+    // Removes its receive notification and closes its port.
+    ~SensorLink();
+    SensorLink(const SensorLink&) = delete;
+    SensorLink& operator=(const SensorLink&) = delete;
+
+    int com;                                  // serial port number
+    int sync = 85;                            // its low 16 bits start every command frame
+    std::uint16_t pp[PNUM] = {};              // the packet: a frame's payload, sent or received
+    std::uint8_t szWriteBuf[1024] = {};       // a command frame uses the first 36 bytes
+    std::uint8_t szReadBuf[1024] = {};        // the last reply read
+    int nBytesR = 0;                          // byte count of the last direct read
+    double tstart = 0.0, tdiff = 0.0;         // start and length of the current wait
+    char szStatus[kStatusSize] = "InitVars";  // an outcome, until shown
+    char szVersion[kStatusSize] = {};         // the firmware text
+    LinkViews views;
+
+    // Keeps `text` (cut to 71 characters) as the outcome in szStatus.
+    void SetStatus(const char* text);
+    // Shows `text` at once on the status line.
+    void ShowStatus(const char* text) const;
+
+    const LinkStatus& Health() const { return health_; }
+    // Sets the state of the line; the view hears of it only when it differs.
+    void ReportLink(LinkHealth health, int port, const std::string& detail);
+    // A reply came: a line that had timed out is connected again.
+    void ReportReply();
+
+    // Builds the 36-byte command frame in szWriteBuf: sync word, order, 16 words, big-endian.
+    void FillTxBuf(std::uint16_t order, const std::uint16_t* words);
+    // Decodes words 0..count-1 from szReadBuf bytes 4 onward into pp.
+    void GetRxBuf(int count);
+    // Writes the frame in szWriteBuf to the port; returns the count written.
+    int WriteFrame();
+    // The receive notification (callback data: the link): reads the whole frame that has
+    // arrived into szReadBuf and pp.
+    static void RX_Receive_Function(int portNumber, int eventMask, void* callbackData);
+    void InstallRxNotification();
+    void RemoveRxNotification();
+    // Frames the receive notification has taken so far.
+    unsigned long FramesReceived() const { return frames_; }
+
+    // A frame the program wrote is never thrown away by the program: every discard of the
+    // output queue, and every close, first waits until the frame written last has crossed the
+    // line (the device drained and the frame's line time passed; pseudo-terminals and many USB
+    // adapters report "drained" while the bytes are still on their way). A reply says it has.
+    void AwaitFrameCrossed();
+    void FrameAnswered();
+    void DiscardOutput();
+    void DiscardQueues(Discard order);
+    // Discards the input queue, then the output queue (the order most commands use).
+    void FlushQueues();
+    void CloseLine();
+
+    // True while an exchange awaits its reply, or a mode runs.
+    bool LineBusy() const { return busy_; }
+    bool ModeRunning() const { return modes_ > 0; }
+    // Runs `action` now when the line is free; otherwise queues it. An action queued under the
+    // same key replaces the earlier one (the last port picked wins). Modes are never started
+    // from inside another mode.
+    void WhenLineFree(const std::string& key, ActionKind kind, std::function<void()> action);
+    // Carries out the queued actions now; a mode calls it between two cycles.
+    void ServeQueuedActions();
+
+  private:
+    friend class Exchange;
+    friend class ModeScope;
+
+    struct Queued {
+        std::string key;
+        ActionKind kind;
+        std::function<void()> action;
+    };
+    bool Runnable(const Queued& q) const;
+    void PostDrain();
+
+    bool busy_ = false;
+    int modes_ = 0;
+    bool drainPosted_ = false;
+    std::vector<Queued> queue_;
+    double crossedAt_ = 0.0;  // when the frame written last will have crossed the line
+    unsigned long frames_ = 0;
+    LinkStatus health_;
+    // Work posted to the event loop checks that its link still lives.
+    std::shared_ptr<SensorLink*> self_ = std::make_shared<SensorLink*>(this);
+};

@@ -1,3 +1,0 @@
-#include "panels.h"
-
-PanelHandles panels;
