@@ -10,9 +10,6 @@ PlotArrays plots;
 const char* const kParameterNames[PNUM] = {
     "powerA", "powerB", "vThdA", "vThdB",   "polarity", "eModeA", "average", "tValA",
     "tValB",  "tTol",   "ePoti", "anaMode", "sTime",    "para13", "para14",  "para15"};
-const char* const kRecordNames[PNUM] = {"Avalue", "Bvalue", "Mvalue", "tTol",  "tValA",  "tValB",
-                                        "tVal",   "edcntA", "edcntB", "leftA", "rightA", "rightB",
-                                        "leftB",  "anaMax", "anaMin", "sIndex"};
 
 void ResetModel() {
     params = ParameterSet{};

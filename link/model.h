@@ -82,7 +82,7 @@ extern PlotArrays plots;
 // The words' names in packet order, as the code calls them: powerA ... para15 for the
 // parameter set, Avalue ... sIndex for the measurement record.
 extern const char* const kParameterNames[PNUM];
-extern const char* const kRecordNames[PNUM];
+inline constexpr const auto& kRecordNames = protocol::kRecordWordNames;
 
 // Back to the values the program starts with (before InitVars).
 void ResetModel();
