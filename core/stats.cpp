@@ -1,6 +1,7 @@
 #include "stats.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "protocol.h"
@@ -45,4 +46,10 @@ ChannelStats StatsOf(std::span<const ChannelSample> samples) {
     ChannelAccumulator acc;
     for (const ChannelSample& s : samples) acc.Add(s);
     return acc.Stats();
+}
+
+std::string NumberText(double value) {
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return {text, r.ptr};
 }

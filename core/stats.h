@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 enum class Channel { kA, kB };
 
@@ -64,3 +65,6 @@ class ChannelAccumulator {
 
 // The numbers over a window of samples of one channel, in order.
 ChannelStats StatsOf(std::span<const ChannelSample> samples);
+
+// The shortest text that reads back as the same double, with a '.' whatever the locale.
+std::string NumberText(double value);
