@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-AlarmDetector::AlarmDetector(std::string channel, int alarmAfter)
-    : channel_(std::move(channel)), alarmAfter_(std::max(alarmAfter, 1)) {}
+AlarmDetector::AlarmDetector(std::string channel, long long alarmAfter)
+    : channel_(std::move(channel)), alarmAfter_(std::max(alarmAfter, 1LL)) {}
 
 AlarmStep AlarmDetector::Add(long long index, std::string_view time, const ChannelSample& sample) {
     AlarmStep step;

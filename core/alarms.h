@@ -29,7 +29,7 @@ struct AlarmStep {
 class AlarmDetector {
   public:
     // `alarmAfter` (K) below 1 counts as 1.
-    explicit AlarmDetector(std::string channel, int alarmAfter = 3);
+    explicit AlarmDetector(std::string channel, long long alarmAfter = 3);
 
     AlarmStep Add(long long index, std::string_view time, const ChannelSample& sample);
     // The end of input: the event of an alarm still on, if any. The next record starts afresh.
