@@ -6,6 +6,9 @@
 namespace {
 
 constexpr int kColumns = 2 + protocol::kWords;
+// No row is shorter than "t,0," and 16 one-digit words: a text's size bounds its rows, and one
+// reservation spares the copies of a growing vector (pages never touched cost nothing).
+constexpr std::size_t kShortestRow = 4 + 2 * protocol::kWords;
 
 // The field as it appears in a message: short, so the message stays one line.
 std::string Quoted(std::string_view field) {
@@ -102,7 +105,7 @@ class Parser {
     bool Fail(std::string why) {
         r_->errorLine = number_ == 0 ? 1 : number_;
         r_->reason = std::move(why);
-        r_->rows.clear();
+        r_->rows = {};
         return false;
     }
     Recording* r_;
@@ -120,6 +123,7 @@ std::string RecordingHeader() {
 
 Recording ParseRecording(std::string_view text) {
     Recording r;
+    r.rows.reserve(text.size() / kShortestRow);
     Parser p(&r);
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -133,6 +137,15 @@ Recording ParseRecording(std::string_view text) {
 
 Recording ReadRecording(std::istream& in) {
     Recording r;
+    const std::streampos at = in.tellg();  // -1 for a stream that cannot seek: no reservation
+    if (at != std::streampos(-1)) {
+        if (in.seekg(0, std::ios::end)) {
+            const std::streamoff left = in.tellg() - at;
+            if (left > 0) r.rows.reserve(static_cast<std::size_t>(left / kShortestRow));
+        }
+        in.clear();
+        in.seekg(at);
+    }
     Parser p(&r);
     std::string line;
     while (std::getline(in, line)) {
