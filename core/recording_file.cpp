@@ -10,11 +10,14 @@ constexpr int kColumns = 2 + protocol::kWords;
 // reservation spares the copies of a growing vector (pages never touched cost nothing).
 constexpr std::size_t kShortestRow = 4 + 2 * protocol::kWords;
 
-// The field as it appears in a message: short, so the message stays one line.
+// The field as it appears in a message: short and without control characters, so the message
+// stays one readable line.
 std::string Quoted(std::string_view field) {
     constexpr std::size_t kShown = 24;
-    if (field.size() > kShown) return "\"" + std::string(field.substr(0, kShown)) + "...\"";
-    return "\"" + std::string(field) + "\"";
+    std::string shown(field.substr(0, kShown));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return "\"" + shown + (field.size() > kShown ? "...\"" : "\"");
 }
 
 // Digits only, the whole field: from_chars alone would take "12abc" as 12.

@@ -73,6 +73,11 @@ TEST(RecordingFile, NamesTheFirstLineThatIsNoRecordingsLine) {
          "line 2: Bvalue \"+2\" is not a word 0..65535"},
         {kHeader + Row("t", "0", "1,2, 3,4,5,6,7,8,9,10,11,12,13,14,15,16"),
          "line 2: Mvalue \" 3\" is not a word 0..65535"},
+        // The message stays one short line whatever the file holds.
+        {kHeader + Row("t", "0", "1,2,3,4\r4,5,6,7,8,9,10,11,12,13,14,15,16"),
+         "line 2: tTol \"4?4\" is not a word 0..65535"},
+        {kHeader + Row("t", std::string(40, '7'), kWords),
+         "line 2: index \"777777777777777777777777...\" is not a whole number from 0"},
     };
     for (const auto& [text, error] : cases) {
         BothReaders(text, [&](const Recording& r, const char* how) {
