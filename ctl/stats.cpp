@@ -1,6 +1,5 @@
 #include "stats.h"
 
-#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -32,11 +31,9 @@ Result Evaluate(const std::vector<RecordingRow>& rows, const StatsRequest& r) {
         if (auto e = alarmA.Add(row.index, row.time, s.a).ended) result.events.push_back(*e);
         if (auto e = alarmB.Add(row.index, row.time, s.b).ended) result.events.push_back(*e);
     }
+    // Events in the order they end, as the program writes them beside a recording.
     if (auto e = alarmA.Finish()) result.events.push_back(*e);
     if (auto e = alarmB.Finish()) result.events.push_back(*e);
-    // In the order they began, not the order they ended.
-    std::stable_sort(result.events.begin(), result.events.end(),
-                     [](const AlarmEvent& x, const AlarmEvent& y) { return x.first < y.first; });
     result.a = a.Stats();
     result.b = b.Stats();
     return result;

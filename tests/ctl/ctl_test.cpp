@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -212,166 +213,126 @@ TEST_F(Ctl, TeachPrintsTheNewSetPointsAndResetPrintsNothing) {
     EXPECT_EQ(Commands(), (std::vector<int>{5, 11}));
 }
 
-// The value of `key` in the object `channel` of stats' JSON ("events" for the first event);
-// NaN when it is null or missing.
+// The number `key` of the object `channel` in stats' JSON; NaN for null.
 double JsonNumber(const std::string& json, const std::string& channel, const std::string& key) {
-    const std::size_t object = json.find("\"" + channel + "\":");
-    const std::size_t at = json.find("\"" + key + "\":", object);
-    if (object == std::string::npos || at == std::string::npos) return std::nan("");
-    const char* begin = json.data() + at + key.size() + 3;
-    double v = 0;
-    const auto r = std::from_chars(begin, json.data() + json.size(), v);
-    return r.ec == std::errc() ? v : std::nan("");
+    const std::size_t at = json.find("\"" + key + "\":", json.find("\"" + channel + "\":"));
+    double v = std::nan("");
+    if (at != std::string::npos)
+        std::from_chars(json.data() + at + key.size() + 3, json.data() + json.size(), v);
+    return v;
 }
 
-// What stats must say for one channel of `rows` (value, set-point and tolerance per row),
-// computed the plain way: two passes, limits clamped as the strip chart clamps them.
-struct Reference {
-    double n, mean, sigma, min, max, low, high, cp, cpk, out, outPct;
-};
-Reference Expected(const std::vector<std::array<int, 3>>& rows) {
-    Reference r{};
-    r.n = static_cast<double>(rows.size());
-    double sum = 0;
-    r.min = 1e9;
-    r.max = -1e9;
-    for (const auto& [v, tVal, tTol] : rows) {
-        sum += v;
-        r.min = std::min<double>(r.min, v);
-        r.max = std::max<double>(r.max, v);
-        if (v < std::max(tVal - tTol, 1) || v > std::min(tVal + tTol, 1023)) ++r.out;
+// One channel of stats' JSON against the plain way over `rows` (value, set-point, tolerance):
+// two passes, limits clamped as the strip chart clamps them.
+void ExpectStats(const std::string& json, const std::string& channel,
+                 const std::vector<std::array<int, 3>>& rows) {
+    const auto low = [](const std::array<int, 3>& r) { return std::max(r[1] - r[2], 1); };
+    const auto high = [](const std::array<int, 3>& r) { return std::min(r[1] + r[2], 1023); };
+    const double n = static_cast<double>(rows.size());
+    double sum = 0, squares = 0, out = 0, min = 1e9, max = -1e9;
+    for (const auto& r : rows) {
+        sum += r[0];
+        min = std::min<double>(min, r[0]);
+        max = std::max<double>(max, r[0]);
+        out += r[0] < low(r) || r[0] > high(r);
     }
-    r.mean = sum / r.n;
-    double squares = 0;
-    for (const auto& row : rows) squares += (row[0] - r.mean) * (row[0] - r.mean);
-    r.sigma = std::sqrt(squares / (r.n - 1));
-    r.low = std::max(rows.back()[1] - rows.back()[2], 1);
-    r.high = std::min(rows.back()[1] + rows.back()[2], 1023);
-    r.cp = (r.high - r.low) / (6 * r.sigma);
-    r.cpk = std::min(r.high - r.mean, r.mean - r.low) / (3 * r.sigma);
-    r.outPct = 100 * r.out / r.n;
-    return r;
-}
-
-void ExpectStats(const std::string& json, const std::string& channel, const Reference& want) {
-    const std::pair<const char*, double> fields[] = {
-        {"n", want.n},     {"mean", want.mean}, {"sigma", want.sigma},   {"min", want.min},
-        {"max", want.max}, {"low", want.low},   {"high", want.high},     {"cp", want.cp},
-        {"cpk", want.cpk}, {"out", want.out},   {"out_pct", want.outPct}};
-    for (const auto& [key, value] : fields) {
+    const double mean = sum / n;
+    for (const auto& r : rows) squares += (r[0] - mean) * (r[0] - mean);
+    const double sigma = std::sqrt(squares / (n - 1)), lo = low(rows.back()),
+                 hi = high(rows.back());
+    const std::pair<const char*, double> want[] = {
+        {"n", n},
+        {"mean", mean},
+        {"sigma", sigma},
+        {"min", min},
+        {"max", max},
+        {"low", lo},
+        {"high", hi},
+        {"out", out},
+        {"out_pct", 100 * out / n},
+        {"cp", (hi - lo) / (6 * sigma)},
+        {"cpk", std::min(hi - mean, mean - lo) / (3 * sigma)}};
+    for (const auto& [key, value] : want) {
         EXPECT_NEAR(JsonNumber(json, channel, key), value, 1e-9 * std::max(1.0, std::fabs(value)))
-            << channel << " " << key << " in " << json;
+            << channel << " " << key;
     }
 }
 
-class CtlStats : public Ctl {
-  protected:
-    int Stats(const std::vector<std::string>& args) {
-        std::ostringstream o, e;
-        const int status = RunCtl(args, o, e);
-        out = o.str();
-        err = e.str();
-        return status;
-    }
-};
-
-TEST_F(CtlStats, NumbersAndAlarmsOfARecording) {
-    // 300 records: A around 512 with one excursion of 5 records (rows 50 to 54); B's set-point
-    // moves at row 200, and its first 200 values are inside their own limits but below the
-    // last ones. B strays from row 47 to 54, and for two records at rows 100 and 101, too
-    // few for an alarm.
+TEST_F(Ctl, StatsOfARecordingNeedNoSensor) {
+    // 300 records: A around 512 with one excursion of 5 (rows 50 to 54: 580 to 620, above 572).
+    // B's set-point moves at row 200: its earlier values are inside their own limits but below
+    // the last ones; two stray at rows 100 and 101, too few for an alarm, and the last four are
+    // above 400, an alarm still on when the recording ends.
     std::mt19937 rng(11);
     std::uniform_int_distribution<int> noise(-30, 30);
     std::vector<std::array<int, 3>> a, b;
-    RecordWriter writer;
     const std::string file = (dir / "run.csv").string();
-    std::string why;
-    ASSERT_TRUE(writer.Open(file, true, &why)) << why;
+    RecordWriter writer;
+    ASSERT_TRUE(writer.Open(file, true, &err)) << err;
     for (int i = 0; i < 300; ++i) {
-        const int tTol = 60, tValA = 512, tValB = i < 200 ? 300 : 340;
-        const int va = i >= 50 && i < 55 ? 580 + 10 * i - 500 : 512 + noise(rng);
-        const int vb = (i >= 47 && i < 55) || i == 100 || i == 101 ? 370 + i % 3
-                       : i < 200                                   ? 270 + noise(rng) / 3
-                                                                   : 330 + noise(rng);
-        a.push_back({va, tValA, tTol});
-        b.push_back({vb, tValB, tTol});
-        std::uint16_t words[16] = {};
-        words[protocol::kAvalue] = static_cast<std::uint16_t>(va);
-        words[protocol::kBvalue] = static_cast<std::uint16_t>(vb);
-        words[protocol::kRecTTol] = tTol;
-        words[protocol::kRecTValA] = tValA;
-        words[protocol::kRecTValB] = static_cast<std::uint16_t>(tValB);
-        words[protocol::kTVal] = 999;  // not a set-point of either channel
+        a.push_back({i >= 50 && i < 55 ? 80 + 10 * i : 512 + noise(rng), 512, 60});
+        b.push_back({i == 100 || i == 101 ? 370
+                     : i >= 296           ? 405
+                     : i < 200            ? 270 + noise(rng) / 3
+                                          : 330 + noise(rng),
+                     i < 200 ? 300 : 340, 60});
+        const auto w = [](int v) { return static_cast<std::uint16_t>(v); };
+        // Avalue, Bvalue, Mvalue, tTol, tValA, tValB, then tVal, no channel's set-point.
+        const std::uint16_t words[16] = {
+            w(a.back()[0]), w(b.back()[0]), 0, 60, 512, w(b.back()[1]), 999};
         ASSERT_TRUE(writer.Add(words));
     }
     ASSERT_TRUE(writer.Close());
 
-    ASSERT_EQ(Stats({"stats", file, "--json"}), kCtlOk) << err;
-    ExpectStats(out, "A", Expected(a));
-    ExpectStats(out, "B", Expected(b));
-    // Rows 50 to 54 are 580 to 620, above 572.
-    EXPECT_EQ(JsonNumber(out, "A", "out"), 5);
-    EXPECT_EQ(JsonNumber(out, "B", "out"), 10);
-    // Both end at row 55; they are listed in the order they began.
-    ASSERT_EQ(std::count(out.begin(), out.end(), '{'), 5) << "A, B and two events: " << out;
-    EXPECT_NE(out.find("\"events\":[{\"channel\":\"B\",\"first\":47,\"last\":54,\"records\":8,"
-                       "\"worst\":372,\"low\":240,\"high\":360,\"time\":\"20"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("},{\"channel\":\"A\",\"first\":50,\"last\":54,\"records\":5,"
+    ASSERT_EQ(Run({"stats", file, "--json"}), kCtlOk) << err;
+    ExpectStats(out, "A", a);
+    ExpectStats(out, "B", b);
+    EXPECT_NE(out.find("\"events\":[{\"channel\":\"A\",\"first\":50,\"last\":54,\"records\":5,"
                        "\"worst\":620,\"low\":452,\"high\":572,\"time\":\"20"),
               std::string::npos)
         << out;
-    ASSERT_EQ(Stats({"stats", "--alarm-after", "10", file, "--json"}), kCtlOk) << err;
+    EXPECT_NE(out.find("},{\"channel\":\"B\",\"first\":296,\"last\":299,\"records\":4,"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '{'), 5) << "A, B and two events: " << out;
+    ASSERT_EQ(Run({"stats", "--alarm-after", "10", file, "--json"}), kCtlOk) << err;
     EXPECT_NE(out.find("\"events\":[]"), std::string::npos) << out;
 
-    ASSERT_EQ(Stats({"--json", "stats", file, "--last", "120"}), kCtlOk) << err;
-    ExpectStats(out, "A", Expected({a.end() - 120, a.end()}));
-    ExpectStats(out, "B", Expected({b.end() - 120, b.end()}));
-    EXPECT_NE(out.find("\"events\":[]"), std::string::npos) << "the excursion is earlier";
+    ASSERT_EQ(Run({"--json", "stats", file, "--last", "120"}), kCtlOk) << err;
+    ExpectStats(out, "A", {a.end() - 120, a.end()});
+    ExpectStats(out, "B", {b.end() - 120, b.end()});
 
-    ASSERT_EQ(Stats({"stats", file}), kCtlOk) << err;
-    std::istringstream table(out);
-    std::string line;
-    std::getline(table, line);
-    std::getline(table, line);
-    std::istringstream cells(line);
-    std::vector<std::string> a300{std::istream_iterator<std::string>(cells), {}};
-    ASSERT_EQ(a300.size(), 12u) << line;
-    EXPECT_EQ(a300[0] + " " + a300[1] + " " + a300[10], "A 300 5") << line;
+    ASSERT_EQ(Run({"stats", file}), kCtlOk) << err;
+    std::istringstream table(out.substr(out.find("\nA ")));
+    const std::vector<std::string> row{std::istream_iterator<std::string>(table), {}};
+    ASSERT_GE(row.size(), 12u) << out;
+    EXPECT_EQ(row[1] + " " + row[10], "300 5") << "n and out of A: " << out;
     EXPECT_NE(out.find("\nalarm A: records 50 to 54, 5 outside from 20"), std::string::npos) << out;
-    EXPECT_TRUE(sensor->Log().empty()) << "a recording needs no sensor";
+    EXPECT_TRUE(sensor->Log().empty());
 }
 
-TEST_F(CtlStats, AFileThatIsNoRecordingIsRefusedNamingTheLine) {
+TEST_F(Ctl, StatsRefusesAFileThatIsNoRecordingNamingTheLine) {
     std::string text = RecordCsvHeader();
-    for (int i = 0; i < 8; ++i) {
-        const std::uint16_t words[16] = {500, 500, 0, 100, 512, 512};
-        text += RecordCsvRow(std::chrono::system_clock::now(), i, words);
-        if (i == 5) text += "2026-12-07T19:35:31.123,6,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\n";
-    }
+    const std::uint16_t words[16] = {500, 500, 0, 100, 512, 512};
+    for (int i = 0; i < 8; ++i)
+        text += i == 6 ? "t,6,1,2,3\n" : RecordCsvRow(std::chrono::system_clock::now(), i, words);
     const std::string broken = File("broken.csv", text);
-    EXPECT_EQ(Stats({"stats", broken}), kCtlUsage);
-    EXPECT_EQ(err, "qtor-ctl: " + broken + ": line 8: 17 values, expected 18\n");
+    EXPECT_EQ(Run({"stats", broken}), kCtlUsage);
+    EXPECT_EQ(err, "qtor-ctl: " + broken + ": line 8: 5 values, expected 18\n");
     EXPECT_EQ(out, "");
+    EXPECT_EQ(Run({"stats", (dir / "missing.csv").string()}), kCtlFile);
 
-    EXPECT_EQ(Stats({"stats", (dir / "missing.csv").string()}), kCtlFile);
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-
-    ASSERT_EQ(Stats({"--json", "stats", File("empty.csv", RecordCsvHeader())}), kCtlOk) << err;
-    const std::string empty =
-        "{\"A\":{\"n\":0,\"mean\":null,\"sigma\":null,\"min\":null,\"max\":null,\"low\":null,"
-        "\"high\":null,\"cp\":null,\"cpk\":null,\"out\":null,\"out_pct\":null},\"B\":{\"n\":0,";
-    EXPECT_EQ(out.rfind(empty, 0), 0u) << out;
-
+    ASSERT_EQ(Run({"--json", "stats", File("empty.csv", RecordCsvHeader())}), kCtlOk) << err;
+    EXPECT_EQ(out.rfind("{\"A\":{\"n\":0,\"mean\":null,\"sigma\":null,\"min\":null,\"max\":null,"
+                        "\"low\":null,\"high\":null,\"cp\":null,\"cpk\":null,\"out\":null,"
+                        "\"out_pct\":null},\"B\":{\"n\":0,",
+                        0),
+              0u)
+        << out;
     for (const std::vector<std::string>& args : {std::vector<std::string>{"stats"},
-                                                 {"stats", broken, broken},
                                                  {"stats", broken, "--last", "0"},
-                                                 {"stats", broken, "--alarm-after", "x"},
-                                                 {"info", "--alarm-after", "3"}}) {
-        EXPECT_EQ(Stats(args), kCtlUsage) << args.back();
-        EXPECT_NE(err.find("Usage: qtor-ctl"), std::string::npos);
-    }
+                                                 {"info", "--alarm-after", "3"}})
+        EXPECT_EQ(Run(args), kCtlUsage) << args.back();
     EXPECT_TRUE(sensor->Log().empty());
 }
 
