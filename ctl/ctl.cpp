@@ -16,6 +16,7 @@
 #include "qtor_version.h"
 #include "record_csv.h"
 #include "rs232.h"
+#include "stats.h"
 #include "textfiles.h"
 #include "trace.h"
 
@@ -38,6 +39,12 @@ const char* const kCtlUsageText =
     "                             words, the columns of the program's run-mode recording\n"
     "  video --count N [--csv FILE]   N video cycles as CSV: cycle, pixel, channel A, B\n"
     "  buffer [--csv FILE]        one fetch of the 128-value buffer as CSV, in ring order\n"
+    "  stats FILE [--last N] [--alarm-after K]\n"
+    "                             quality numbers of a recording (as record writes it; no\n"
+    "                             sensor needed), per channel A and B: n, mean, sigma, min,\n"
+    "                             max, the last row's limits (low, high), Cp, Cpk, the rows\n"
+    "                             outside their own limits (out, out %); then one line per\n"
+    "                             alarm: K rows in a row outside, until one is inside\n"
     "\n"
     "Options:\n"
     "  --port DEVICE   a serial device path, or a port number as the program numbers its\n"
@@ -45,10 +52,13 @@ const char* const kCtlUsageText =
     "  --demo          the built-in simulated sensor, paced at 19200 baud\n"
     "  --json          print one JSON object instead\n"
     "  --trace FILE    write every frame written and chunk read to FILE\n"
+    "  --last N        stats over the last N rows only\n"
+    "  --alarm-after K stats: rows in a row outside that make an alarm (default 3)\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error;\n"
-    "3 link failure (cannot open, time-out, wrong sync word, short reply); 4 file error.\n"
+    "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error, or\n"
+    "stats' FILE is no recording (the message names the line); 3 link failure (cannot open,\n"
+    "time-out, wrong sync word, short reply); 4 file error.\n"
     "Messages on standard error use the program's status texts.\n";
 
 namespace {
@@ -62,6 +72,8 @@ struct Options {
     std::vector<std::string> args;
     long long count = -1;
     std::string csv;
+    long long last = -1;
+    long long alarmAfter = -1;
 };
 
 // A failure that ends the command with an exit status and a message on standard error.
@@ -109,6 +121,13 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
                 *why = "--count needs a whole number of at least 1";
                 return false;
             }
+        } else if (a == "--last" || a == "--alarm-after") {
+            std::string n;
+            if (!value(&n)) return false;
+            if (!ParseCount(n, a == "--last" ? &o->last : &o->alarmAfter)) {
+                *why = a + " needs a whole number of at least 1";
+                return false;
+            }
         } else if (a.rfind("--", 0) == 0) {
             *why = "unknown option " + a;
             return false;
@@ -131,12 +150,13 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
     if (c == "send") ok = target && n == 2;
     if (c == "compare") ok = n == 2;
     if (c == "record" || c == "video") ok = n == 0 && o->count >= 1;
+    if (c == "stats") ok = n == 1;
     if (c.empty()) {
         *why = "no command";
         return false;
     }
     static const char* const kCommands[] = {"info",  "get",    "send",  "compare", "teach",
-                                            "reset", "record", "video", "buffer"};
+                                            "reset", "record", "video", "buffer",  "stats"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands)) {
         *why = "unknown command " + c;
         return false;
@@ -153,8 +173,14 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
         *why = "--csv belongs to record, video and buffer";
         return false;
     }
+    if ((o->last >= 1 || o->alarmAfter >= 1) && c != "stats") {
+        *why = "--last and --alarm-after belong to stats";
+        return false;
+    }
     return true;
 }
+
+}  // namespace
 
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
@@ -172,6 +198,8 @@ std::string JsonString(const std::string& s) {
     }
     return out + "\"";
 }
+
+namespace {
 
 int TargetOf(const std::string& name) { return name == "eeprom" ? EEPROM : RAM; }
 
@@ -555,6 +583,12 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!Parse(args, &o, &why)) {
         err << "qtor-ctl: " << why << "\n" << kCtlUsageText;
         return kCtlUsage;
+    }
+    // A recording is all stats needs: no port, no trace.
+    if (o.command == "stats") {
+        const StatsRequest request{o.args[0], std::max(o.last, 0LL),
+                                   o.alarmAfter >= 1 ? o.alarmAfter : 3, o.json};
+        return RunStats(request, out, err);
     }
     if (!o.trace.empty() && !StartComTrace(o.trace, &why)) {
         err << "qtor-ctl: trace " << why << "\n";

@@ -16,6 +16,9 @@ enum CtlExit : int {
 
 extern const char* const kCtlUsageText;
 
+// `s` as a JSON string literal, quotes included.
+std::string JsonString(const std::string& s);
+
 // Runs one command line (the arguments after the program name). What the command prints goes
 // to `out`, messages to `err`; returns the exit status. Needs the Qt application object.
 int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

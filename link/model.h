@@ -64,9 +64,7 @@ struct PlotArrays {
 inline constexpr const char* kParameterNames[PNUM] = {
     "powerA", "powerB", "vThdA", "vThdB",   "polarity", "eModeA", "average", "tValA",
     "tValB",  "tTol",   "ePoti", "anaMode", "sTime",    "para13", "para14",  "para15"};
-inline constexpr const char* kRecordNames[PNUM] = {
-    "Avalue", "Bvalue", "Mvalue", "tTol",   "tValA", "tValB",  "tVal",   "edcntA",
-    "edcntB", "leftA",  "rightA", "rightB", "leftB", "anaMax", "anaMin", "sIndex"};
+inline constexpr const auto& kRecordNames = protocol::kRecordWordNames;
 
 // Word k of a parameter set (packet order).
 std::uint16_t& ParameterWord(ParameterSet& set, int k);

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "model.h"
+#include "recording_file.h"
 
 namespace {
 
@@ -21,11 +21,7 @@ std::tm LocalTime(std::time_t t) {
 
 }  // namespace
 
-std::string RecordCsvHeader() {
-    std::string h = "time,index";
-    for (const char* name : kRecordNames) h += std::string(",") + name;
-    return h + "\n";
-}
+std::string RecordCsvHeader() { return RecordingHeader() + "\n"; }
 
 std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long index,
                          const std::uint16_t* words) {

@@ -1,7 +1,7 @@
 // The CSV layout of recorded measurement records, shared by the program's run-mode recording
 // and qtor-ctl: a header row, then one row per record with the local time (ISO 8601 with
 // milliseconds), the record's index since recording started and the record's 16 words under
-// their names.
+// their names. core/recording_file.h reads it back.
 #pragma once
 
 #include <chrono>

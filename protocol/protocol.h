@@ -99,6 +99,11 @@ enum RecordWord : int {
     kSIndex = 15,
 };
 
+// The record words' names, in packet order: the column names of recordings.
+inline constexpr const char* kRecordWordNames[kWords] = {
+    "Avalue", "Bvalue", "Mvalue", "tTol",   "tValA", "tValB",  "tVal",   "edcntA",
+    "edcntB", "leftA",  "rightA", "rightB", "leftB", "anaMax", "anaMin", "sIndex"};
+
 inline void PutWord(std::uint8_t* at, std::uint16_t w) {
     at[0] = static_cast<std::uint8_t>(w >> 8);
     at[1] = static_cast<std::uint8_t>(w & 0xFF);

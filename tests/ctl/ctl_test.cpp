@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <sstream>
 
 #include "port_table.h"
@@ -207,6 +213,129 @@ TEST_F(Ctl, TeachPrintsTheNewSetPointsAndResetPrintsNothing) {
     ASSERT_EQ(Run({"reset"}), kCtlOk);
     EXPECT_EQ(out, "");
     EXPECT_EQ(Commands(), (std::vector<int>{5, 11}));
+}
+
+// The number `key` of the object `channel` in stats' JSON; NaN for null.
+double JsonNumber(const std::string& json, const std::string& channel, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\":", json.find("\"" + channel + "\":"));
+    double v = std::nan("");
+    if (at != std::string::npos)
+        std::from_chars(json.data() + at + key.size() + 3, json.data() + json.size(), v);
+    return v;
+}
+
+// One channel of stats' JSON against the plain way over `rows` (value, set-point, tolerance):
+// two passes, limits clamped as the strip chart clamps them.
+void ExpectStats(const std::string& json, const std::string& channel,
+                 const std::vector<std::array<int, 3>>& rows) {
+    const auto low = [](const std::array<int, 3>& r) { return std::max(r[1] - r[2], 1); };
+    const auto high = [](const std::array<int, 3>& r) { return std::min(r[1] + r[2], 1023); };
+    const double n = static_cast<double>(rows.size());
+    double sum = 0, squares = 0, out = 0, min = 1e9, max = -1e9;
+    for (const auto& r : rows) {
+        sum += r[0];
+        min = std::min<double>(min, r[0]);
+        max = std::max<double>(max, r[0]);
+        out += r[0] < low(r) || r[0] > high(r);
+    }
+    const double mean = sum / n;
+    for (const auto& r : rows) squares += (r[0] - mean) * (r[0] - mean);
+    const double sigma = std::sqrt(squares / (n - 1)), lo = low(rows.back()),
+                 hi = high(rows.back());
+    const std::pair<const char*, double> want[] = {
+        {"n", n},
+        {"mean", mean},
+        {"sigma", sigma},
+        {"min", min},
+        {"max", max},
+        {"low", lo},
+        {"high", hi},
+        {"out", out},
+        {"out_pct", 100 * out / n},
+        {"cp", (hi - lo) / (6 * sigma)},
+        {"cpk", std::min(hi - mean, mean - lo) / (3 * sigma)}};
+    for (const auto& [key, value] : want) {
+        EXPECT_NEAR(JsonNumber(json, channel, key), value, 1e-9 * std::max(1.0, std::fabs(value)))
+            << channel << " " << key;
+    }
+}
+
+TEST_F(Ctl, StatsOfARecordingNeedNoSensor) {
+    // 300 records: A around 512 with one excursion of 5 (rows 50 to 54: 580 to 620, above 572).
+    // B's set-point moves at row 200: its earlier values are inside their own limits but below
+    // the last ones; two stray at rows 100 and 101, too few for an alarm, and the last four are
+    // above 400, an alarm still on when the recording ends.
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> noise(-30, 30);
+    std::vector<std::array<int, 3>> a, b;
+    const std::string file = (dir / "run.csv").string();
+    RecordWriter writer;
+    ASSERT_TRUE(writer.Open(file, true, &err)) << err;
+    for (int i = 0; i < 300; ++i) {
+        a.push_back({i >= 50 && i < 55 ? 80 + 10 * i : 512 + noise(rng), 512, 60});
+        b.push_back({i == 100 || i == 101 ? 370
+                     : i >= 296           ? 405
+                     : i < 200            ? 270 + noise(rng) / 3
+                                          : 330 + noise(rng),
+                     i < 200 ? 300 : 340, 60});
+        const auto w = [](int v) { return static_cast<std::uint16_t>(v); };
+        // Avalue, Bvalue, Mvalue, tTol, tValA, tValB, then tVal, no channel's set-point.
+        const std::uint16_t words[16] = {
+            w(a.back()[0]), w(b.back()[0]), 0, 60, 512, w(b.back()[1]), 999};
+        ASSERT_TRUE(writer.Add(words));
+    }
+    ASSERT_TRUE(writer.Close());
+
+    ASSERT_EQ(Run({"stats", file, "--json"}), kCtlOk) << err;
+    ExpectStats(out, "A", a);
+    ExpectStats(out, "B", b);
+    EXPECT_NE(out.find("\"events\":[{\"channel\":\"A\",\"first\":50,\"last\":54,\"records\":5,"
+                       "\"worst\":620,\"low\":452,\"high\":572,\"time\":\"20"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("},{\"channel\":\"B\",\"first\":296,\"last\":299,\"records\":4,"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '{'), 5) << "A, B and two events: " << out;
+    ASSERT_EQ(Run({"stats", "--alarm-after", "10", file, "--json"}), kCtlOk) << err;
+    EXPECT_NE(out.find("\"events\":[]"), std::string::npos) << out;
+
+    ASSERT_EQ(Run({"--json", "stats", file, "--last", "120"}), kCtlOk) << err;
+    ExpectStats(out, "A", {a.end() - 120, a.end()});
+    ExpectStats(out, "B", {b.end() - 120, b.end()});
+
+    ASSERT_EQ(Run({"stats", file}), kCtlOk) << err;
+    std::istringstream table(out.substr(out.find("\nA ")));
+    const std::vector<std::string> row{std::istream_iterator<std::string>(table), {}};
+    ASSERT_GE(row.size(), 12u) << out;
+    EXPECT_EQ(row[1] + " " + row[10], "300 5") << "n and out of A: " << out;
+    EXPECT_NE(out.find("\nalarm A: records 50 to 54, 5 outside from 20"), std::string::npos) << out;
+    EXPECT_TRUE(sensor->Log().empty());
+}
+
+TEST_F(Ctl, StatsRefusesAFileThatIsNoRecordingNamingTheLine) {
+    std::string text = RecordCsvHeader();
+    const std::uint16_t words[16] = {500, 500, 0, 100, 512, 512};
+    for (int i = 0; i < 8; ++i)
+        text += i == 6 ? "t,6,1,2,3\n" : RecordCsvRow(std::chrono::system_clock::now(), i, words);
+    const std::string broken = File("broken.csv", text);
+    EXPECT_EQ(Run({"stats", broken}), kCtlUsage);
+    EXPECT_EQ(err, "qtor-ctl: " + broken + ": line 8: 5 values, expected 18\n");
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Run({"stats", (dir / "missing.csv").string()}), kCtlFile);
+
+    ASSERT_EQ(Run({"--json", "stats", File("empty.csv", RecordCsvHeader())}), kCtlOk) << err;
+    EXPECT_EQ(out.rfind("{\"A\":{\"n\":0,\"mean\":null,\"sigma\":null,\"min\":null,\"max\":null,"
+                        "\"low\":null,\"high\":null,\"cp\":null,\"cpk\":null,\"out\":null,"
+                        "\"out_pct\":null},\"B\":{\"n\":0,",
+                        0),
+              0u)
+        << out;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"stats"},
+                                                 {"stats", broken, "--last", "0"},
+                                                 {"info", "--alarm-after", "3"}})
+        EXPECT_EQ(Run(args), kCtlUsage) << args.back();
+    EXPECT_TRUE(sensor->Log().empty());
 }
 
 }  // namespace
