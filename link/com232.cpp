@@ -10,8 +10,9 @@ namespace {
 
 // 19200 baud, 8N1: ten bits a byte.
 constexpr double kByteSeconds = 10.0 / 19200.0;
-// A USB adapter passes a frame on to its UART a USB frame or two after the write.
-constexpr double kAdapterDelay = 0.002;
+// A USB adapter passes a frame on to its UART a USB frame or two after the write, and a busy
+// system may hand it over a few milliseconds late: waiting that long more costs nothing.
+constexpr double kAdapterDelay = 0.005;
 
 }  // namespace
 

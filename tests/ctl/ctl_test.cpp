@@ -123,6 +123,13 @@ TEST_F(Ctl, AReadBackThatDiffersNamesTheWords) {
     EXPECT_EQ(Run({"send", "ram", file}), kCtlDiffers);
     EXPECT_EQ(out, "tValA\n");
     EXPECT_EQ(Commands(), (std::vector<int>{5, 1, 2, 2})) << "confirmed by a second read";
+    EXPECT_EQ(Run({"--json", "send", "ram", file}), kCtlDiffers);
+    EXPECT_EQ(out,
+              "{\"target\":\"ram\",\"verified\":false,\"differs\":[{\"name\":\"tValA\","
+              "\"sent\":640,\"read\":512}]}\n");
+    sensor->ClearFault(1);
+    EXPECT_EQ(Run({"--json", "send", "ram", file}), kCtlOk);
+    EXPECT_EQ(out, "{\"target\":\"ram\",\"verified\":true,\"differs\":[]}\n");
 }
 
 TEST_F(Ctl, LinkFailuresEndWithStatusThreeAndTheProgramsText) {
@@ -135,6 +142,13 @@ TEST_F(Ctl, LinkFailuresEndWithStatusThreeAndTheProgramsText) {
     EXPECT_EQ(err, "qtor-ctl: read error - not sync byte 0xAA!\n");
     sensor->SetFault(2, sim::Fault{sim::FaultKind::kGarbage, 0, true});
     EXPECT_EQ(Run({"get", "ram"}), kCtlLink) << "a garbled reply is no parameter set";
+    // A read-back that never comes is a link failure, not a difference.
+    sensor->SetFault(2, sim::Fault{sim::FaultKind::kNoReply});
+    const std::string set =
+        File("set.cfg", Lines({200, 200, 512, 512, 1, 1, 1, 600, 512, 100, 1, 0, 1000, 0, 0, 0}));
+    EXPECT_EQ(Run({"send", "ram", set}), kCtlLink);
+    EXPECT_EQ(err, "qtor-ctl: Timeout-RS-232...\n");
+    sensor->ClearFault(2);
     sensor->SetFault(8, sim::Fault{sim::FaultKind::kNoReply, 0, true});
     EXPECT_EQ(Run({"record", "--count", "2"}), kCtlLink);
     EXPECT_EQ(err, "qtor-ctl: Timeout RS232-Line!\n");
