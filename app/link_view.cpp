@@ -181,7 +181,8 @@ void LinkView::OnLost(int port) {
 }
 
 void LinkView::OnDevices(bool devices) {
-    if (devices) RescanPorts();
+    // The folder of a listed device being waited for changed: the list may differ.
+    if (devices || (watch_.waiting && !watch_.pathNamed)) RescanPorts();
     // A device named by path that disappeared while open has been unplugged, even if the
     // port has not failed yet.
     const int com = link_.com;

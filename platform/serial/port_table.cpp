@@ -22,10 +22,12 @@ struct Override {
 struct SystemPort {
     std::string location, description, manufacturer, serial;
     bool gone = false;
+    std::string name;  // the system's short name (COMn on Windows): the order of the list
 };
 
 struct Table {
     bool scanned = false;
+    std::function<std::vector<ListedPort>()> listing;
     std::map<int, SystemPort> system;
     std::map<int, Override> overrides;
     std::shared_ptr<sim::Sensor> defaultSensor;  // when no override put the sensor elsewhere
@@ -36,9 +38,25 @@ Table& table() {
     return t;
 }
 
-SystemPort Describe(const QSerialPortInfo& p) {
-    return {p.systemLocation().toStdString(), p.description().toStdString(),
-            p.manufacturer().toStdString(), p.serialNumber().toStdString(), false};
+// What the system lists, ordered by name.
+std::vector<SystemPort> Listed(const Table& t) {
+    std::vector<SystemPort> found;
+    if (t.listing) {
+        for (const ListedPort& p : t.listing()) {
+            const std::string name = p.location.substr(p.location.find_last_of("/\\") + 1);
+            found.push_back(
+                {p.location, p.description, p.manufacturer, p.serialNumber, false, name});
+        }
+    } else {
+        for (const QSerialPortInfo& p : QSerialPortInfo::availablePorts()) {
+            found.push_back({p.systemLocation().toStdString(), p.description().toStdString(),
+                             p.manufacturer().toStdString(), p.serialNumber().toStdString(), false,
+                             p.portName().toStdString()});
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SystemPort& a, const SystemPort& b) { return a.name < b.name; });
+    return found;
 }
 
 bool SameDevice(const SystemPort& a, const SystemPort& b) {
@@ -56,19 +74,14 @@ int FreeNumber(const Table& t) {
 }
 
 void Scan(Table& t) {
-    auto ports = QSerialPortInfo::availablePorts();
-    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-        return a.portName() < b.portName();
-    });
-    std::vector<SystemPort> found;
-    for (const auto& p : ports) found.push_back(Describe(p));
+    const std::vector<SystemPort> found = Listed(t);
 #ifdef Q_OS_WIN
     t.system.clear();
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        const QString name = ports[i].portName();
+    for (const SystemPort& port : found) {
+        const QString name = QString::fromStdString(port.name);
         bool ok = false;
         const int n = name.startsWith(QLatin1String("COM")) ? name.mid(3).toInt(&ok) : 0;
-        if (ok && n >= 1 && n <= kMaxPorts) t.system[n] = found[i];
+        if (ok && n >= 1 && n <= kMaxPorts) t.system[n] = port;
     }
 #else
     // Numbers already given stay with their devices; a port in use whose device vanished
@@ -124,6 +137,10 @@ const std::shared_ptr<sim::Sensor>& DefaultSensor(Table& t) {
 }
 
 }  // namespace
+
+void PortTableSetListing(std::function<std::vector<ListedPort>()> listing) {
+    table().listing = std::move(listing);
+}
 
 std::vector<PortEntry> PortTableList() {
     Table& t = Scanned();

@@ -5,6 +5,7 @@
 // put on a number (a pseudo-terminal works), and so can the in-process simulated sensor.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,15 @@ struct PortEntry {
     std::string description, manufacturer, serialNumber;
     bool gone = false;  // a port in use whose device has vanished
 };
+
+// A port as the system lists it.
+struct ListedPort {
+    std::string location;
+    std::string description = {}, manufacturer = {}, serialNumber = {};
+};
+// The system's list from the next scan on comes from `listing` (tests add and remove listed
+// devices with it); an empty function asks the system again.
+void PortTableSetListing(std::function<std::vector<ListedPort>()> listing);
 
 // Lists the numbered ports: system ports, then overrides, then the simulated sensor last.
 std::vector<PortEntry> PortTableList();

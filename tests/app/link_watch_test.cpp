@@ -61,7 +61,7 @@ TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack)
     Plug();
     InitRS232(link, params);
     ASSERT_EQ(link.Health().health, LinkHealth::kConnected);
-    EXPECT_EQ(std::string(station.linkView.State().c_str()), "connected: Q-TOR SIM V1.0");
+    EXPECT_EQ(station.linkView.State(), "connected: Q-TOR SIM V1.0");
     const int connected = LinkColour();
     station.gui.PlotVIDEOBarGraph(meas, params, plots);
     EXPECT_FALSE(station.gui.ValuesStale());
@@ -70,8 +70,7 @@ TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack)
     const double noticed = Until(LinkHealth::kDisconnected, 2.0);
     ASSERT_GE(noticed, 0) << "the unplug was noticed";
     EXPECT_LT(noticed, 0.5);
-    EXPECT_NE(std::string(station.linkView.State().c_str()).find("disconnected"),
-              std::string::npos);
+    EXPECT_NE(station.linkView.State().find("disconnected"), std::string::npos);
     EXPECT_NE(LinkColour(), connected);
     EXPECT_TRUE(station.gui.ValuesStale()) << "the last values are shown as old";
     EXPECT_TRUE(station.linkView.Waiting());
@@ -130,8 +129,29 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     Plug();
     Pump(1.5);
     EXPECT_EQ(link.com, 2) << "the device's return does not undo the pick";
-    EXPECT_NE(std::string(station.linkView.State().c_str()).find("simulated"), std::string::npos);
+    EXPECT_NE(station.linkView.State().find("simulated"), std::string::npos);
     CloseCom(2);
+}
+
+// A device the system lists is not looked for once a second: the events of its folder alone
+// must bring it back.
+TEST_F(LinkWatch, AListedAdapterComesBackByTheEventsOfItsFolder) {
+    PortTableReset();
+    PortTableSetListing([this] {
+        std::error_code ec;
+        return fs::exists(path, ec) ? std::vector<ListedPort>{{path}} : std::vector<ListedPort>{};
+    });
+    Plug();
+    PortTableRescan();
+    ASSERT_TRUE(PortTableIsListed(1));
+    InitRS232(link, params);
+    ASSERT_EQ(link.Health().health, LinkHealth::kConnected);
+    Unplug();
+    ASSERT_GE(Until(LinkHealth::kDisconnected, 2.0), 0);
+    Pump(0.3);
+    Plug();
+    EXPECT_GE(Until(LinkHealth::kConnected, 3.0), 0) << "connected again without a pick";
+    PortTableSetListing({});
 }
 
 TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
@@ -139,8 +159,7 @@ TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     InitRS232(link, params);  // nothing at the link yet
     EXPECT_EQ(StatusLine(), "Cannot open port");
     EXPECT_EQ(link.Health().detail, "no such device");
-    EXPECT_NE(std::string(station.linkView.State().c_str()).find("cannot open: no such device"),
-              std::string::npos);
+    EXPECT_NE(station.linkView.State().find("cannot open: no such device"), std::string::npos);
 
     // Another opener holds the device; reached through the link, it is still the same device.
     Plug();

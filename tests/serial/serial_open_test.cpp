@@ -1,6 +1,8 @@
 // Opening ports: error codes, their texts, the port table, operations on closed ports.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "port_table.h"
 #include "sensor.h"
 #include "serial_test_util.h"
@@ -100,6 +102,32 @@ TEST_F(SerialOpen, PortTableEndsWithTheSimulatedSensor) {
     PortTableReset();
     EXPECT_EQ(PortTableDevice(kMaxPorts - 1), "");
     EXPECT_TRUE(PortTableList().back().simulated);
+}
+
+// Devices the system lists keep their numbers while they stay: a device added takes the lowest
+// free number, and the number of one that went (its port closed) is free again.
+TEST_F(SerialOpen, ListedDevicesKeepTheirNumbersAsOthersComeAndGo) {
+    std::vector<ListedPort> listed = {{"/dev/ttyB"}, {"/dev/ttyD"}};
+    PortTableSetListing([&listed] { return listed; });
+    auto numbers = [] {
+        std::map<std::string, int> n;
+        for (const PortEntry& e : PortTableList()) n[e.device] = e.number;
+        return n;
+    };
+    PortTableRescan();
+    EXPECT_EQ(numbers(), (std::map<std::string, int>{
+                             {"/dev/ttyB", 1}, {"/dev/ttyD", 2}, {"simulated sensor", 3}}));
+    listed = {{"/dev/ttyB"}, {"/dev/ttyC"}, {"/dev/ttyD"}};
+    PortTableRescan();
+    EXPECT_EQ(numbers(),
+              (std::map<std::string, int>{
+                  {"/dev/ttyB", 1}, {"/dev/ttyD", 2}, {"/dev/ttyC", 3}, {"simulated sensor", 4}}));
+    listed = {{"/dev/ttyA"}, {"/dev/ttyC"}, {"/dev/ttyD"}};
+    PortTableRescan();
+    EXPECT_EQ(numbers(),
+              (std::map<std::string, int>{
+                  {"/dev/ttyA", 1}, {"/dev/ttyD", 2}, {"/dev/ttyC", 3}, {"simulated sensor", 4}}));
+    PortTableSetListing({});
 }
 
 TEST_F(SerialOpen, ReopeningAnOpenPortStartsAfresh) {
