@@ -55,7 +55,8 @@ Received Exchange::AwaitFrame(Tie tie, const int* stop) {
     if (refused_) return got;
     const int port = link_.com;
     for (;;) {
-        PumpUntilTimeOut();
+        // A reply taken while another link was waited for needs no more waiting.
+        if (link_.frames_ == framesBefore_) PumpUntilTimeOut();
         const bool replied = link_.frames_ != framesBefore_;
         const bool late = Elapsed() > TIMEOUT;
         if (stop && *stop) {
