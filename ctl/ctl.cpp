@@ -10,13 +10,13 @@
 #include "arrays.h"
 #include "commands.h"
 #include "correction.h"
+#include "ctl_stats.h"
 #include "exchange.h"
 #include "model.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "record_csv.h"
 #include "rs232.h"
-#include "stats.h"
 #include "textfiles.h"
 #include "trace.h"
 
@@ -181,23 +181,6 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
 }
 
 }  // namespace
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 namespace {
 

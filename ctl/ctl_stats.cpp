@@ -1,4 +1,4 @@
-#include "stats.h"
+#include "ctl_stats.h"
 
 #include <charconv>
 #include <filesystem>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "alarms.h"
-#include "ctl.h"
+#include "ctl_output.h"
 #include "recording_file.h"
 
 namespace {
