@@ -46,12 +46,12 @@ void LineQueue::DropAfter(double t) {
     free_ = q_.empty() ? std::min(free_, t) : q_.back().due;
 }
 
-void Link::HostWrite(const std::uint8_t* data, std::size_t count, double now) {
+void Line::HostWrite(const std::uint8_t* data, std::size_t count, double now) {
     if (hungUpAt_) return;  // nobody listens any more
     toSensor_.Push(data, count, now);
 }
 
-void Link::Advance(double now) {
+void Line::Advance(double now) {
     while (!hungUpAt_ && !toSensor_.Empty() && toSensor_.DueOf(0) <= now) {
         const double at = toSensor_.DueOf(0);
         std::uint8_t b = 0;
@@ -68,38 +68,38 @@ void Link::Advance(double now) {
     }
 }
 
-std::size_t Link::HostAvailable(double now) {
+std::size_t Line::HostAvailable(double now) {
     Advance(now);
     return toHost_.CountDue(now);
 }
 
-std::size_t Link::HostRead(std::uint8_t* out, std::size_t max, double now) {
+std::size_t Line::HostRead(std::uint8_t* out, std::size_t max, double now) {
     Advance(now);
     return toHost_.Take(out, max, now);
 }
 
-void Link::HostFlushInput(double now) {
+void Line::HostFlushInput(double now) {
     Advance(now);
     toHost_.DropDue(now);
 }
 
-void Link::HostFlushOutput(double now) {
+void Line::HostFlushOutput(double now) {
     Advance(now);
     toSensor_.DropAfter(now);
 }
 
-std::optional<double> Link::HostReadyAt(std::size_t count) const {
+std::optional<double> Line::HostReadyAt(std::size_t count) const {
     if (count == 0) return 0.0;
     if (toHost_.Size() < count) return std::nullopt;
     return toHost_.DueOf(count - 1);
 }
 
-std::optional<double> Link::SensorDoneAt() const {
+std::optional<double> Line::SensorDoneAt() const {
     if (toSensor_.Empty()) return std::nullopt;
     return toSensor_.DueOf(toSensor_.Size() - 1);
 }
 
-std::optional<double> Link::NextEvent() const {
+std::optional<double> Line::NextEvent() const {
     std::optional<double> next;
     if (!toSensor_.Empty()) next = toSensor_.DueOf(0);
     if (!toHost_.Empty()) next = next ? std::min(*next, toHost_.DueOf(0)) : toHost_.DueOf(0);

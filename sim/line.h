@@ -48,9 +48,9 @@ class LineQueue {
 
 // Host and sensor joined by a line in each direction. The host writes and reads; the
 // sensor sees each frame when its last byte has arrived and answers from then on.
-class Link {
+class Line {
   public:
-    Link(Sensor& sensor, double byteSeconds)
+    Line(Sensor& sensor, double byteSeconds)
         : sensor_(sensor), toSensor_(byteSeconds), toHost_(byteSeconds) {}
 
     void HostWrite(const std::uint8_t* data, std::size_t count, double now);

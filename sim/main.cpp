@@ -205,7 +205,7 @@ void LogFrames(sim::Sensor& sensor) {
 }
 
 // A packet read in packet mode: data after a zero byte, or a byte of control flags.
-void HandlePacket(sim::Link& link, const std::uint8_t* packet, std::size_t n, double now) {
+void HandlePacket(sim::Line& link, const std::uint8_t* packet, std::size_t n, double now) {
 #ifdef TIOCPKT
     if (packet[0] == TIOCPKT_DATA) {
         link.HostWrite(packet + 1, n - 1, now);
@@ -259,7 +259,7 @@ int main(int argc, char** argv) {
 
     // A real device crosses its own line at 19200 baud; only the pseudo-terminal needs pacing.
     const bool paced = !opt.instant && opt.device.empty();
-    sim::Link link(sensor, paced ? sim::kByteSeconds19200 : 0.0);
+    sim::Line link(sensor, paced ? sim::kByteSeconds19200 : 0.0);
     const bool packets = paced && StartPacketMode(fd);
     std::vector<std::uint8_t> out;  // reply bytes due but not yet accepted by the terminal
     bool noPeer = false;            // the terminal side is closed: the master reports a hang-up

@@ -130,7 +130,7 @@ class SimChannel final : public SerialChannel, public std::enable_shared_from_th
     }
 
     std::shared_ptr<sim::Sensor> sensor_;
-    sim::Link link_;
+    sim::Line link_;
     bool open_ = true;
     int watch_ = 0;
     std::optional<double> pending_;  // the earliest wake-up armed

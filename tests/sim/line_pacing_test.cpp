@@ -37,7 +37,7 @@ TEST(LinePacing, BytesFollowBackToBackAndQueueBehindEachOther) {
 
 TEST(LinePacing, FrameReachesSensorAfterFrameTimeAndReplyTakesAsLong) {
     sim::Sensor sensor;
-    sim::Link link(sensor, sim::kByteSeconds19200);
+    sim::Line link(sensor, sim::kByteSeconds19200);
     const auto frame = CommandFrame(protocol::kEcho);
     const double t0 = 100.0;
     link.HostWrite(frame.data(), frame.size(), t0);
@@ -61,7 +61,7 @@ TEST(LinePacing, FrameReachesSensorAfterFrameTimeAndReplyTakesAsLong) {
 TEST(LinePacing, InstantLineAnswersAtOnceAndLateReplyWaits) {
     sim::Sensor sensor;
     sensor.SetFault(protocol::kReadRam, {sim::FaultKind::kLate, 0.5, false});
-    sim::Link link(sensor, 0.0);
+    sim::Line link(sensor, 0.0);
     const auto echo = CommandFrame(protocol::kEcho);
     link.HostWrite(echo.data(), echo.size(), 3.0);
     EXPECT_EQ(link.HostAvailable(3.0), 36u);
@@ -77,7 +77,7 @@ TEST(LinePacing, InstantLineAnswersAtOnceAndLateReplyWaits) {
 // An input discard drops what has arrived, an output discard what has not crossed yet.
 TEST(LinePacing, DiscardsDropArrivedInputAndUncrossedOutput) {
     sim::Sensor sensor;
-    sim::Link link(sensor, sim::kByteSeconds19200);
+    sim::Line link(sensor, sim::kByteSeconds19200);
     const auto frame = CommandFrame(protocol::kMeasure);
     link.HostWrite(frame.data(), frame.size(), 0.0);
     const double mid = kFrameTime + 20 * sim::kByteSeconds19200 + 1e-6;
@@ -104,7 +104,7 @@ TEST(LinePacing, DiscardsDropArrivedInputAndUncrossedOutput) {
 TEST(LinePacing, HangUpStopsTheLinkAtItsMoment) {
     sim::Sensor sensor;
     sensor.SetFault(protocol::kEcho, {sim::FaultKind::kHangUp, 0, false});
-    sim::Link link(sensor, sim::kByteSeconds19200);
+    sim::Line link(sensor, sim::kByteSeconds19200);
     const auto frame = CommandFrame(protocol::kEcho);
     link.HostWrite(frame.data(), frame.size(), 0.0);
     EXPECT_FALSE(link.HungUp(kFrameTime / 2));
