@@ -53,6 +53,8 @@ constexpr const char* kUsage =
     "                        at exit): a program started again with the same PATH comes back\n"
     "                        at the same place, as an adapter plugged in again does\n"
     "  --hold SECONDS        the object stands still where it is at that time\n"
+    "  --excursion FIRST:COUNT  records FIRST to FIRST+COUNT-1 (counted from 0) put channel\n"
+    "                        A outside its tolerance window\n"
     "  --verbose             log each received frame on standard error\n"
     "  --help                show this text\n"
     "  --version             show the version\n";
@@ -72,6 +74,7 @@ struct Options {
     std::string link;
     std::optional<double> hold;
     std::optional<double> eepromStore;
+    long long excursionFirst = 0, excursionCount = 0;
     std::vector<sim::FaultSpec> faults;
 };
 
@@ -112,6 +115,17 @@ bool ParseArgs(int argc, char** argv, Options* o) {
                 return false;
             }
             (a == "--hold" ? o->hold : o->eepromStore) = t;
+        } else if (a == "--excursion") {
+            const char* v = value();
+            long long first = -1, count = -1;
+            char extra = 0;
+            if (!v || std::sscanf(v, "%lld:%lld%c", &first, &count, &extra) != 2 || first < 0 ||
+                count < 0) {
+                std::fprintf(stderr, "--excursion needs FIRST:COUNT\n");
+                return false;
+            }
+            o->excursionFirst = first;
+            o->excursionCount = count;
         } else if (a == "--fault" || a == "--fault-once") {
             const char* v = value();
             std::string error = a + " needs CMD:KIND[:ARG]";
@@ -229,6 +243,7 @@ int main(int argc, char** argv) {
     if (!opt.firmware.empty()) sensor.FirmwareText() = opt.firmware;
     sensor.Hold(opt.hold);
     if (opt.eepromStore) sensor.SetEepromStoreSeconds(*opt.eepromStore);
+    sensor.SetExcursion(opt.excursionFirst, opt.excursionCount);
 
     std::string path = opt.device;
     const int fd = opt.device.empty() ? OpenPty(&path) : OpenDevice(opt.device);

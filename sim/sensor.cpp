@@ -197,7 +197,12 @@ int Sensor::MeasuredB(double t) const {
 
 Words Sensor::Measure(double t) {
     const ObjectView v = View(t);
-    const int a = MeasuredA(t);
+    int a = MeasuredA(t);
+    const long long record = records_++;
+    if (record >= excursionFirst_ && record < excursionFirst_ + excursionCount_) {
+        const int high = ram_[kTValA] + ram_[kTTol];
+        a = high + 20 <= kPixels - 1 ? high + 20 : std::max(0, ram_[kTValA] - ram_[kTTol] - 20);
+    }
     const int b = MeasuredB(t);
     if (!extremaValid_) {
         anaMax_ = anaMin_ = a;

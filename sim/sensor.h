@@ -84,6 +84,13 @@ class Sensor {
     // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
     // it move again. Tests that compare replies taken apart in time need this.
     void Hold(std::optional<double> t) { held_ = t; }
+    // Records `first` to `first + count - 1` (by their index word) put channel A's measured
+    // value outside its tolerance window, beyond the upper limit (below the lower one where
+    // the upper is at the end of the line): an excursion a production line would alarm on.
+    void SetExcursion(long long first, long long count) {
+        excursionFirst_ = first;
+        excursionCount_ = count;
+    }
     // The measured-value ring as these words (word 0 the position) instead of the model's;
     // empty: the model's again.
     void SetRing(std::vector<std::uint16_t> words) { ring_ = std::move(words); }
@@ -128,6 +135,8 @@ class Sensor {
     bool extremaValid_ = false;
     int anaMax_ = 0, anaMin_ = 0;
     std::uint16_t sIndex_ = 0;
+    long long records_ = 0;  // measurement records so far (the index word wraps)
+    long long excursionFirst_ = 0, excursionCount_ = 0;
     std::mt19937 garbage_{12345};  // fixed seed: garbage is reproducible
 };
 
