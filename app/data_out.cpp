@@ -96,11 +96,33 @@ int CC_GraphMenu(int panel, int control, int event, void* data, int, int) {
     return 0;
 }
 
-// Acquisition and recording go on; the strip charts keep their drawing for scrolling back.
-int CC_TOGBTN_Pause(int panel, int control, int event, void*, int, int) {
+// Acquisition and recording go on; the strip charts keep their drawing for scrolling back, and
+// the numbers are those of the records in view.
+int CC_TOGBTN_Pause(int panel, int control, int event, void* data, int, int) {
     if (event != EVENT_COMMIT) return 0;
     int paused = 0;
     GetCtrlVal(panel, control, &paused);
     for (int chart : {STRIP_RawA, STRIP_RawB}) SetCtrlAttribute(panel, chart, ATTR_PAUSED, paused);
+    if (data) StationOf(data).ShowQuality(true);
+    return 0;
+}
+
+namespace {
+
+void Acknowledge(void* data, Channel c) {
+    Station& s = StationOf(data);
+    s.quality.Acknowledge(c);
+    s.ShowQuality(true);
+}
+
+}  // namespace
+
+int CC_BTNStateA(int, int, int event, void* data, int, int) {
+    if (event == EVENT_COMMIT && data) Acknowledge(data, Channel::kA);
+    return 0;
+}
+
+int CC_BTNStateB(int, int, int event, void* data, int, int) {
+    if (event == EVENT_COMMIT && data) Acknowledge(data, Channel::kB);
     return 0;
 }

@@ -11,3 +11,8 @@ int CC_GraphMenu(int panel, int control, int event, void* callbackData, int even
                  int eventData2);
 int CC_TOGBTN_Pause(int panel, int control, int event, void* callbackData, int eventData1,
                     int eventData2);
+// A click on a channel's state acknowledges its alarm.
+int CC_BTNStateA(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+int CC_BTNStateB(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);

@@ -198,7 +198,6 @@ void LinkView::OnDevices(bool devices) {
 
 void LinkView::Install(std::function<void()> reconnect) {
     reconnect_ = std::move(reconnect);
-    link_.views.health = [this](const LinkStatus& st) { Show(st); };
     if (!lostHandler_) lostHandler_ = OnComDeviceLost([this](int port) { OnLost(port); });
     if (!deviceWatch_) deviceWatch_ = WatchDevices([this](bool devices) { OnDevices(devices); });
     OnComTraceFailure([this](const std::string& why) { TraceFailed(why); });

@@ -20,10 +20,10 @@ class LinkView {
     LinkView(const LinkView&) = delete;
     LinkView& operator=(const LinkView&) = delete;
 
-    // Shows every change of the link's state in the link element and on standard error (why
-    // a port cannot be opened), marks the values stale when the line fails, and watches
-    // devices; `reconnect` connects the link's port again once its device is back.
+    // Watches devices; `reconnect` connects the link's port again once its device is back.
     void Install(std::function<void()> reconnect);
+    // Shows a change of the link's state in the link element and on standard error (why a port
+    // cannot be opened), and marks the values stale when the line fails.
     void Show(const LinkStatus& status);
     // A port picked by the user wins over the watch: it stops waiting for the old device.
     void PortPicked() { StopWaiting(); }

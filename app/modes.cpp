@@ -63,6 +63,7 @@ void RunMode(Station& s) {
         std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
     if (measure->written() == kFrameBytes) link.ShowStatus("Line Ok!");
     s.stop_flag = 0;
+    s.StartRun();
     for (;;) {
         const Received record = measure->AwaitFrame(Tie::kReplyWins, &s.stop_flag);
         if (record.result == WaitResult::kTimeOut) {
@@ -72,7 +73,7 @@ void RunMode(Station& s) {
         if (!record.ok()) break;
         measure.reset();
         CopyPPtoRAWVars(record.words, s.meas, s.params);
-        s.recorder.RecordMeasurement(record.words);
+        s.TakeRecord(record.words);
         s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
         const bool zoom = s.Toggled(TOGBTN_Zoom);
         s.gui.PlotRAWGraphA(s.meas, s.params, s.plots, zoom);
@@ -86,6 +87,7 @@ void RunMode(Station& s) {
             std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
     }
     measure.reset();
+    s.EndRun();
     s.recorder.FlushRecording();
     link.FlushQueues();
     Dim(s, {BTNRun}, 0);

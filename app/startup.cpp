@@ -134,6 +134,8 @@ void RegisterCallbacks() {
         {"CC_TOGBTN_Record", CC_TOGBTN_Record},
         {"CC_GraphMenu", CC_GraphMenu},
         {"CC_TOGBTN_Trace", CC_TOGBTN_Trace},
+        {"CC_BTNStateA", CC_BTNStateA},
+        {"CC_BTNStateB", CC_BTNStateB},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }

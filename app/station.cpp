@@ -1,10 +1,42 @@
 #include "station.h"
 
+#include <chrono>
+#include <cmath>
+#include <vector>
+
 #include "QtorKMBscope10.h"
 #include "commands.h"
+#include "graph_model.h"
 #include "mapping.h"
+#include "quality_text.h"
+#include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
+
+namespace {
+
+constexpr double kQualityPeriod = 0.25;  // the numbers are shown at most four times a second
+
+// The channel's numbers over the records a paused strip chart shows: its history holds each
+// record's limits (traces 0 and 1) and value (trace 3).
+ChannelStats StatsInView(int panel, int chart) {
+    const StripChartModel* m = GetStripChartModel(panel, chart);
+    if (!m || !m->paused || m->history.traces < 4) return {};
+    const StripHistory& h = m->history;
+    // Record n is drawn at n - pausedAt + 1.
+    const long long from =
+        std::max(h.first(), m->pausedAt - 1 + std::llround(std::ceil(m->shown.min)));
+    const long long to =
+        std::min(h.total - 1, m->pausedAt - 1 + std::llround(std::floor(m->shown.max)));
+    std::vector<ChannelSample> samples;
+    for (long long n = from; n <= to; ++n) {
+        samples.push_back(
+            {h.value(n, 3), static_cast<int>(h.value(n, 1)), static_cast<int>(h.value(n, 0))});
+    }
+    return StatsOf(samples);
+}
+
+}  // namespace
 
 Station::Station(int com) : link(com), linkView(link, gui, panels) {}
 
@@ -31,8 +63,17 @@ void Station::AdoptPanels(PanelHandles loaded) {
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
         ShowStatusWithName("Recording stopped, write failed:", path);
     };
+    quality.onEvent = [this](const AlarmEvent& event) { recorder.RecordEvent(event); };
     ApplyParameterRanges(panels);
     linkView.Install([this] { InitRS232(link, params); });
+    link.views.health = [this](const LinkStatus& st) {
+        linkView.Show(st);
+        // A line that fails while records come is an event of the run.
+        if (quality.Running() &&
+            (st.health == LinkHealth::kNoReply || st.health == LinkHealth::kDisconnected))
+            quality.LinkLost(RecordTimeText(std::chrono::system_clock::now()));
+    };
+    ShowQuality(true);
 }
 
 bool Station::Toggled(int control) const {
@@ -49,6 +90,58 @@ void Station::DrawToleranceWindow() {
 
 void Station::ShowStatusWithName(const std::string& text, const std::string& path) const {
     link.ShowStatus(StatusWithName(text, path).c_str());
+}
+
+void Station::StartRun() {
+    quality.StartRun();
+    runIndex_ = 0;
+    ShowQuality(true);
+}
+
+void Station::TakeRecord(const std::uint16_t* words) {
+    // In a recording the events name the rows that hold their records.
+    long long index = runIndex_++;
+    std::string time;
+    if (recorder.Recording()) {
+        index = recorder.Rows();
+        recorder.RecordMeasurement(words);
+    }
+    if (recorder.Recording())
+        time = recorder.LastTime();
+    else
+        time = RecordTimeText(std::chrono::system_clock::now());
+    quality.Add(words, index, time);
+    ShowQuality();
+}
+
+void Station::EndRun() {
+    quality.EndRun();
+    ShowQuality(true);
+}
+
+void Station::ShowQuality(bool now) {
+    const double t = Timer();
+    if (!now && qualityShownAt_ >= 0 && t - qualityShownAt_ < kQualityPeriod) return;
+    qualityShownAt_ = t;
+    const int p = panels.panelHandle;
+    const bool paused = Toggled(TOGBTN_Pause);
+    const ChannelStats a = paused ? StatsInView(p, STRIP_RawA) : quality.Stats(Channel::kA);
+    const ChannelStats b = paused ? StatsInView(p, STRIP_RawB) : quality.Stats(Channel::kB);
+    SetCtrlVal(p, TEXT_Stats, QualityTable(a, b, paused).c_str());
+    const int marks[2] = {BTNStateA, BTNStateB};
+    for (Channel c : {Channel::kA, Channel::kB}) {
+        const ChannelState state = quality.Alarmed(c)        ? ChannelState::kAlarm
+                                   : quality.Stats(c).n == 0 ? ChannelState::kNone
+                                   : quality.Outside(c)      ? ChannelState::kOut
+                                                             : ChannelState::kOk;
+        const int mark = marks[c == Channel::kA ? 0 : 1];
+        SetCtrlVal(p, mark, ChannelStateText(c, state).c_str());
+        SetCtrlAttribute(p, mark, ATTR_TEXT_BGCOLOR, ChannelStateColour(state));
+    }
+    if (quality.Changes() != eventsShown_) {
+        eventsShown_ = quality.Changes();
+        SetCtrlVal(p, TEXT_Events, EventsText(quality.Events()).c_str());
+    }
 }
 
 Station& StationOf(void* callbackData) { return *static_cast<Station*>(callbackData); }

@@ -9,6 +9,7 @@
 #include "model.h"
 #include "panels.h"
 #include "paramfiles.h"
+#include "quality.h"
 #include "recording.h"
 #include "remembered.h"
 #include "sensor_link.h"
@@ -36,6 +37,7 @@ class Station {
     int target = RAM;   // parameter target: RAM, EEPROM or DATFILE
     int stop_flag = 1;  // 0 while an acquisition loop runs, 1 when stopped or asked to stop
     Recorder recorder;
+    Quality quality;
     LinkView linkView;
     Remembered remembered;
 
@@ -45,6 +47,20 @@ class Station {
     void DrawToleranceWindow();
     // "<text> <file name>" shown at once, the name cut to fit the status line.
     void ShowStatusWithName(const std::string& text, const std::string& path) const;
+
+    // Run mode's records: the quality numbers start afresh, each record goes into the
+    // recording and the numbers, and the end delivers an alarm still on.
+    void StartRun();
+    void TakeRecord(const std::uint16_t* words);
+    void EndRun();
+    // Shows the quality numbers, the channels' states and the events; at most four times a
+    // second unless `now`.
+    void ShowQuality(bool now = false);
+
+  private:
+    double qualityShownAt_ = -1.0;
+    unsigned long eventsShown_ = ~0UL;  // the quality's changes when the events were shown
+    long long runIndex_ = 0;  // records of the run so far, when no recording gives the index
 };
 
 // The station a callback belongs to, from its callback data.

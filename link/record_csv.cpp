@@ -23,24 +23,39 @@ std::tm LocalTime(std::time_t t) {
 
 std::string RecordCsvHeader() { return RecordingHeader() + "\n"; }
 
-std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long index,
-                         const std::uint16_t* words) {
+std::string RecordTimeText(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
     const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
     const std::tm tm = LocalTime(system_clock::to_time_t(when));
-    char stamp[40];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
-    char row[256];
-    int n = std::snprintf(row, sizeof row, "%s.%03d,%lld", stamp, static_cast<int>(ms), index);
-    for (int k = 0; k < 16; ++k)
-        n += std::snprintf(row + n, sizeof row - static_cast<std::size_t>(n), ",%u",
-                           static_cast<unsigned>(words[k]));
-    return std::string(row, static_cast<std::size_t>(n)) + "\n";
+    char stamp[48];
+    const std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
+    std::snprintf(stamp + n, sizeof stamp - n, ".%03d", static_cast<int>(ms));
+    return stamp;
 }
 
-RecordWriter::~RecordWriter() { Close(); }
+std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long index,
+                         const std::uint16_t* words) {
+    std::string row = RecordTimeText(when) + "," + std::to_string(index);
+    char word[8];
+    for (int k = 0; k < 16; ++k) {
+        std::snprintf(word, sizeof word, ",%u", static_cast<unsigned>(words[k]));
+        row += word;
+    }
+    return row + "\n";
+}
 
-bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::string* error) {
+std::string EventsPathFor(const std::string& recordingPath) {
+    const std::size_t slash = recordingPath.find_last_of("/\\");
+    const std::size_t dot = recordingPath.rfind('.');
+    const bool extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (extension ? recordingPath.substr(0, dot) : recordingPath) + "-events.csv";
+}
+
+CsvAppender::~CsvAppender() { Close(); }
+
+bool CsvAppender::Open(const std::string& path, const std::string& header, bool refuseExisting,
+                       std::string* error) {
     Close();
     std::error_code ec;
     if (refuseExisting && std::filesystem::exists(path, ec)) {
@@ -54,9 +69,7 @@ bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::strin
         return false;
     }
     path_ = path;
-    index_ = 0;
     failed_ = false;
-    const std::string header = RecordCsvHeader();
     if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || !Flush()) {
         *error = path + ": " + std::strerror(errno);
         Close();
@@ -65,29 +78,42 @@ bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::strin
     return true;
 }
 
-bool RecordWriter::Add(const std::uint16_t* words) {
+bool CsvAppender::Add(const std::string& row) {
     if (!file_ || failed_) return false;
-    const std::string row = RecordCsvRow(std::chrono::system_clock::now(), index_, words);
     if (std::fwrite(row.data(), 1, row.size(), file_) != row.size()) {
         failed_ = true;
         return false;
     }
-    ++index_;
     if (std::chrono::steady_clock::now() - lastFlush_ >= std::chrono::seconds(1)) return Flush();
     return true;
 }
 
-bool RecordWriter::Flush() {
+bool CsvAppender::Flush() {
     if (!file_) return false;
     lastFlush_ = std::chrono::steady_clock::now();
     if (std::fflush(file_) != 0) failed_ = true;
     return !failed_;
 }
 
-bool RecordWriter::Close() {
+bool CsvAppender::Close() {
     if (!file_) return true;  // nothing open: a failure was said when it came
     Flush();
     if (std::fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
     return !failed_;
+}
+
+bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::string* error) {
+    index_ = 0;
+    lastTime_.clear();
+    return file_.Open(path, RecordCsvHeader(), refuseExisting, error);
+}
+
+bool RecordWriter::Add(const std::uint16_t* words) {
+    const auto now = std::chrono::system_clock::now();
+    std::string row = RecordCsvRow(now, index_, words);
+    if (!file_.Add(row)) return false;
+    lastTime_ = row.substr(0, row.find(','));
+    ++index_;
+    return true;
 }

@@ -50,6 +50,10 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, TOGBTN_Record, 40)    \
     X(PANEL, TEXT_Link, 41)        \
     X(PANEL, TOGBTN_Trace, 42)     \
+    X(PANEL, BTNStateA, 43)        \
+    X(PANEL, BTNStateB, 44)        \
+    X(PANEL, TEXT_Stats, 45)       \
+    X(PANEL, TEXT_Events, 46)      \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

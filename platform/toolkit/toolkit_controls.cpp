@@ -6,7 +6,9 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTimer>
@@ -251,6 +253,10 @@ int SetCtrlVal(int panel, int control, const char* text) {
         label->setText(s);
     else if (auto* edit = qobject_cast<QLineEdit*>(c->widget))
         edit->setText(s);
+    else if (auto* box = qobject_cast<QPlainTextEdit*>(c->widget))
+        box->setPlainText(s);
+    else if (auto* button = qobject_cast<QPushButton*>(c->widget); button && !button->isCheckable())
+        button->setText(s);
     else
         return kErrBadValue;
     FitText(c->widget);
@@ -286,6 +292,10 @@ int GetCtrlVal(int panel, int control, std::string* text) {
         *text = edit->text().toStdString();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
         *text = combo->currentText().toStdString();
+    else if (auto* box = qobject_cast<QPlainTextEdit*>(w))
+        *text = box->toPlainText().toStdString();
+    else if (auto* button = qobject_cast<QPushButton*>(w); button && !button->isCheckable())
+        *text = button->text().toStdString();
     else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
         if (c->kind == CtrlKind::Indicator) {
             const IndicatorState& state = Indicator(spin);

@@ -320,7 +320,7 @@ TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) 
         EXPECT_TRUE(b.contains(from)) << from;
         return b.replace(from, to);
     };
-    const char* buffer = R"(<item row="3" column="0" colspan="2">)";
+    const char* buffer = R"(<item row="4" column="0" colspan="2">)";
     const Case cases[] = {
         {"empty", QByteArray(), PANEL, "empty"},
         {"blank", QByteArray("  \n"), PANEL, "empty"},
@@ -336,7 +336,7 @@ TEST(PanelFileErrors, BrokenFilesGiveANegativeHandleAndOneLineNamingTheProblem) 
         {"two controls in one cell", edited(buffer, R"(<item row="2" column="1">)"), PANEL,
          "GRAPH_Buffer into the cell of STRIP_RawB"},
         {"negative cell", edited(buffer, R"(<item row="-1" column="0">)"), PANEL, "row -1"},
-        {"huge span", edited(buffer, R"(<item row="3" column="0" colspan="99999999">)"), PANEL,
+        {"huge span", edited(buffer, R"(<item row="4" column="0" colspan="99999999">)"), PANEL,
          "colspan 99999999"},
         {"absurd text width", edited("<number>71</number>", "<number>2000000000</number>"), PANEL,
          "TEXT_Status minChars"},

@@ -1,0 +1,55 @@
+// The quality numbers of a run: both channels' statistics for the run so far, debounced alarms
+// (a channel stays marked until acknowledged) and the last events, kept for the station to
+// show and the recording to write. The arithmetic is core's (stats.h, alarms.h).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "alarms.h"
+#include "stats.h"
+
+class Quality {
+  public:
+    static constexpr std::size_t kEventsKept = 1000;
+
+    // Records in a row outside before an alarm (K); takes effect at the next start.
+    long long alarmAfter = 3;
+    // Hears of every event as it is made (the recording writes it beside its rows).
+    std::function<void(const AlarmEvent&)> onEvent;
+
+    // A run starts: numbers and alarms afresh, events kept.
+    void StartRun();
+    // One record: its 16 words, its index and time text (the recording's, when one runs).
+    void Add(const std::uint16_t* words, long long index, const std::string& time);
+    // The run ended: an alarm still on becomes its event.
+    void EndRun();
+    // The link was lost after the last record, noticed at `time`.
+    void LinkLost(const std::string& time);
+    // A click on the channel's mark: the alarm is seen.
+    void Acknowledge(Channel c) { alarmed_[Index(c)] = false; }
+
+    ChannelStats Stats(Channel c) const { return acc_[Index(c)].Stats(); }
+    bool Alarmed(Channel c) const { return alarmed_[Index(c)]; }
+    // The last record of the channel lay outside its limits.
+    bool Outside(Channel c) const { return outside_[Index(c)]; }
+    bool Running() const { return running_; }
+    const std::deque<AlarmEvent>& Events() const { return events_; }
+    // Grows whenever what an operator sees of the alarms and events changes.
+    unsigned long Changes() const { return changes_; }
+
+  private:
+    static int Index(Channel c) { return c == Channel::kA ? 0 : 1; }
+    void Event(const AlarmEvent& event);
+
+    ChannelAccumulator acc_[2];
+    AlarmDetector detectors_[2] = {AlarmDetector("A"), AlarmDetector("B")};
+    bool alarmed_[2] = {false, false};
+    bool outside_[2] = {false, false};
+    bool running_ = false;
+    long long lastIndex_ = -1;
+    std::deque<AlarmEvent> events_;
+    unsigned long changes_ = 0;
+};

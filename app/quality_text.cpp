@@ -1,0 +1,84 @@
+#include "quality_text.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+std::string Fixed(const std::optional<double>& v, int decimals) {
+    if (!v) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, *v);
+    return text;
+}
+
+std::string Count(long long n) { return std::to_string(n); }
+
+// The time of day of a record's time text ("2026-12-07T19:35:31.123" gives "19:35:31").
+std::string TimeOfDay(const std::string& time) {
+    const std::size_t t = time.find('T');
+    return t == std::string::npos ? time : time.substr(t + 1, 8);
+}
+
+}  // namespace
+
+std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inView) {
+    const char* const names[] = {"n", "mean", "sigma", "min", "max", "Cp", "Cpk", "out", "out %"};
+    auto cells = [](const ChannelStats& s) {
+        return std::vector<std::string>{Count(s.n),      Fixed(s.mean, 1), Fixed(s.sigma, 2),
+                                        Fixed(s.min, 0), Fixed(s.max, 0),  Fixed(s.cp, 2),
+                                        Fixed(s.cpk, 2), Count(s.out),     Fixed(s.outPercent, 1)};
+    };
+    std::string html = "<table cellspacing=\"0\" cellpadding=\"1\"><tr><th align=\"left\">";
+    html += inView ? "in view" : "run";
+    for (const char* name : names) html += std::string("&nbsp;</th><th align=\"right\">") + name;
+    html += "</th></tr>";
+    const struct {
+        const char* name;
+        const char* colour;
+        std::vector<std::string> cells;
+    } rows[] = {{"A", "#008c00", cells(a)}, {"B", "#0000ff", cells(b)}};
+    for (const auto& r : rows) {
+        html += std::string("<tr><td><b style=\"color:") + r.colour + "\">" + r.name + "</b>";
+        for (const std::string& c : r.cells) html += "&nbsp;</td><td align=\"right\">" + c;
+        html += "</td></tr>";
+    }
+    return html + "</table>";
+}
+
+std::string ChannelStateText(Channel c, ChannelState state) {
+    const std::string name = c == Channel::kA ? "A" : "B";
+    switch (state) {
+        case ChannelState::kOk: return name + " OK";
+        case ChannelState::kOut: return name + " OUT";
+        case ChannelState::kAlarm: return name + " ALARM";
+        case ChannelState::kNone: break;
+    }
+    return name;
+}
+
+int ChannelStateColour(ChannelState state) {
+    switch (state) {
+        case ChannelState::kOk: return 0xC8ECC8;
+        case ChannelState::kOut: return 0xFFE2A0;
+        case ChannelState::kAlarm: return 0xFF7070;
+        case ChannelState::kNone: break;
+    }
+    return 0xE4E4E4;
+}
+
+std::string EventsText(const std::deque<AlarmEvent>& events) {
+    std::string text;
+    for (auto it = events.rbegin(); it != events.rend(); ++it) {
+        const AlarmEvent& e = *it;
+        if (!text.empty()) text += '\n';
+        text += TimeOfDay(e.time) + "  ";
+        if (e.IsLink()) {
+            text += "link lost";
+            continue;
+        }
+        text +=
+            e.channel + "  " + std::to_string(e.records) + " records  worst " + Fixed(e.worst, 0);
+    }
+    return text;
+}
