@@ -21,7 +21,6 @@
 #include <map>
 
 #include "toolkit.h"
-#include "toolkit_internal.h"
 
 namespace qtor {
 
@@ -36,6 +35,15 @@ QColor Rgb(int c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); 
 std::vector<GraphView*>& Pending() {
     static std::vector<GraphView*> pending;
     return pending;
+}
+
+struct IndicatorHooks {
+    std::function<void()> show;
+    std::function<bool()> pending;
+};
+IndicatorHooks& Indicators() {
+    static IndicatorHooks hooks;
+    return hooks;
 }
 
 // Reaches QCPLayer::draw, which QCustomPlot keeps to itself: a pointer to the member, named
@@ -116,12 +124,17 @@ void ScheduleRefresh() {
             static bool digits = false;
             FlushDirtyViews();
             digits = !digits;
-            if (digits) ShowPendingIndicators();
-            if (PendingIndicators()) ScheduleRefresh();
+            const IndicatorHooks& indicators = Indicators();
+            if (digits && indicators.show) indicators.show();
+            if (indicators.pending && indicators.pending()) ScheduleRefresh();
         });
         return t;
     }();
     if (!timer->isActive()) timer->start();
+}
+
+void SetIndicatorRefresh(std::function<void()> show, std::function<bool()> pending) {
+    Indicators() = {std::move(show), std::move(pending)};
 }
 
 void FlushDirtyViews() {

@@ -36,6 +36,10 @@ void ScheduleRefresh();
 void FlushDirtyViews();
 // Milliseconds between two screen refreshes.
 int RefreshIntervalMs();
+// Numeric indicators are drawn by the same refresh, their digits at every other one: `show`
+// puts the values set since on screen, and the refresh comes again while `pending` is true.
+// The toolkit sets them before it first schedules a refresh for an indicator.
+void SetIndicatorRefresh(std::function<void()> show, std::function<bool()> pending);
 
 class GraphView : public QObject {
   public:
