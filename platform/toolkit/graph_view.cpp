@@ -2,15 +2,10 @@
 
 #include <qcustomplot.h>
 
-#include <QDateTime>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <QScreen>
-#include <QTextStream>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -18,8 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <map>
 
+#include "graph_files.h"
 #include "toolkit.h"
 
 namespace qtor {
@@ -89,18 +84,6 @@ class Plot : public QCustomPlot {
     QPixmap base_;
     bool baseDirty_ = true;
 };
-
-QString Number(double v) { return QString::number(v, 'g', 12); }
-
-QString CsvField(const QString& s) {
-    if (!s.contains(',') && !s.contains('"') && !s.contains('\n')) return s;
-    return '"' + QString(s).replace("\"", "\"\"") + '"';
-}
-
-QString LocalTime(double msSinceEpoch) {
-    return QDateTime::fromMSecsSinceEpoch(qint64(msSinceEpoch))
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-}
 
 }  // namespace
 
@@ -729,119 +712,11 @@ void GraphView::showMenu(const QPoint& pos) {
 
 bool GraphView::saveImage(const QString& path) {
     if (host_->isVisible()) renderNow();
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const int w = std::max(plot_->width(), 200), h = std::max(plot_->height(), 120);
-    // Written aside and put in place whole: a full disk leaves an earlier file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool ok = false;
-    if (suffix == "pdf") {
-        QPdfWriter pdf(&file);
-        pdf.setResolution(72);
-        pdf.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setCreator(QStringLiteral("Q-TOR KMB-Dored"));
-        QCPPainter painter(&pdf);
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        plot_->toPainter(&painter, w, h);
-        ok = painter.end();
-    } else {
-        const char* format = suffix == "jpg" || suffix == "jpeg" ? "JPG"
-                             : suffix == "bmp"                   ? "BMP"
-                                                                 : "PNG";
-        ok = plot_->toPixmap(w, h).save(&file, format);
-    }
-    if (!ok) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SavePlotImage(plot_, path);
 }
 
 bool GraphView::exportCsv(const QString& path) {
-    QString text;
-    QTextStream out(&text);
-    auto header = [&out](const QStringList& names) {
-        QStringList fields;
-        for (const QString& n : names) fields << CsvField(n);
-        out << fields.join(',') << '\n';
-    };
-    if (strip_) {
-        const StripChartModel& m = stripModel_;
-        const StripHistory& h = m.history;
-        const int traces = h.total > 0 ? h.traces : m.numTraces;
-        QStringList names{h.total > 0 ? "record" : "point"};
-        if (h.total > 0) names << "time";
-        for (int t = 0; t < traces; ++t)
-            names << (t < int(m.traceNames.size()) ? QString::fromStdString(m.traceNames[t])
-                                                   : QString("trace %1").arg(t + 1));
-        header(names);
-        if (h.total > 0) {
-            for (long long n = h.first(); n < h.total; ++n) {
-                out << n << ',' << LocalTime(h.time(n));
-                for (int t = 0; t < traces; ++t) out << ',' << Number(h.value(n, t));
-                out << '\n';
-            }
-        } else {
-            size_t points = 0;
-            for (const auto& t : m.traces) points = std::max(points, t.size());
-            for (size_t k = 0; k < points; ++k) {
-                out << k;
-                for (const auto& t : m.traces)
-                    out << ',' << (k < t.size() ? Number(t[k]) : QString());
-                out << '\n';
-            }
-        }
-    } else {
-        std::vector<const CurveModel*> curves;
-        for (const PlotItem& p : graph_.plots)
-            if (!p.isRect) curves.push_back(&p.curve);
-        if (!curves.empty()) {
-            // One row per x any curve has, one column per curve.
-            QStringList names{graph_.xTitle.empty() ? QString("x")
-                                                    : QString::fromStdString(graph_.xTitle)};
-            std::map<double, std::vector<QString>> rows;
-            for (size_t c = 0; c < curves.size(); ++c) {
-                names << (curves[c]->name.empty() ? QString("curve %1").arg(c + 1)
-                                                  : QString::fromStdString(curves[c]->name));
-                const size_t n = std::min(curves[c]->x.size(), curves[c]->y.size());
-                for (size_t i = 0; i < n; ++i) {
-                    auto& row = rows[curves[c]->x[i]];
-                    row.resize(curves.size());
-                    if (row[c].isEmpty()) row[c] = Number(curves[c]->y[i]);
-                }
-            }
-            header(names);
-            for (auto& [x, values] : rows) {
-                values.resize(curves.size());
-                out << Number(x);
-                for (const QString& v : values) out << ',' << v;
-                out << '\n';
-            }
-        } else {
-            header({"item", "x1", "y1", "x2", "y2"});
-            for (const PlotItem& p : graph_.plots) {
-                const RectModel& r = p.rect;
-                out << "rectangle," << Number(r.x1) << ',' << Number(r.y1) << ',' << Number(r.x2)
-                    << ',' << Number(r.y2) << '\n';
-            }
-            for (size_t i = 0; i < graph_.cursors.size(); ++i) {
-                if (!cursorPlaced_[i]) continue;
-                out << "cursor " << i + 1 << ',' << Number(graph_.cursors[i].x) << ','
-                    << Number(graph_.cursors[i].y) << ",,\n";
-            }
-        }
-    }
-    out.flush();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return strip_ ? ExportStripCsv(stripModel_, path) : ExportGraphCsv(graph_, cursorPlaced_, path);
 }
 
 QString GraphView::readOut(const QPoint& pos) const {
@@ -866,7 +741,8 @@ QString GraphView::readOut(const QPoint& pos) const {
             best = d;
             const QString name =
                 c.name.empty() ? QString("curve %1").arg(index) : QString::fromStdString(c.name);
-            text = QString("%1: %2\n%3 %4").arg(name, Number(c.y[i]), xName, Number(c.x[i]));
+            text =
+                QString("%1: %2\n%3 %4").arg(name, NumberText(c.y[i]), xName, NumberText(c.x[i]));
         }
     }
     if (!text.isEmpty()) return text;
@@ -903,8 +779,8 @@ QString GraphView::stripReadOut(double x, double, double pixelY) const {
     const QString name = nearest < m.traceNames.size()
                              ? QString::fromStdString(m.traceNames[nearest])
                              : QString("trace %1").arg(nearest + 1);
-    QString text = QString("%1: %2\nrecord %3").arg(name, Number(values[nearest])).arg(at);
-    if (record >= 0) text += "  " + LocalTime(h.time(record)).mid(11);
+    QString text = QString("%1: %2\nrecord %3").arg(name, NumberText(values[nearest])).arg(at);
+    if (record >= 0) text += "  " + LocalTimeText(h.time(record)).mid(11);
     return text;
 }
 
