@@ -78,9 +78,10 @@ bool SavePlotImage(QCustomPlot* plot, const QString& path) {
     return file.commit();
 }
 
-bool ExportStripCsv(const StripChartModel& m, const QString& path) {
+bool ExportStripCsv(const StripChartModel& strip, const QString& path) {
     QString text;
     QTextStream out(&text);
+    const StripChartModel& m = strip;
     const StripHistory& h = m.history;
     const int traces = h.total > 0 ? h.traces : m.numTraces;
     QStringList names{h.total > 0 ? "record" : "point"};

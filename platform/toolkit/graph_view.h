@@ -102,7 +102,6 @@ class GraphView : public QObject {
     void syncLegend();
     void clampShown();
     void showMenu(const QPoint& pos);
-    QString stripReadOut(double x, double y, double pixelY) const;
 
     QWidget* host_;
     QCustomPlot* plot_;
