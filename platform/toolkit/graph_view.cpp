@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "graph_files.h"
+#include "graph_plot.h"
 #include "graph_readout.h"
 #include "toolkit.h"
 
@@ -40,50 +41,6 @@ IndicatorHooks& Indicators() {
     static IndicatorHooks hooks;
     return hooks;
 }
-
-// Reaches QCPLayer::draw, which QCustomPlot keeps to itself: a pointer to the member, named
-// through a class that makes it public, may be called on any layer.
-struct LayerAccess : QCPLayer {
-    using QCPLayer::draw;
-};
-
-// A plot drawn as a picture of everything below the data (background, grid, axes, legend),
-// composed once per full replot, with the data layer drawn straight over it. New data repaints
-// only the axis rectangle: a copy of the picture there and the curves, without filling and
-// blending a buffer the size of the plot.
-class Plot : public QCustomPlot {
-  public:
-    explicit Plot(QWidget* parent) : QCustomPlot(parent) {
-        setAttribute(Qt::WA_OpaquePaintEvent);  // it fills every pixel: nothing below to paint
-        connect(this, &QCustomPlot::afterReplot, this, [this] { baseDirty_ = true; });
-    }
-    // The data layer changed: repaint where data is drawn (markers may stand a few pixels
-    // out of the rectangle).
-    void redrawData() { update(axisRect()->rect().adjusted(-6, -6, 6, 6) & rect()); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QCPPainter painter(this);
-        if (!painter.isActive()) return;
-        const qreal ratio = mBufferDevicePixelRatio;
-        if (baseDirty_ || base_.size() != size() * ratio) {
-            base_ = QPixmap(size() * ratio);
-            base_.setDevicePixelRatio(ratio);
-            QCPPainter p(&base_);
-            p.fillRect(rect(), mBackgroundBrush.style() != Qt::NoBrush ? mBackgroundBrush
-                                                                       : QBrush(Qt::white));
-            drawBackground(&p);
-            if (!mPaintBuffers.isEmpty()) mPaintBuffers.first()->draw(&p);
-            baseDirty_ = false;
-        }
-        painter.drawPixmap(0, 0, base_);  // within the area to repaint only
-        if (QCPLayer* data = layer(QStringLiteral("main"))) (data->*(&LayerAccess::draw))(&painter);
-    }
-
-  private:
-    QPixmap base_;
-    bool baseDirty_ = true;
-};
 
 }  // namespace
 
@@ -133,7 +90,7 @@ GraphView::GraphView(QWidget* host, bool strip)
     : QObject(host), host_(host), strip_(strip), scratch_(new QVector<QCPGraphData>) {
     auto* layout = new QVBoxLayout(host);
     layout->setContentsMargins(0, 0, 0, 0);
-    plot_ = new Plot(host);
+    plot_ = new CachedPlot(host);
     layout->addWidget(plot_);
     plot_->setNoAntialiasingOnDrag(true);
     // The data has a buffer of its own, so a new record redraws only the data; axes and grid
@@ -697,7 +654,7 @@ void GraphView::renderNow() {
         layersReplotted_ = true;
         return;
     }
-    if (dataChanged) static_cast<Plot*>(plot_)->redrawData();
+    if (dataChanged) static_cast<CachedPlot*>(plot_)->redrawData();
 }
 
 void GraphView::showMenu(const QPoint& pos) {
