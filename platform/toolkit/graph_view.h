@@ -2,7 +2,8 @@
 //
 // Operations change only the model and mark the view dirty; the drawing is brought up to date
 // at the next refresh (ten times a second), so a fast acquisition loop costs model updates,
-// not repaints.
+// not repaints. The operations are in graph_view.cpp, the drawing and the refresh in
+// graph_draw.cpp.
 #pragma once
 
 #include <QObject>
@@ -93,6 +94,9 @@ class GraphView : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void showMenu(const QPoint& pos);
+    // Drawing.
+    void buildPlot();
     void markDirty();
     void syncPlots();
     void syncCursors();
@@ -100,8 +104,6 @@ class GraphView : public QObject {
     void syncHistory();
     void syncAxes();
     void syncLegend();
-    void clampShown();
-    void showMenu(const QPoint& pos);
 
     QWidget* host_;
     QCustomPlot* plot_;
