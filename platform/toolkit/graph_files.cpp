@@ -1,3 +1,4 @@
+// Image and CSV export, each file written aside and put in place whole (QSaveFile).
 #include "graph_files.h"
 
 #include <qcustomplot.h>

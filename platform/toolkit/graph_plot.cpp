@@ -1,3 +1,4 @@
+// CachedPlot's painting: the picture below the data is composed again only after a replot.
 #include "graph_plot.h"
 
 namespace qtor {

@@ -1,3 +1,4 @@
+// Read-outs: the curve point within reach, or the trace nearest the pointer in its record.
 #include "graph_readout.h"
 
 #include <qcustomplot.h>
