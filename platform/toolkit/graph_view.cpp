@@ -1,210 +1,32 @@
+// GraphView's model side: construction from the panel file and the graph and strip-chart
+// operations, which change the model and leave the drawing to the refresh.
 #include "graph_view.h"
 
 #include <qcustomplot.h>
 
-#include <QDateTime>
-#include <QEvent>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QMenu>
-#include <QPdfWriter>
-#include <QSaveFile>
-#include <QScreen>
-#include <QTextStream>
-#include <QTimer>
 #include <QToolTip>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <map>
 
+#include "graph_files.h"
+#include "graph_readout.h"
 #include "toolkit.h"
-#include "toolkit_internal.h"
 
 namespace qtor {
 
 namespace {
 
 constexpr int kCursors = 2;
-constexpr int kReadOutReach = 12;  // pixels from a point that still read it out
-constexpr int kLeastShown = 10;    // records a paused strip chart shows at least
-
-QColor Rgb(int c) { return QColor((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
-
-std::vector<GraphView*>& Pending() {
-    static std::vector<GraphView*> pending;
-    return pending;
-}
-
-// Reaches QCPLayer::draw, which QCustomPlot keeps to itself: a pointer to the member, named
-// through a class that makes it public, may be called on any layer.
-struct LayerAccess : QCPLayer {
-    using QCPLayer::draw;
-};
-
-// A plot drawn as a picture of everything below the data (background, grid, axes, legend),
-// composed once per full replot, with the data layer drawn straight over it. New data repaints
-// only the axis rectangle: a copy of the picture there and the curves, without filling and
-// blending a buffer the size of the plot.
-class Plot : public QCustomPlot {
-  public:
-    explicit Plot(QWidget* parent) : QCustomPlot(parent) {
-        setAttribute(Qt::WA_OpaquePaintEvent);  // it fills every pixel: nothing below to paint
-        connect(this, &QCustomPlot::afterReplot, this, [this] { baseDirty_ = true; });
-    }
-    // The data layer changed: repaint where data is drawn (markers may stand a few pixels
-    // out of the rectangle).
-    void redrawData() { update(axisRect()->rect().adjusted(-6, -6, 6, 6) & rect()); }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QCPPainter painter(this);
-        if (!painter.isActive()) return;
-        const qreal ratio = mBufferDevicePixelRatio;
-        if (baseDirty_ || base_.size() != size() * ratio) {
-            base_ = QPixmap(size() * ratio);
-            base_.setDevicePixelRatio(ratio);
-            QCPPainter p(&base_);
-            p.fillRect(rect(), mBackgroundBrush.style() != Qt::NoBrush ? mBackgroundBrush
-                                                                       : QBrush(Qt::white));
-            drawBackground(&p);
-            if (!mPaintBuffers.isEmpty()) mPaintBuffers.first()->draw(&p);
-            baseDirty_ = false;
-        }
-        painter.drawPixmap(0, 0, base_);  // within the area to repaint only
-        if (QCPLayer* data = layer(QStringLiteral("main"))) (data->*(&LayerAccess::draw))(&painter);
-    }
-
-  private:
-    QPixmap base_;
-    bool baseDirty_ = true;
-};
-
-QString Number(double v) { return QString::number(v, 'g', 12); }
-
-QString CsvField(const QString& s) {
-    if (!s.contains(',') && !s.contains('"') && !s.contains('\n')) return s;
-    return '"' + QString(s).replace("\"", "\"\"") + '"';
-}
-
-QString LocalTime(double msSinceEpoch) {
-    return QDateTime::fromMSecsSinceEpoch(qint64(msSinceEpoch))
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-}
+constexpr int kLeastShown = 10;  // records a paused strip chart shows at least
 
 }  // namespace
 
-int RefreshIntervalMs() {
-    qreal hz = 60;
-    if (auto* screen = QGuiApplication::primaryScreen(); screen && screen->refreshRate() > 1)
-        hz = screen->refreshRate();
-    return std::max(4, int(1000.0 / hz));
-}
-
-// One timer for all views and indicators: whatever changed since the last refresh is drawn
-// once, all in one repaint of the window.
-void ScheduleRefresh() {
-    static QTimer* timer = [] {
-        auto* t = new QTimer(QCoreApplication::instance());
-        t->setSingleShot(true);
-        t->setInterval(std::max(RefreshIntervalMs(), kRefreshMs));
-        // Digits changing faster than five times a second cannot be read: they are shown at
-        // every other refresh.
-        QObject::connect(t, &QTimer::timeout, [] {
-            static bool digits = false;
-            FlushDirtyViews();
-            digits = !digits;
-            if (digits) ShowPendingIndicators();
-            if (PendingIndicators()) ScheduleRefresh();
-        });
-        return t;
-    }();
-    if (!timer->isActive()) timer->start();
-}
-
-void FlushDirtyViews() {
-    std::vector<GraphView*> views;
-    views.swap(Pending());
-    for (GraphView* v : views) {
-        v->scheduled_ = false;
-        v->flush();
-    }
-}
-
 GraphView::GraphView(QWidget* host, bool strip)
     : QObject(host), host_(host), strip_(strip), scratch_(new QVector<QCPGraphData>) {
-    auto* layout = new QVBoxLayout(host);
-    layout->setContentsMargins(0, 0, 0, 0);
-    plot_ = new Plot(host);
-    layout->addWidget(plot_);
-    plot_->setNoAntialiasingOnDrag(true);
-    // The data has a buffer of its own, so a new record redraws only the data; axes and grid
-    // share the buffer below it with the legend and overlay layers, so that each repaint
-    // composes as few buffers as possible.
-    plot_->moveLayer(plot_->layer("axes"), plot_->layer("grid"), QCustomPlot::limAbove);
-    plot_->moveLayer(plot_->layer("legend"), plot_->layer("axes"), QCustomPlot::limAbove);
-    plot_->moveLayer(plot_->layer("overlay"), plot_->layer("legend"), QCustomPlot::limAbove);
-    plot_->layer("main")->setMode(QCPLayer::lmBuffered);
-    plot_->setNotAntialiasedElements(QCP::aeAll);
-    plot_->setAutoAddPlottableToLegend(false);
-
-    const QColor titleColor(host->property("titleColor").toString());
-    const QString title = host->property("title").toString();
-    QFont small = plot_->font();
-    small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1));
-    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
-        axis->setTickLabelFont(small);
-        axis->setLabelFont(small);
-        axis->setLabelPadding(1);
-    }
     graph_.xTitle = host->property("xTitle").toString().toStdString();
     graph_.yTitle = host->property("yTitle").toString().toStdString();
-    plot_->xAxis->setLabel(QString::fromStdString(graph_.xTitle));
-    plot_->yAxis->setLabel(QString::fromStdString(graph_.yTitle));
-    // Short graphs (y 0..1) carry their title on the left axis instead of a title row.
-    const bool compact = host->property("yMax").toDouble() <= 1.0;
-    if (compact) {
-        plot_->yAxis->setTicks(false);
-        plot_->yAxis->setTickLabels(false);
-        plot_->yAxis->setLabel(title);
-        QFont bold = small;
-        bold.setBold(true);
-        plot_->yAxis->setLabelFont(bold);
-        if (titleColor.isValid()) plot_->yAxis->setLabelColor(titleColor);
-        plot_->axisRect()->setAutoMargins(QCP::msLeft | QCP::msBottom);
-        plot_->axisRect()->setMargins(QMargins(0, 6, 12, 0));
-    } else if (!title.isEmpty()) {
-        plot_->plotLayout()->insertRow(0);
-        QFont bold = small;
-        bold.setBold(true);
-        auto* text = new QCPTextElement(plot_, title, bold);
-        text->setLayer("axes");  // drawn with the axes, not again with every new record
-        if (titleColor.isValid()) text->setTextColor(titleColor);
-        // The legend sits in the title row, at its right, in one line: off the data, so that
-        // no curve runs through its text.
-        // An empty element as wide as the legend on the left keeps the title centred.
-        auto* row = new QCPLayoutGrid;
-        plot_->plotLayout()->addElement(0, 0, row);
-        plot_->plotLayout()->setRowSpacing(0);
-        legendBalance_ = new QCPLayoutElement(plot_);
-        row->addElement(0, 0, legendBalance_);
-        row->addElement(0, 1, text);
-        plot_->axisRect()->insetLayout()->take(plot_->legend);
-        row->addElement(0, 2, plot_->legend);
-        row->setColumnStretchFactors({0.001, 1, 0.001});
-        plot_->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-        plot_->legend->setBorderPen(Qt::NoPen);
-        plot_->legend->setBrush(Qt::NoBrush);
-        plot_->legend->setMargins(QMargins(4, 0, 8, 0));
-    }
-    plot_->legend->setFont(small);
-    plot_->legend->setIconSize(18, 8);
-    plot_->legend->setVisible(false);
-    if (plot_->axisRect()->insetLayout()->elementCount() > 0)  // a graph without a title row
-        plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
-
     graph_.x = {host->property("xMin").toDouble(), host->property("xMax").toDouble()};
     graph_.y = {host->property("yMin").toDouble(), host->property("yMax").toDouble()};
     if (strip_) {
@@ -217,29 +39,16 @@ GraphView::GraphView(QWidget* host, bool strip)
         for (const QString& name : host->property("traces").toString().split(';'))
             if (!name.isEmpty()) m.traceNames.push_back(name.trimmed().toStdString());
         m.history.capacity = std::max(0, host->property("history").toInt());
-        plot_->axisRect()->setRangeDrag(Qt::Horizontal);
-        plot_->axisRect()->setRangeZoom(Qt::Horizontal);
+    } else {
+        graph_.cursors.resize(kCursors);
+        cursorPlaced_.assign(kCursors, false);
+    }
+    buildPlot();
+    if (strip_) {
         connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
                 [this](const QCPRange& r) {
                     if (!clamping_ && stripModel_.paused) showRange(r.lower, r.upper);
                 });
-    } else {
-        graph_.cursors.resize(kCursors);
-        cursorPlaced_.assign(kCursors, false);
-        for (int i = 0; i < kCursors; ++i) {
-            auto* line = new QCPItemStraightLine(plot_);
-            line->setPen(QPen(i == 0 ? QColor(0, 0, 0) : QColor(200, 0, 200), 1));
-            line->setVisible(false);
-            line->setLayer("main");  // one buffer less to compose on every repaint
-            auto* marker = new QCPItemTracer(plot_);
-            marker->setStyle(QCPItemTracer::tsNone);
-            marker->setPen(QPen(QColor(0, 0, 0)));
-            marker->setBrush(i == 0 ? QColor(255, 255, 0) : QColor(255, 0, 255));
-            marker->setSize(9);
-            marker->setVisible(false);
-            marker->setLayer("main");
-            cursorItems_.push_back({line, marker});
-        }
     }
 
     // Pointing reads the data out; the context menu saves it.
@@ -257,25 +66,6 @@ GraphView::GraphView(QWidget* host, bool strip)
 
     host->installEventFilter(this);
     markDirty();
-}
-
-GraphView::~GraphView() {
-    auto& p = Pending();
-    p.erase(std::remove(p.begin(), p.end(), this), p.end());
-    delete scratch_;
-}
-
-bool GraphView::eventFilter(QObject* watched, QEvent* event) {
-    // A hidden graph is not redrawn; bring it up to date when it appears.
-    if (watched == host_ && event->type() == QEvent::Show) markDirty();
-    return false;
-}
-
-void GraphView::markDirty() {
-    if (scheduled_) return;
-    scheduled_ = true;
-    Pending().push_back(this);
-    ScheduleRefresh();
 }
 
 int GraphView::addCurve(CurveModel&& curve) {
@@ -494,216 +284,6 @@ void GraphView::showRange(double from, double to) {
     layersReplotted_ = true;
 }
 
-void GraphView::syncAxes() {
-    if (strip_) {
-        const StripChartModel& m = stripModel_;
-        clamping_ = true;
-        if (m.paused) {
-            plot_->xAxis->setRange(m.shown.min, m.shown.max);
-        } else {
-            plot_->xAxis->setRange(-double(std::max(1, m.pointsPerScreen) - 1), 0);
-            plot_->yAxis->setRange(m.y.min, m.y.max);
-        }
-        clamping_ = false;
-    } else {
-        plot_->xAxis->setRange(graph_.x.min, graph_.x.max);
-        plot_->yAxis->setRange(graph_.y.min, graph_.y.max);
-    }
-}
-
-// Curves and rectangles are kept in pools and reused: adding or removing an item would
-// invalidate the layer's buffer and force a full replot on every record.
-void GraphView::syncPlots() {
-    size_t rects = 0, curves = 0;
-    const size_t pooled = rectItems_.size() + curveItems_.size();
-    for (const PlotItem& p : graph_.plots) {
-        if (p.isRect) {
-            if (rects == rectItems_.size()) {
-                auto* item = new QCPItemRect(plot_);
-                item->setClipToAxisRect(true);
-                item->setLayer("main");
-                rectItems_.push_back(item);
-            }
-            QCPItemRect* item = rectItems_[rects++];
-            const RectModel& r = p.rect;
-            // Corners in either order span the same area.
-            item->topLeft->setCoords(std::min(r.x1, r.x2), std::max(r.y1, r.y2));
-            item->bottomRight->setCoords(std::max(r.x1, r.x2), std::min(r.y1, r.y2));
-            item->setPen(QPen(Rgb(r.frameColor), 1));
-            item->setBrush(Rgb(r.fillColor));
-            item->setVisible(true);
-            continue;
-        }
-        if (curves == curveItems_.size()) {
-            curveItems_.push_back(new QCPCurve(plot_->xAxis, plot_->yAxis));
-        }
-        QCPCurve* curve = curveItems_[curves++];
-        const CurveModel& c = p.curve;
-        QPen pen(Rgb(c.color), c.plotStyle == VAL_FAT_LINE ? 2.0 : 1.0);
-        if (c.lineStyle == VAL_DASH) pen.setStyle(Qt::DashLine);
-        if (curve->pen() != pen || curve->name() != QString::fromStdString(c.name))
-            legendDirty_ = true;
-        curve->setPen(pen);
-        curve->setName(QString::fromStdString(c.name));
-        if (c.pointStyle == VAL_SIMPLE_DOT)
-            curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Rgb(c.color), 3));
-        else if (c.pointStyle == VAL_SOLID_CIRCLE)
-            curve->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, Rgb(c.color), 7));
-        else
-            curve->setScatterStyle(QCPScatterStyle());
-        const int n = int(std::min(c.x.size(), c.y.size()));
-        QVector<QCPCurveData> data(n);
-        for (int i = 0; i < n; ++i) data[i] = QCPCurveData(i, c.x[i], c.y[i]);
-        curve->data()->set(data, true);
-        if (!curve->visible()) legendDirty_ = true;
-        curve->setVisible(true);
-    }
-    // Cursors stay on top of curves and rectangles added to the layer after them.
-    if (rectItems_.size() + curveItems_.size() != pooled) {
-        for (CursorItems& c : cursorItems_) {
-            for (QCPLayerable* item :
-                 {static_cast<QCPLayerable*>(c.line), static_cast<QCPLayerable*>(c.marker)}) {
-                item->setLayer(plot_->layer("overlay"));
-                item->setLayer(plot_->layer("main"));
-            }
-        }
-    }
-    for (size_t i = rects; i < rectItems_.size(); ++i) rectItems_[i]->setVisible(false);
-    for (size_t i = curves; i < curveItems_.size(); ++i) {
-        if (curveItems_[i]->visible()) legendDirty_ = true;
-        curveItems_[i]->setVisible(false);
-    }
-}
-
-// The legend lists the named curves on show, in drawing order.
-void GraphView::syncLegend() {
-    QCPLegend* legend = plot_->legend;
-    legend->clearItems();
-    for (QCPCurve* curve : curveItems_)
-        if (curve->visible() && !curve->name().isEmpty()) curve->addToLegend(legend);
-    legend->setVisible(legend->itemCount() > 0);
-    if (legendBalance_) {
-        const int width = legend->visible() ? legend->minimumOuterSizeHint().width() : 0;
-        legendBalance_->setMinimumSize(width, 0);
-    }
-}
-
-void GraphView::syncCursors() {
-    for (size_t i = 0; i < cursorItems_.size(); ++i) {
-        const CursorModel& c = graph_.cursors[i];
-        CursorItems& items = cursorItems_[i];
-        const bool shown = cursorPlaced_[i];
-        items.line->setVisible(shown);
-        items.line->point1->setCoords(c.x, 0);
-        items.line->point2->setCoords(c.x, 1);
-        items.marker->position->setCoords(c.x, c.y);
-        switch (c.pointStyle) {
-            case VAL_SOLID_CIRCLE:
-                items.marker->setStyle(QCPItemTracer::tsCircle);
-                items.marker->setSize(9);
-                break;
-            case VAL_SIMPLE_DOT:
-                items.marker->setStyle(QCPItemTracer::tsCircle);
-                items.marker->setSize(3);
-                break;
-            default: items.marker->setStyle(QCPItemTracer::tsNone);
-        }
-        items.marker->setVisible(shown && c.pointStyle != VAL_NO_POINT);
-    }
-}
-
-void GraphView::syncStrip() {
-    const StripChartModel& m = stripModel_;
-    while (int(traceGraphs_.size()) < m.numTraces) {
-        traceGraphs_.push_back(plot_->addGraph());
-        tracePens_.push_back(-1);
-    }
-    while (int(traceGraphs_.size()) > m.numTraces) {
-        plot_->removeGraph(traceGraphs_.back());
-        traceGraphs_.pop_back();
-        tracePens_.pop_back();
-    }
-    for (int t = 0; t < m.numTraces; ++t) {
-        // The newest point stands at 0, the older ones to its left. Inside a level run only
-        // its ends are drawn: the same pixels, for a fraction of the cost (limits and
-        // set-points are level for thousands of records).
-        const std::deque<double>& points = m.traces[t];
-        const int n = int(points.size());
-        scratch_->resize(n);
-        int kept = 0;
-        for (int k = 0; k < n; ++k) {
-            const double v = points[size_t(k)];
-            if (kept >= 2 && v == (*scratch_)[kept - 1].value && v == (*scratch_)[kept - 2].value)
-                --kept;  // the previous point lies inside the run
-            (*scratch_)[kept++] = QCPGraphData(k - (n - 1), v);
-        }
-        scratch_->resize(kept);
-        traceGraphs_[t]->data()->set(*scratch_, true);
-        const int color = t < int(m.traceColors.size()) ? m.traceColors[t] : VAL_BLACK;
-        if (tracePens_[t] != color) {
-            traceGraphs_[t]->setPen(QPen(Rgb(color), 1.0));  // thin: drawn without a stroker
-            tracePens_[t] = color;
-        }
-    }
-}
-
-// A paused chart draws its history: record n at n - pausedAt + 1, so the newest when paused
-// stands at 0 as it did on screen.
-void GraphView::syncHistory() {
-    const StripChartModel& m = stripModel_;
-    const StripHistory& h = m.history;
-    historyDrawn_ = h.total;
-    if (h.total == 0) {
-        syncStrip();  // nothing recorded: the screen's points stay
-        return;
-    }
-    if (traceGraphs_.empty()) syncStrip();
-    const long long first = h.first();
-    const int traces = std::min<int>(h.traces, int(traceGraphs_.size()));
-    for (int t = 0; t < traces; ++t) {
-        scratch_->resize(int(h.total - first));
-        for (long long n = first; n < h.total; ++n)
-            (*scratch_)[int(n - first)] = QCPGraphData(double(n - m.pausedAt + 1), h.value(n, t));
-        traceGraphs_[t]->data()->set(*scratch_, true);
-    }
-}
-
-void GraphView::flush() {
-    if (!host_->isVisible()) return;  // redrawn when shown
-    renderNow();
-}
-
-void GraphView::renderNow() {
-    if (strip_ && stripModel_.paused) {
-        // Points and records keep coming; the drawing changes only at the user's hand.
-        if (historyDrawn_ < 0) syncHistory();
-        if (axesDirty_ || !layersReplotted_) syncAxes();
-        axesDirty_ = stripDirty_ = false;
-        plot_->replot(QCustomPlot::rpQueuedRefresh);
-        layersReplotted_ = true;
-        return;
-    }
-    if (axesDirty_) syncAxes();
-    if (strip_) {
-        if (stripDirty_) syncStrip();
-    } else {
-        if (plotsDirty_) syncPlots();
-        if (cursorsDirty_) syncCursors();
-    }
-    if (legendDirty_) syncLegend();
-    // With the axes and legend unchanged only the data layer (curves, rectangles, cursors) is
-    // drawn again; the axes, ticks, grid and legend keep their buffer.
-    const bool full = axesDirty_ || legendDirty_ || !layersReplotted_;
-    const bool dataChanged = plotsDirty_ || stripDirty_ || cursorsDirty_;
-    axesDirty_ = plotsDirty_ = cursorsDirty_ = stripDirty_ = legendDirty_ = false;
-    if (full) {
-        plot_->replot(QCustomPlot::rpQueuedRefresh);
-        layersReplotted_ = true;
-        return;
-    }
-    if (dataChanged) static_cast<Plot*>(plot_)->redrawData();
-}
-
 void GraphView::showMenu(const QPoint& pos) {
     if (!menuHandler_) return;
     auto* menu = new QMenu(plot_);
@@ -716,183 +296,15 @@ void GraphView::showMenu(const QPoint& pos) {
 
 bool GraphView::saveImage(const QString& path) {
     if (host_->isVisible()) renderNow();
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const int w = std::max(plot_->width(), 200), h = std::max(plot_->height(), 120);
-    // Written aside and put in place whole: a full disk leaves an earlier file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool ok = false;
-    if (suffix == "pdf") {
-        QPdfWriter pdf(&file);
-        pdf.setResolution(72);
-        pdf.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setCreator(QStringLiteral("Q-TOR KMB-Dored"));
-        QCPPainter painter(&pdf);
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        plot_->toPainter(&painter, w, h);
-        ok = painter.end();
-    } else {
-        const char* format = suffix == "jpg" || suffix == "jpeg" ? "JPG"
-                             : suffix == "bmp"                   ? "BMP"
-                                                                 : "PNG";
-        ok = plot_->toPixmap(w, h).save(&file, format);
-    }
-    if (!ok) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SavePlotImage(plot_, path);
 }
 
 bool GraphView::exportCsv(const QString& path) {
-    QString text;
-    QTextStream out(&text);
-    auto header = [&out](const QStringList& names) {
-        QStringList fields;
-        for (const QString& n : names) fields << CsvField(n);
-        out << fields.join(',') << '\n';
-    };
-    if (strip_) {
-        const StripChartModel& m = stripModel_;
-        const StripHistory& h = m.history;
-        const int traces = h.total > 0 ? h.traces : m.numTraces;
-        QStringList names{h.total > 0 ? "record" : "point"};
-        if (h.total > 0) names << "time";
-        for (int t = 0; t < traces; ++t)
-            names << (t < int(m.traceNames.size()) ? QString::fromStdString(m.traceNames[t])
-                                                   : QString("trace %1").arg(t + 1));
-        header(names);
-        if (h.total > 0) {
-            for (long long n = h.first(); n < h.total; ++n) {
-                out << n << ',' << LocalTime(h.time(n));
-                for (int t = 0; t < traces; ++t) out << ',' << Number(h.value(n, t));
-                out << '\n';
-            }
-        } else {
-            size_t points = 0;
-            for (const auto& t : m.traces) points = std::max(points, t.size());
-            for (size_t k = 0; k < points; ++k) {
-                out << k;
-                for (const auto& t : m.traces)
-                    out << ',' << (k < t.size() ? Number(t[k]) : QString());
-                out << '\n';
-            }
-        }
-    } else {
-        std::vector<const CurveModel*> curves;
-        for (const PlotItem& p : graph_.plots)
-            if (!p.isRect) curves.push_back(&p.curve);
-        if (!curves.empty()) {
-            // One row per x any curve has, one column per curve.
-            QStringList names{graph_.xTitle.empty() ? QString("x")
-                                                    : QString::fromStdString(graph_.xTitle)};
-            std::map<double, std::vector<QString>> rows;
-            for (size_t c = 0; c < curves.size(); ++c) {
-                names << (curves[c]->name.empty() ? QString("curve %1").arg(c + 1)
-                                                  : QString::fromStdString(curves[c]->name));
-                const size_t n = std::min(curves[c]->x.size(), curves[c]->y.size());
-                for (size_t i = 0; i < n; ++i) {
-                    auto& row = rows[curves[c]->x[i]];
-                    row.resize(curves.size());
-                    if (row[c].isEmpty()) row[c] = Number(curves[c]->y[i]);
-                }
-            }
-            header(names);
-            for (auto& [x, values] : rows) {
-                values.resize(curves.size());
-                out << Number(x);
-                for (const QString& v : values) out << ',' << v;
-                out << '\n';
-            }
-        } else {
-            header({"item", "x1", "y1", "x2", "y2"});
-            for (const PlotItem& p : graph_.plots) {
-                const RectModel& r = p.rect;
-                out << "rectangle," << Number(r.x1) << ',' << Number(r.y1) << ',' << Number(r.x2)
-                    << ',' << Number(r.y2) << '\n';
-            }
-            for (size_t i = 0; i < graph_.cursors.size(); ++i) {
-                if (!cursorPlaced_[i]) continue;
-                out << "cursor " << i + 1 << ',' << Number(graph_.cursors[i].x) << ','
-                    << Number(graph_.cursors[i].y) << ",,\n";
-            }
-        }
-    }
-    out.flush();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return strip_ ? ExportStripCsv(stripModel_, path) : ExportGraphCsv(graph_, cursorPlaced_, path);
 }
 
 QString GraphView::readOut(const QPoint& pos) const {
-    if (!plot_->axisRect()->rect().contains(pos)) return {};
-    const double x = plot_->xAxis->pixelToCoord(pos.x());
-    const double y = plot_->yAxis->pixelToCoord(pos.y());
-    if (strip_) return stripReadOut(x, y, pos.y());
-    const QString xName =
-        graph_.xTitle.empty() ? QStringLiteral("x") : QString::fromStdString(graph_.xTitle);
-    // The curve point nearest the pointer, if it is within reach.
-    double best = kReadOutReach;
-    QString text;
-    int index = 0;
-    for (const PlotItem& p : graph_.plots) {
-        if (p.isRect) continue;
-        ++index;
-        const CurveModel& c = p.curve;
-        for (size_t i = 0; i < std::min(c.x.size(), c.y.size()); ++i) {
-            const double d = std::hypot(plot_->xAxis->coordToPixel(c.x[i]) - pos.x(),
-                                        plot_->yAxis->coordToPixel(c.y[i]) - pos.y());
-            if (d >= best) continue;
-            best = d;
-            const QString name =
-                c.name.empty() ? QString("curve %1").arg(index) : QString::fromStdString(c.name);
-            text = QString("%1: %2\n%3 %4").arg(name, Number(c.y[i]), xName, Number(c.x[i]));
-        }
-    }
-    if (!text.isEmpty()) return text;
-    return QString("%1 %2").arg(xName).arg(std::lround(x));
-}
-
-QString GraphView::stripReadOut(double x, double, double pixelY) const {
-    const StripChartModel& m = stripModel_;
-    const StripHistory& h = m.history;
-    const long long at = std::llround(x);  // records from the newest (0)
-    std::vector<double> values;
-    long long record = -1;
-    if (m.paused && h.total > 0) {
-        record = m.pausedAt - 1 + at;
-        if (record < h.first() || record >= h.total) return {};
-        for (int t = 0; t < h.traces; ++t) values.push_back(h.value(record, t));
-    } else {
-        for (const auto& t : m.traces) {
-            const long long size = static_cast<long long>(t.size());
-            const long long k = size - 1 + at;
-            if (k < 0 || k >= size) return {};
-            values.push_back(t[size_t(k)]);
-        }
-        if (h.total + at - 1 >= h.first() && h.total > 0) record = h.total - 1 + at;
-    }
-    if (values.empty()) return {};
-    // The trace drawn nearest the pointer.
-    size_t nearest = 0;
-    for (size_t t = 1; t < values.size(); ++t) {
-        if (std::abs(plot_->yAxis->coordToPixel(values[t]) - pixelY) <
-            std::abs(plot_->yAxis->coordToPixel(values[nearest]) - pixelY))
-            nearest = t;
-    }
-    const QString name = nearest < m.traceNames.size()
-                             ? QString::fromStdString(m.traceNames[nearest])
-                             : QString("trace %1").arg(nearest + 1);
-    QString text = QString("%1: %2\nrecord %3").arg(name, Number(values[nearest])).arg(at);
-    if (record >= 0) text += "  " + LocalTime(h.time(record)).mid(11);
-    return text;
+    return strip_ ? StripReadOut(*plot_, stripModel_, pos) : GraphReadOut(*plot_, graph_, pos);
 }
 
 }  // namespace qtor

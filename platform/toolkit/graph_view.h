@@ -2,7 +2,8 @@
 //
 // Operations change only the model and mark the view dirty; the drawing is brought up to date
 // at the next refresh (ten times a second), so a fast acquisition loop costs model updates,
-// not repaints.
+// not repaints. The operations are in graph_view.cpp, the drawing and the refresh in
+// graph_draw.cpp.
 #pragma once
 
 #include <QObject>
@@ -36,6 +37,10 @@ void ScheduleRefresh();
 void FlushDirtyViews();
 // Milliseconds between two screen refreshes.
 int RefreshIntervalMs();
+// Numeric indicators are drawn by the same refresh, their digits at every other one: `show`
+// puts the values set since on screen, and the refresh comes again while `pending` is true.
+// The toolkit sets them before it first schedules a refresh for an indicator.
+void SetIndicatorRefresh(std::function<void()> show, std::function<bool()> pending);
 
 class GraphView : public QObject {
   public:
@@ -89,6 +94,9 @@ class GraphView : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void showMenu(const QPoint& pos);
+    // Drawing.
+    void buildPlot();
     void markDirty();
     void syncPlots();
     void syncCursors();
@@ -96,9 +104,6 @@ class GraphView : public QObject {
     void syncHistory();
     void syncAxes();
     void syncLegend();
-    void clampShown();
-    void showMenu(const QPoint& pos);
-    QString stripReadOut(double x, double y, double pixelY) const;
 
     QWidget* host_;
     QCustomPlot* plot_;

@@ -128,8 +128,6 @@ void ShowIndicatorValue(QSpinBox* spin, IndicatorState& state, int value) {
 
 }  // namespace
 
-bool qtor::PendingIndicators() { return !g_pendingIndicators.empty(); }
-
 void qtor::ShowPendingIndicators() {
     std::vector<QPointer<QSpinBox>> pending;
     pending.swap(g_pendingIndicators);
@@ -144,6 +142,19 @@ void qtor::ShowPendingIndicators() {
 
 namespace {
 
+bool PendingIndicators() { return !g_pendingIndicators.empty(); }
+
+// The refresh that draws the graphs shows the indicators too; it learns how before the first
+// indicator waits for it.
+void ScheduleIndicatorRefresh() {
+    static bool hooked = false;
+    if (!hooked) {
+        SetIndicatorRefresh(ShowPendingIndicators, PendingIndicators);
+        hooked = true;
+    }
+    ScheduleRefresh();
+}
+
 void SetIndicator(QSpinBox* spin, int value) {
     value = std::clamp(value, spin->minimum(), spin->maximum());
     IndicatorState& state = Indicator(spin);
@@ -154,7 +165,7 @@ void SetIndicator(QSpinBox* spin, int value) {
     }
     state.pending = value;
     // Shown at a refresh; the value itself is current at once for GetCtrlVal.
-    ScheduleRefresh();
+    ScheduleIndicatorRefresh();
 }
 
 int SetNumber(Control& c, double value) {

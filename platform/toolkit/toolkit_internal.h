@@ -60,8 +60,6 @@ void PostEvents(int panel, int control, std::initializer_list<EventKind> events)
 
 // Shows the values set on numeric indicators since they were last shown.
 void ShowPendingIndicators();
-// True while an indicator has a value still to show.
-bool PendingIndicators();
 
 // Connects a control's user actions to PostEvent.
 void WireControl(Panel& panel, int id, Control& control);
