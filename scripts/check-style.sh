@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fails on a tracked C++ file off the .clang-format style, or on a clang-tidy finding (.clang-tidy)
-# in the project's own sources. Usage: scripts/check-style.sh [build-dir with compile_commands.json]
+# Fails on a tracked C++ file off the .clang-format style, on a clang-tidy finding (.clang-tidy)
+# in the project's own sources, or on two source files that use each other (check-cycles.py). Usage: scripts/check-style.sh [build-dir with compile_commands.json]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -19,3 +19,4 @@ run-clang-tidy-14 -quiet -j "$(nproc)" -p "$build" -header-filter="^$root/($dirs
     exit 1
 }
 echo "clang-tidy: no findings"
+python3 scripts/check-cycles.py "$build"

@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 
-#include "rs232.h"
 #include "sensor.h"
 #include "serial_channel.h"
 
@@ -27,6 +26,7 @@ struct SystemPort {
 
 struct Table {
     bool scanned = false;
+    std::function<bool(int)> inUse;  // a port open now, or whose device went while open
     std::function<std::vector<ListedPort>()> listing;
     std::map<int, SystemPort> system;
     std::map<int, Override> overrides;
@@ -67,8 +67,7 @@ bool SameDevice(const SystemPort& a, const SystemPort& b) {
 // put on a number, not a port open now (the simulated sensor's default number may be).
 int FreeNumber(const Table& t) {
     for (int n = 1; n <= kMaxPorts; ++n) {
-        if (!t.system.count(n) && !t.overrides.count(n) && !ComIsOpen(n) && !ComDeviceLost(n))
-            return n;
+        if (!t.system.count(n) && !t.overrides.count(n) && !(t.inUse && t.inUse(n))) return n;
     }
     return 0;
 }
@@ -94,7 +93,7 @@ void Scan(Table& t) {
             it->second = *match;
             placed[static_cast<std::size_t>(match - found.begin())] = true;
             ++it;
-        } else if (ComIsOpen(it->first) || ComDeviceLost(it->first)) {
+        } else if (t.inUse && t.inUse(it->first)) {
             it->second.gone = true;
             ++it;
         } else {
@@ -137,6 +136,8 @@ const std::shared_ptr<sim::Sensor>& DefaultSensor(Table& t) {
 }
 
 }  // namespace
+
+void PortTableSetInUse(std::function<bool(int)> inUse) { table().inUse = std::move(inUse); }
 
 void PortTableSetListing(std::function<std::vector<ListedPort>()> listing) {
     table().listing = std::move(listing);

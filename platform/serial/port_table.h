@@ -13,6 +13,8 @@ namespace sim {
 class Sensor;
 }
 
+constexpr int kMaxPorts = 32;  // port numbers run from 1 to kMaxPorts
+
 struct PortEntry {
     int number = 0;
     std::string device;  // path or platform name; "simulated sensor" for the simulated port
@@ -21,6 +23,10 @@ struct PortEntry {
     std::string description, manufacturer, serialNumber;
     bool gone = false;  // a port in use whose device has vanished
 };
+
+// Whether a port number is in use (open, or its device gone while open): its number stays
+// with its device. The serial layer tells it.
+void PortTableSetInUse(std::function<bool(int)> inUse);
 
 // A port as the system lists it.
 struct ListedPort {

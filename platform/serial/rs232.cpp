@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "port_table.h"
 #include "serial_channel.h"
 #include "serial_hooks.h"
 #include "trace.h"
@@ -130,15 +131,19 @@ void PostCheck(int port, unsigned generation) {
         Qt::QueuedConnection);
 }
 
-}  // namespace
-
-QObject* SerialEventContext() {
-    static QObject* context = new QObject;  // lives for the whole run
-    return context;
+// The port table keeps the numbers of ports in use, even of devices gone while open.
+void TellPortTableInUse() {
+    static bool told = false;
+    if (told) return;
+    told = true;
+    PortTableSetInUse([](int n) { return ComIsOpen(n) || ComDeviceLost(n); });
 }
+
+}  // namespace
 
 int OpenComConfig(int port, const char* deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {
+    TellPortTableInUse();
     if (!ValidNumber(port)) return kComInvalidPort;
     if (!ValidSettings(baudRate, parity, dataBits, stopBits, inputQueueSize, outputQueueSize))
         return kComInvalidParameter;

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "port_table.h"
+
 // Negative results. The open errors use the codes the start-up reports by text.
 enum ComError : int {
     kComUnknownSystemError = -1,  // an error the OS reports that no other code fits
@@ -19,8 +21,6 @@ enum ComError : int {
     kComInvalidParameter = -13,  // baud, parity, data bits, stop bits or queue size not accepted
     kComTimeout = -99,           // a read or write did not complete within the port time-out
 };
-
-constexpr int kMaxPorts = 32;
 
 // Parity values and handshake modes.
 constexpr int NOPARITY = 0;
