@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -23,12 +24,14 @@ namespace {
 
 constexpr int kInfoBlue = 0x0080FF;
 constexpr const char* kUsage =
-    "Usage: qtor-kmb [--port DEVICE | --demo] [--record FILE.csv] [--trace FILE] [--help]\n"
-    "                [--version]\n"
+    "Usage: qtor-kmb [--port DEVICE | --demo] [--record FILE.csv] [--trace FILE]\n"
+    "                [--alarm-after K] [--help] [--version]\n"
     "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
     "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
     "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
-    "  --record FILE  record every run-mode record to the new CSV file FILE\n"
+    "  --record FILE  record every run-mode record to the new CSV file FILE, and the\n"
+    "                 alarms' events to FILE-events.csv beside it\n"
+    "  --alarm-after K  an alarm needs K records in a row outside the tolerance (default 3)\n"
     "  --trace FILE   write every frame on the line to FILE (seconds, TX or RX, hex bytes)\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
@@ -41,6 +44,7 @@ struct Options {
     std::string record;  // CSV file run mode records to
     std::string trace;   // protocol trace file
     bool demo = false;
+    long long alarmAfter = 3;
 };
 
 Parsed ParseCommandLine(int argc, char** argv, Options* options) {
@@ -62,6 +66,15 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
             options->record = argv[++i];
         } else if (arg == "--trace" && i + 1 < argc) {
             options->trace = argv[++i];
+        } else if (arg == "--alarm-after" && i + 1 < argc) {
+            char* end = nullptr;
+            const std::string value = argv[++i];
+            options->alarmAfter = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || options->alarmAfter < 1) {
+                std::fprintf(stderr,
+                             "qtor-kmb: --alarm-after needs a whole number of at least 1\n");
+                return Parsed::Error;
+            }
         } else {
             std::fprintf(stderr, "qtor-kmb: unknown option '%s' (see --help)\n", arg.c_str());
             return Parsed::Error;
@@ -233,6 +246,7 @@ int WinMain(int argc, char** argv) {
     PanelHandles loaded;
     if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
     Station station;
+    station.quality.alarmAfter = options.alarmAfter;
     station.AdoptPanels(loaded);
     const PanelHandles& panels = station.panels;
     if (!options.record.empty()) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "alarms.h"
 #include "arrays.h"
 #include "commands.h"
 #include "correction.h"
@@ -35,8 +36,10 @@ const char* const kCtlUsageText =
     "                             the words that differ (word, name, first, second)\n"
     "  teach                      teach new set-points; prints them (tValA, tValB)\n"
     "  reset                      reset the sensor's maximum and minimum values\n"
-    "  record --count N [--csv FILE]  N measurement records as CSV: time, index and the 16\n"
-    "                             words, the columns of the program's run-mode recording\n"
+    "  record --count N [--csv FILE] [--alarm-after K]\n"
+    "                             N measurement records as CSV: time, index and the 16\n"
+    "                             words, the columns of the program's run-mode recording;\n"
+    "                             into FILE, the alarms' events go to FILE-events.csv\n"
     "  video --count N [--csv FILE]   N video cycles as CSV: cycle, pixel, channel A, B\n"
     "  buffer [--csv FILE]        one fetch of the 128-value buffer as CSV, in ring order\n"
     "  stats FILE [--last N] [--alarm-after K]\n"
@@ -173,8 +176,12 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
         *why = "--csv belongs to record, video and buffer";
         return false;
     }
-    if ((o->last >= 1 || o->alarmAfter >= 1) && c != "stats") {
-        *why = "--last and --alarm-after belong to stats";
+    if (o->last >= 1 && c != "stats") {
+        *why = "--last belongs to stats";
+        return false;
+    }
+    if (o->alarmAfter >= 1 && c != "stats" && !(c == "record" && !o->csv.empty())) {
+        *why = "--alarm-after belongs to stats and record --csv";
         return false;
     }
     return true;
@@ -489,6 +496,17 @@ int Record(const Options& o, Line& l, std::ostream& out) {
     Words words;
     ReadTarget(l, RAM, words);
     Table table(o, out, RecordColumns());
+    // A recording into a file has its alarms' events beside it, as the program's has.
+    CsvAppender events;
+    std::string error;
+    if (!o.csv.empty() && !events.Open(EventsPathFor(o.csv), AlarmEventsCsvHeader(), false, &error))
+        throw Failure{kCtlFile, error};
+    const long long k = o.alarmAfter >= 1 ? o.alarmAfter : 3;
+    AlarmDetector alarms[2] = {AlarmDetector("A", k), AlarmDetector("B", k)};
+    auto event = [&events](const std::optional<AlarmEvent>& e) {
+        if (e && events.IsOpen() && !events.Add(AlarmEventCsvRow(*e)))
+            throw Failure{kCtlFile, "events file could not be written"};
+    };
     for (long long i = 0; i < o.count; ++i) {
         CopyVarsToPP(l.params, l.link.pp);
         Measure(l, Tie::kReplyWins);
@@ -498,8 +516,14 @@ int Record(const Options& o, Line& l, std::ostream& out) {
         std::stringstream split(row);
         for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
         table.Row(cells);
+        const RecordSamples samples(l.link.pp);
+        event(alarms[0].Add(i, cells[0], samples.a).ended);
+        event(alarms[1].Add(i, cells[0], samples.b).ended);
     }
+    for (AlarmDetector& a : alarms) event(a.Finish());
     table.Finish();
+    if (events.IsOpen() && !events.Close())
+        throw Failure{kCtlFile, "events file could not be written"};
     return kCtlOk;
 }
 

@@ -194,6 +194,20 @@ TEST_F(Ctl, RecordsVideoAndBufferAsCsvAndJson) {
     }
     EXPECT_FALSE(std::getline(rows, row)) << "no fourth record";
 
+    // Into a file, the alarms' events go beside it: A outside for records 5 to 8 of the
+    // sensor (rows 1 to 4 of this recording) is one excursion of four with K 2.
+    sensor->Hold(0.0);  // inside the window but for the excursion
+    sensor->SetExcursion(5, 4);
+    const std::string recording = (dir / "r.csv").string();
+    ASSERT_EQ(Run({"record", "--count", "8", "--csv", recording, "--alarm-after", "2"}), kCtlOk)
+        << err;
+    const std::string text = [&] {
+        std::ifstream in(dir / "r-events.csv");
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }();
+    EXPECT_EQ(text.substr(0, text.find('\n')), "channel,first,last,records,worst,low,high,time");
+    EXPECT_EQ(text.find("A,1,4,4,", 0), text.find('\n') + 1) << text;
+
     ASSERT_EQ(Run({"video", "--count", "1", "--csv", (dir / "v.csv").string()}), kCtlOk);
     std::ifstream video(dir / "v.csv");
     int lines = 0;

@@ -1,0 +1,137 @@
+// Run mode's quality numbers and alarms against a sensor whose channel A leaves its tolerance
+// window for five records: what the panel shows, the events file beside the recording, and
+// qtor-ctl stats on that recording against numbers computed here.
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "app_fixture.h"
+#include "ctl.h"
+#include "read_file.h"
+#include "recording_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QualityNumbers : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        dir = fs::temp_directory_path() / ("qtor-quality-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        AppTest::TearDown();
+        fs::remove_all(dir);
+    }
+    std::string Text(int control) const {
+        std::string s;
+        GetCtrlVal(panels.panelHandle, control, &s);
+        return s;
+    }
+    // Runs run mode until the sensor has answered `records` measure commands.
+    void Run(int records) {
+        When([this, records] { return CountCommand(8) >= records; },
+             [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
+        Fire(BTNRun, EVENT_COMMIT);
+    }
+    // The number `key` of `channel` in qtor-ctl stats' JSON.
+    static double Json(const std::string& json, const std::string& channel,
+                       const std::string& key) {
+        const std::size_t at = json.find("\"" + key + "\":", json.find("\"" + channel + "\":{"));
+        double v = std::nan("");
+        if (at != std::string::npos)
+            std::from_chars(json.data() + at + key.size() + 3, json.data() + json.size(), v);
+        return v;
+    }
+    fs::path dir;
+};
+
+TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecording) {
+    Connect();
+    sensor->Hold(0.0);  // the object rests on the set-points: inside, but for the excursion
+    sensor->SetExcursion(40, 5);
+    const std::string file = (dir / "run.csv").string();
+    std::string error;
+    ASSERT_TRUE(station.recorder.Start(file, true, &error)) << error;
+    // Two runs into one recording: the excursion comes in the second, whose own count of
+    // records starts again while the recording's rows go on.
+    Run(20);
+    Run(80);
+    station.recorder.Stop();
+    const Recording rec = [&] {
+        std::istringstream in(ReadFile(file));
+        return ReadRecording(in);
+    }();
+    ASSERT_TRUE(rec.Ok()) << rec.Error();
+    std::vector<long long> outside;
+    for (const RecordingRow& r : rec.rows)
+        if (r.words[0] > r.words[4] + r.words[3]) outside.push_back(r.index);
+    ASSERT_EQ(outside.size(), 5u);
+    const std::string excursion =
+        "A," + std::to_string(outside.front()) + "," + std::to_string(outside.back()) + ",5,";
+
+    // The panel: the second run's numbers, channel A alarmed until the click, the event listed.
+    const std::string n = ">" + std::to_string(station.quality.Stats(Channel::kA).n) + "&nbsp;";
+    EXPECT_LT(station.quality.Stats(Channel::kA).n, static_cast<long long>(rec.rows.size()));
+    EXPECT_NE(Text(TEXT_Stats).find(n), std::string::npos) << Text(TEXT_Stats);
+    EXPECT_EQ(Text(BTNStateA), "A ALARM");
+    EXPECT_EQ(Text(BTNStateB), "B OK");
+    Fire(BTNStateA, EVENT_COMMIT);
+    EXPECT_EQ(Text(BTNStateA), "A OK");
+    EXPECT_NE(Text(TEXT_Events).find("A  5 records"), std::string::npos) << Text(TEXT_Events);
+
+    // The events file: the one excursion, naming the recording's rows.
+    std::istringstream events(ReadFile(dir / "run-events.csv"));
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(events, row);) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(dir / "run-events.csv");
+    EXPECT_EQ(rows[1].rfind(excursion, 0), 0u) << rows[1] << " for " << excursion;
+
+    // qtor-ctl stats on the recording: the numbers computed here, two passes over its rows.
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCtl({"--json", "stats", file}, out, err), kCtlOk) << err.str();
+    for (const auto& [channel, word] : {std::pair{"A", 0}, std::pair{"B", 1}}) {
+        double sum = 0;
+        for (const RecordingRow& r : rec.rows) sum += r.words[word];
+        const double n = static_cast<double>(rec.rows.size());
+        const double mean = sum / n;
+        double squares = 0;
+        for (const RecordingRow& r : rec.rows) squares += std::pow(r.words[word] - mean, 2);
+        const double sigma = std::sqrt(squares / (n - 1));
+        EXPECT_EQ(Json(out.str(), channel, "n"), n);
+        EXPECT_NEAR(Json(out.str(), channel, "mean"), mean, 1e-9 * mean);
+        EXPECT_NEAR(Json(out.str(), channel, "sigma"), sigma, 1e-9 * sigma);
+        EXPECT_EQ(Json(out.str(), channel, "out"), channel == std::string("A") ? 5 : 0);
+    }
+    // Only A spreads: B stood still, so its capability is not defined.
+    const double sigmaA = Json(out.str(), "A", "sigma");
+    EXPECT_NEAR(Json(out.str(), "A", "cp"), 200 / (6 * sigmaA), 1e-9);
+    EXPECT_NE(out.str().find("\"cp\":null"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("{\"channel\":\"A\",\"first\":" + std::to_string(outside.front()) +
+                             ",\"last\":" + std::to_string(outside.back()) + ",\"records\":5"),
+              std::string::npos)
+        << out.str();
+    std::ostringstream strict;
+    ASSERT_EQ(RunCtl({"--json", "stats", file, "--alarm-after", "10"}, strict, err), kCtlOk);
+    EXPECT_NE(strict.str().find("\"events\":[]"), std::string::npos) << strict.str();
+}
+
+// A sensor that falls silent in run mode is a lost link: an event of the run.
+TEST_F(QualityNumbers, ASilentSensorIsALostLinkInTheEvents) {
+    Connect();
+    sensor->Hold(0.0);
+    SetTestClockStep(0.1);
+    When([this] { return CountCommand(8) >= 10; },
+         [this] { sensor->SetFault(8, sim::Fault{sim::FaultKind::kNoReply}); });
+    Fire(BTNRun, EVENT_COMMIT);
+    EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
+    ASSERT_EQ(station.quality.Events().size(), 1u);
+    EXPECT_TRUE(station.quality.Events().back().IsLink());
+    EXPECT_NE(Text(TEXT_Events).find("link lost"), std::string::npos) << Text(TEXT_Events);
+}
+
+}  // namespace
