@@ -204,6 +204,16 @@ void LinkView::Install(std::function<void()> reconnect) {
     Show(link_.Health());
 }
 
+void LinkView::ShowReplay(const std::string& name) {
+    StopWaiting();
+    state_ = "Replay: " + name;
+    const int p = panels_.panelHandle;
+    SetCtrlVal(p, TEXT_Link, Elided(state_, 52).c_str());
+    SetCtrlAttribute(p, TEXT_Link, ATTR_TEXT_BGCOLOR, kViolet);
+    SetCtrlAttribute(p, TEXT_Link, ATTR_TOOLTIP,
+                     (state_ + "\nno sensor: a file played back").c_str());
+}
+
 void LinkView::RescanPorts() {
     PortTableRescan();
     FillPortSelector(panels_, link_.com);

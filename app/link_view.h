@@ -34,6 +34,8 @@ class LinkView {
     bool Waiting() const { return watch_.waiting; }
     // What the link element shows.
     const std::string& State() const { return state_; }
+    // No sensor: the displays show a file played back.
+    void ShowReplay(const std::string& name);
     // The trace was started (the Trace toggle is set) or has failed (the toggle goes off).
     void TraceStarted();
     void TraceFailed(const std::string& why);

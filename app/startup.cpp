@@ -13,6 +13,7 @@
 #include "parameter_callbacks.h"
 #include "port_table.h"
 #include "qtor_version.h"
+#include "replay_callbacks.h"
 #include "sensor.h"
 #include "signals.h"
 #include "station.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr int kInfoBlue = 0x0080FF;
 constexpr const char* kUsage =
     "Usage: qtor-kmb [--port DEVICE | --demo] [--record FILE.csv] [--trace FILE]\n"
-    "                [--alarm-after K] [--help] [--version]\n"
+    "                [--alarm-after K] [--replay FILE [--speed 1|10|max]] [--help] [--version]\n"
     "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
     "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
     "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
@@ -33,6 +34,9 @@ constexpr const char* kUsage =
     "                 alarms' events to FILE-events.csv beside it\n"
     "  --alarm-after K  an alarm needs K records in a row outside the tolerance (default 3)\n"
     "  --trace FILE   write every frame on the line to FILE (seconds, TX or RX, hex bytes)\n"
+    "  --replay FILE  play back a recording or a protocol trace instead of a sensor (no\n"
+    "                 port is opened); --speed: real time (1, the default), ten times, or\n"
+    "                 as fast as the displays go (max). A file that is not one: status 2\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "SIGINT and SIGTERM close the main panel, as its close box does.\n";
@@ -45,6 +49,8 @@ struct Options {
     std::string trace;   // protocol trace file
     bool demo = false;
     long long alarmAfter = 3;
+    std::string replay;  // file played back instead of a sensor
+    Replay::Speed speed = Replay::Speed::kReal;
 };
 
 Parsed ParseCommandLine(int argc, char** argv, Options* options) {
@@ -66,6 +72,20 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
             options->record = argv[++i];
         } else if (arg == "--trace" && i + 1 < argc) {
             options->trace = argv[++i];
+        } else if (arg == "--replay" && i + 1 < argc) {
+            options->replay = argv[++i];
+        } else if (arg == "--speed" && i + 1 < argc) {
+            const std::string speed = argv[++i];
+            if (speed == "1") {
+                options->speed = Replay::Speed::kReal;
+            } else if (speed == "10") {
+                options->speed = Replay::Speed::kTen;
+            } else if (speed == "max") {
+                options->speed = Replay::Speed::kMax;
+            } else {
+                std::fprintf(stderr, "qtor-kmb: --speed is 1, 10 or max\n");
+                return Parsed::Error;
+            }
         } else if (arg == "--alarm-after" && i + 1 < argc) {
             char* end = nullptr;
             const std::string value = argv[++i];
@@ -149,6 +169,10 @@ void RegisterCallbacks() {
         {"CC_TOGBTN_Trace", CC_TOGBTN_Trace},
         {"CC_BTNStateA", CC_BTNStateA},
         {"CC_BTNStateB", CC_BTNStateB},
+        {"CC_BTNOpenRecording", CC_BTNOpenRecording},
+        {"CC_TOGBTN_Play", CC_TOGBTN_Play},
+        {"CC_DropSpeed", CC_DropSpeed},
+        {"CC_SLIDE_Position", CC_SLIDE_Position},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -222,6 +246,7 @@ int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
     s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] {
+        s.replay.Close();  // a port picked ends a replay: the sensor again
         s.link.CloseLine();
         if (picked > 0) s.link.com = picked;
         s.link.ShowStatus("Init COM-Port ...");
@@ -272,7 +297,12 @@ int WinMain(int argc, char** argv) {
     station.remembered.RestoreSettings(options.demo || !options.port.empty(), station.files,
                                        station.link.com);
     FillPortSelector(panels, station.link.com);
-    InitRS232(station.link, station.params);
+    if (options.replay.empty()) {
+        InitRS232(station.link, station.params);
+    } else if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {
+        std::fprintf(stderr, "qtor-kmb: %s\n", error.c_str());
+        return 2;
+    }
     station.remembered.RestorePlacement(panels);
     DisplayPanel(panels.panelHandle);
     station.remembered.RestorePopup(panels);

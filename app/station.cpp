@@ -106,6 +106,7 @@ void Station::TakeRecord(const std::uint16_t* words) {
         index = recorder.Rows();
         recorder.RecordMeasurement(words);
     }
+    if (!qualityOn) return;
     if (recorder.Recording())
         time = recorder.LastTime();
     else

@@ -12,6 +12,7 @@
 #include "quality.h"
 #include "recording.h"
 #include "remembered.h"
+#include "replay.h"
 #include "sensor_link.h"
 
 class Station {
@@ -37,7 +38,9 @@ class Station {
     int target = RAM;   // parameter target: RAM, EEPROM or DATFILE
     int stop_flag = 1;  // 0 while an acquisition loop runs, 1 when stopped or asked to stop
     Recorder recorder;
+    Replay replay;
     Quality quality;
+    bool qualityOn = true;  // off, run mode only records and draws (for the benchmark)
     LinkView linkView;
     Remembered remembered;
 

@@ -3,7 +3,8 @@
 // Prints figures; asserts nothing.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case] [case ...]
-// Cases: paced-raw paced-run paced-video unpaced-raw unpaced-run (all when none is named).
+// Cases: paced-raw paced-run paced-run-nostats paced-video unpaced-raw unpaced-run (all when
+// none is named).
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS port=PATH [device-raw device-run
 //   device-record]
 // runs the bare loop, run mode and run mode recording to a CSV file against a sensor on the
@@ -186,6 +187,13 @@ int main(int argc, char** argv) {
     if (wanted("paced-raw")) Print("paced: bare exchange loop", RawExchange(s, seconds), runLimit);
     if (wanted("paced-run")) {
         Print("paced: run mode, records", RunMode(s, BTNRun, seconds, DrawnRecords), runLimit);
+    }
+    // The quality numbers and alarms off: what they cost is the difference to the case above.
+    if (wanted("paced-run-nostats")) {
+        s.qualityOn = false;
+        Print("paced: run mode without statistics", RunMode(s, BTNRun, seconds, DrawnRecords),
+              runLimit);
+        s.qualityOn = true;
     }
 
     // Video cycles are counted by the measure commands the sensor received.

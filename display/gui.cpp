@@ -31,7 +31,7 @@ void Gui::PlotDataCurve(int graph, const PlotArrays& plots, const std::uint16_t*
 
 // Five traces per sample: upper limit, lower limit, set-point, measured value, set-point.
 void Gui::PlotRawGraph(int chart, double* history, int tVal, int tTol, int value, int valueColor,
-                       bool zoom) {
+                       bool zoom, double timeMs) {
     const int p = panelHandle;
     Shift(history, kHistory, -5, history);
     const StripLimits lim = StripChartLimits(tVal, tTol);
@@ -54,7 +54,7 @@ void Gui::PlotRawGraph(int chart, double* history, int tVal, int tTol, int value
     SetCtrlAttribute(p, chart, ATTR_NUM_TRACES, kStripTraces);
     PlotStripChart(p, chart, history, kHistory, 0, 0);
     // The chart's long history takes the newest sample once: scrolled back over and exported.
-    PlotStripChartRecord(p, chart, history + kHistory - kStripTraces, kStripTraces);
+    PlotStripChartRecord(p, chart, history + kHistory - kStripTraces, kStripTraces, timeMs);
 }
 
 void Gui::DrawWindow(int graph, const ToleranceWindow& w) {
@@ -176,15 +176,15 @@ void Gui::PlotVIDEOBarGraph(const MeasurementRecord& meas, const ParameterSet& p
 }
 
 void Gui::PlotRAWGraphA(const MeasurementRecord& meas, const ParameterSet& params,
-                        PlotArrays& plots, bool zoom) {
+                        PlotArrays& plots, bool zoom, double timeMs) {
     PlotRawGraph(STRIP_RawA, plots.arrayNORM_A, params.tValA, params.tTol, meas.Avalue, VAL_GREEN,
-                 zoom);
+                 zoom, timeMs);
 }
 
 void Gui::PlotRAWGraphB(const MeasurementRecord& meas, const ParameterSet& params,
-                        PlotArrays& plots, bool zoom) {
+                        PlotArrays& plots, bool zoom, double timeMs) {
     PlotRawGraph(STRIP_RawB, plots.arrayNORM_B, params.tValB, params.tTol, meas.Bvalue, VAL_BLUE,
-                 zoom);
+                 zoom, timeMs);
 }
 
 void Gui::PlotTOLWindow(int evalMode, int posA, int posB, const ParameterSet& params,

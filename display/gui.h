@@ -25,11 +25,12 @@ class Gui {
     // positions in plots.curposA/B.
     void PlotVIDEOBarGraph(const MeasurementRecord& meas, const ParameterSet& params,
                            PlotArrays& plots);
-    // One sample of limits, set-point and value onto the channel's strip chart and history.
+    // One sample of limits, set-point and value onto the channel's strip chart and history;
+    // `timeMs` is when the record was taken (milliseconds since the epoch; negative: now).
     void PlotRAWGraphA(const MeasurementRecord& meas, const ParameterSet& params, PlotArrays& plots,
-                       bool zoom);
+                       bool zoom, double timeMs = -1);
     void PlotRAWGraphB(const MeasurementRecord& meas, const ParameterSet& params, PlotArrays& plots,
-                       bool zoom);
+                       bool zoom, double timeMs = -1);
     void PlotTOLWindow(int evalMode, int posA, int posB, const ParameterSet& params,
                        const MeasurementRecord& meas);
 
@@ -43,7 +44,7 @@ class Gui {
     void PlotDataCurve(int graph, const PlotArrays& plots, const std::uint16_t* samples,
                        const std::uint16_t* thresholds);
     void PlotRawGraph(int chart, double* history, int tVal, int tTol, int value, int valueColor,
-                      bool zoom);
+                      bool zoom, double timeMs);
     void DrawWindow(int graph, const ToleranceWindow& w);
     void SetStale(bool stale);
 

@@ -54,6 +54,10 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, BTNStateB, 44)        \
     X(PANEL, TEXT_Stats, 45)       \
     X(PANEL, TEXT_Events, 46)      \
+    X(PANEL, TOGBTN_Play, 47)      \
+    X(PANEL, DropSpeed, 48)        \
+    X(PANEL, SLIDE_Position, 49)   \
+    X(PANEL, BTNOpenRecording, 50) \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

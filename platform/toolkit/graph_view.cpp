@@ -201,7 +201,7 @@ void GraphView::appendStrip(const double* y, int count, int start, int skip) {
     if (!m.paused) markDirty();
 }
 
-void GraphView::addRecord(const double* values, int count) {
+void GraphView::addRecord(const double* values, int count, double timeMs) {
     StripHistory& h = stripModel_.history;
     if (h.capacity <= 0 || count < 1) return;
     if (count != h.traces) {  // another layout of records starts a new history
@@ -212,10 +212,22 @@ void GraphView::addRecord(const double* values, int count) {
     }
     const std::size_t slot = std::size_t(h.total % h.capacity);
     std::copy(values, values + count, h.values.begin() + std::ptrdiff_t(slot * count));
-    h.times[slot] = double(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count());
+    h.times[slot] = timeMs >= 0 ? timeMs
+                                : double(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                             .count());
     ++h.total;
+}
+
+void GraphView::clearStrip() {
+    StripChartModel& m = stripModel_;
+    for (auto& t : m.traces) t.clear();
+    m.appendedPoints = 0;
+    m.history.total = 0;
+    m.pausedAt = 0;
+    stripPhase_ = 0;
+    stripDirty_ = true;
+    markDirty();
 }
 
 void GraphView::setPointsPerScreen(int points) {

@@ -65,7 +65,8 @@ class GraphView : public QObject {
 
     // Strip-chart operations.
     void appendStrip(const double* y, int count, int start, int skip);
-    void addRecord(const double* values, int count);
+    void addRecord(const double* values, int count, double timeMs);
+    void clearStrip();
     void setPointsPerScreen(int points);
     void setNumTraces(int traces);
     bool setTraceColor(int trace, int color);

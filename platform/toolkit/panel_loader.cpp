@@ -1,6 +1,7 @@
 #include "panel_loader.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QBuffer>
 #include <QComboBox>
 #include <QFile>
@@ -22,9 +23,9 @@ namespace {
 // Name prefixes of controls the program addresses by constant; such a widget without its
 // constant is a defect of the panel file, not something to skip silently.
 bool LooksLikeControl(const QString& name) {
-    static const char* const prefixes[] = {"BTN",    "Button",  "NEDIT",   "RBT",
-                                           "Drop",   "TOGBTN_", "BIN_Sw_", "CHECK",
-                                           "GRAPH_", "STRIP_",  "NUM_",    "TEXT_"};
+    static const char* const prefixes[] = {"BTN",     "Button",  "NEDIT", "RBT",    "Drop",
+                                           "TOGBTN_", "BIN_Sw_", "CHECK", "GRAPH_", "STRIP_",
+                                           "NUM_",    "TEXT_",   "SLIDE_"};
     return std::any_of(std::begin(prefixes), std::end(prefixes),
                        [&](const char* p) { return name.startsWith(QLatin1String(p)); });
 }
@@ -41,6 +42,7 @@ CtrlKind Classify(QWidget* w) {
     if (auto* spin = qobject_cast<QSpinBox*>(w))
         return spin->isReadOnly() || kind == "indicator" ? CtrlKind::Indicator : CtrlKind::Numeric;
     if (qobject_cast<QComboBox*>(w)) return CtrlKind::Ring;
+    if (qobject_cast<QAbstractSlider*>(w)) return CtrlKind::Slider;
     if (auto* button = qobject_cast<QPushButton*>(w))
         return button->isCheckable() ? CtrlKind::Toggle : CtrlKind::Command;
     if (qobject_cast<QAbstractButton*>(w)) return CtrlKind::Check;

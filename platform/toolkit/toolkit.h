@@ -146,7 +146,11 @@ int SavePanelImage(int panel, const char* path);
 // A strip chart's history: one sample of each of `count` traces per record, kept in a ring of
 // the size the panel file gives the chart (`history`, in records), with the time it came.
 // A paused chart scrolls over it; exporting a strip chart writes all of it.
-int PlotStripChartRecord(int panel, int control, const double* values, int count);
+// `timeMs` (milliseconds since the epoch) is when the record was taken; negative: now.
+int PlotStripChartRecord(int panel, int control, const double* values, int count,
+                         double timeMs = -1);
+// Empties a strip chart: its points on screen and its history.
+int ClearStripChart(int panel, int control);
 // Writes what a graph or strip chart shows as an image, the format chosen by the path's
 // extension (png, pdf, jpg, bmp); negative when it cannot be written.
 int SaveGraphImage(int panel, int control, const char* path);

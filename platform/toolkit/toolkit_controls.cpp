@@ -1,5 +1,6 @@
 // Control values and attributes, text messages created at run time, ring entries.
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -194,6 +195,12 @@ int SetNumber(Control& c, double value) {
             combo->setCurrentIndex(index);
             return 0;
         }
+        case CtrlKind::Slider: {
+            auto* slider = static_cast<QAbstractSlider*>(w);
+            const QSignalBlocker block(slider);  // set by the program: no event
+            slider->setValue(int(std::lround(value)));
+            return 0;
+        }
         case CtrlKind::Toggle:
         case CtrlKind::Check:
             // clicked() is not emitted for this, so no event; toggled() keeps switch labels right.
@@ -229,6 +236,7 @@ int GetNumber(const Control& c, double* out) {
         case CtrlKind::Check:
             *out = static_cast<QAbstractButton*>(w)->isChecked() ? 1 : 0;
             return 0;
+        case CtrlKind::Slider: *out = static_cast<QAbstractSlider*>(w)->value(); return 0;
         case CtrlKind::Text: {
             bool ok = false;
             QString text;
@@ -413,6 +421,14 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
         case ATTR_TOOLTIP: return kErrBadValue;  // takes a text
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
+            if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
+                const QSignalBlocker block(slider);
+                if (attribute == ATTR_MIN_VALUE)
+                    slider->setMinimum(value);
+                else
+                    slider->setMaximum(value);
+                return 0;
+            }
             auto* spin = qobject_cast<QSpinBox*>(w);
             if (!spin) return kErrBadAttribute;
             const QSignalBlocker block(spin);  // a value clamped into the new range is no event
@@ -482,6 +498,10 @@ int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value
         case ATTR_STALE: *value = StaleVeil::Of(w) ? 1 : 0; return 0;
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
+            if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
+                *value = attribute == ATTR_MIN_VALUE ? slider->minimum() : slider->maximum();
+                return 0;
+            }
             auto* spin = qobject_cast<QSpinBox*>(w);
             if (!spin) return kErrBadAttribute;
             *value = attribute == ATTR_MIN_VALUE ? spin->minimum() : spin->maximum();

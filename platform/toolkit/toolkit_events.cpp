@@ -5,6 +5,7 @@
 // Callbacks are posted, not called from the widget's handler: a callback may pump events
 // for minutes, and other controls must stay live meanwhile.
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -200,6 +201,14 @@ void WireControl(Panel& panel, int id, Control& control) {
             } else {
                 post(EVENT_COMMIT);
             }
+        });
+        return;
+    }
+    if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
+        // Dragged, the value counts when the slider is let go; stepped by key or click, at once.
+        QObject::connect(slider, &QAbstractSlider::sliderReleased, slider, postChange);
+        QObject::connect(slider, &QAbstractSlider::valueChanged, slider, [slider, postChange] {
+            if (!slider->isSliderDown()) postChange();
         });
         return;
     }

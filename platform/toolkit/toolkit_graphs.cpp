@@ -62,11 +62,18 @@ int PlotStripChart(int panel, int control, const double* y, int count, int start
     return 0;
 }
 
-int PlotStripChartRecord(int panel, int control, const double* values, int count) {
+int PlotStripChartRecord(int panel, int control, const double* values, int count, double timeMs) {
     GraphView* v = View(panel, control, true);
     if (!v) return kErrNotGraph;
     if (count < 1 || !values) return kErrBadValue;
-    v->addRecord(values, count);
+    v->addRecord(values, count, timeMs);
+    return 0;
+}
+
+int ClearStripChart(int panel, int control) {
+    GraphView* v = View(panel, control, true);
+    if (!v) return kErrNotGraph;
+    v->clearStrip();
     return 0;
 }
 

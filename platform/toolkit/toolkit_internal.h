@@ -22,6 +22,7 @@ enum class CtrlKind {
     Indicator,  // read-only spin box
     Text,       // label or line edit
     Ring,       // combo box
+    Slider,     // slider: a number picked along a track
     Graph,
     Strip,
 };

@@ -1,0 +1,138 @@
+// A recording or a trace played back through the displays instead of a sensor: what the
+// panels show at the end, what a strip chart exports, and files that are refused.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app_fixture.h"
+#include "ctl.h"
+#include "read_file.h"
+#include "recording_file.h"
+#include "replay_callbacks.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Replays : public AppTest {
+  protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        dir = fs::temp_directory_path() / ("qtor-replay-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        PortTableSetSimulated(2, false);  // the files come from a sensor on another port
+    }
+    void TearDown() override {
+        station.replay.Close();
+        AppTest::TearDown();
+        CloseCom(2);
+        fs::remove_all(dir);
+    }
+    // Runs qtor-ctl on the simulated sensor of port 2.
+    void Ctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", "2"});
+        std::ostringstream out, err;
+        ASSERT_EQ(RunCtl(args, out, err), kCtlOk) << err.str();
+    }
+    // Pumps events until the replay has said it is done.
+    void UntilDone() {
+        const double end = Timer() + 10;
+        while (Timer() < end && StatusLine().rfind("Replay done", 0) != 0) ProcessSystemEvents();
+    }
+    fs::path dir;
+};
+
+TEST_F(Replays, ARecordingGoesThroughTheRunModeDisplaysAndExportsAsItWasRecorded) {
+    const std::string file = (dir / "run.csv").string();
+    Ctl({"record", "--count", "300", "--csv", file});
+    std::istringstream in(ReadFile(file));
+    const Recording rec = ReadRecording(in);
+    ASSERT_EQ(rec.rows.size(), 300u);
+
+    std::string error;
+    ASSERT_TRUE(StartReplay(station, file, Replay::Speed::kMax, &error)) << error;
+    UntilDone();
+    EXPECT_EQ(StatusLine(), "Replay done: 300 records");
+    EXPECT_TRUE(sensor->Log().empty()) << "no frame to the sensor";
+    EXPECT_FALSE(ComIsOpen(1)) << "no port opened";
+    EXPECT_EQ(station.linkView.State(), "Replay: run.csv");
+    const RecordingRow& last = rec.rows.back();
+    EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), last.words[protocol::kAvalue]);
+    EXPECT_EQ(Value(panels.panelHandle, NUM_rightB), last.words[protocol::kRightB]);
+    EXPECT_EQ(station.quality.Stats(Channel::kA).n, 300);
+
+    // Channel A's history: a row per record with its time, limits, set-point and value.
+    const std::string csv = (dir / "a.csv").string();
+    ASSERT_EQ(ExportGraphData(panels.panelHandle, STRIP_RawA, csv.c_str()), 0);
+    std::istringstream exported(ReadFile(csv));
+    std::string row;
+    std::getline(exported, row);
+    for (const RecordingRow& r : rec.rows) {
+        ASSERT_TRUE(std::getline(exported, row));
+        const int tVal = r.words[protocol::kRecTValA], tTol = r.words[protocol::kRecTTol];
+        const StripLimits lim = StripChartLimits(tVal, tTol);
+        const std::string expected =
+            std::to_string(r.index) + "," + r.time + "," + std::to_string(lim.upper) + "," +
+            std::to_string(lim.lower) + "," + std::to_string(tVal) + "," +
+            std::to_string(r.words[protocol::kAvalue]) + "," + std::to_string(tVal);
+        ASSERT_EQ(row, expected);
+    }
+    EXPECT_FALSE(std::getline(exported, row)) << "no row but the recording's";
+}
+
+TEST_F(Replays, AVideoModeTraceReplaysIntoTheVideoCurves) {
+    const std::string trace = (dir / "video.txt").string();
+    Ctl({"--trace", trace, "video", "--count", "2"});
+    std::string error;
+    ASSERT_TRUE(StartReplay(station, trace, Replay::Speed::kMax, &error)) << error;
+    UntilDone();
+    EXPECT_EQ(StatusLine().rfind("Replay done: ", 0), 0u) << StatusLine();
+    EXPECT_NE(StatusLine().find(" frames"), std::string::npos);
+    // The second cycle's samples, as the sensor on port 2 gave them.
+    const GraphModel* a = GetGraphModel(panels.panelHandle, GRAPH_CurveA);
+    const GraphModel* b = GetGraphModel(panels.panelHandle, GRAPH_CurveB);
+    ASSERT_TRUE(a && b && !a->plots.empty() && !b->plots.empty());
+    for (int i = 0; i < MAXPOINT; ++i) {
+        EXPECT_EQ(a->plots[0].curve.y[i], station.plots.adcbufA[i]);
+        EXPECT_EQ(b->plots[0].curve.y[i], station.plots.adcbufB[i]);
+    }
+    // Each half block as the sensor on port 2 gave it at its moment.
+    const auto& log = PortSimSensor(2)->Log();
+    ASSERT_GE(log.size(), 4u);
+    for (std::size_t f = log.size() - 4; f < log.size(); ++f) {
+        ASSERT_EQ(log[f].command, protocol::kDataBlock);
+        const int start = log[f].words[0], selector = log[f].words[1];
+        const auto video = PortSimSensor(2)->Video(selector, log[f].time);
+        const std::uint16_t* got =
+            selector == MASTER ? station.plots.adcbufA : station.plots.adcbufB;
+        for (int i = start; i < start + 64; ++i)
+            ASSERT_EQ(got[i], video[i]) << selector << " " << i;
+    }
+    int visible = 0;
+    GetCtrlAttribute(panels.panelHandle, GRAPH_CurveA, ATTR_VISIBLE, &visible);
+    EXPECT_EQ(visible, 1);
+}
+
+TEST_F(Replays, AFileThatIsNoRecordingIsRefusedByItsFirstBadLine) {
+    const std::string file = (dir / "broken.csv").string();
+    Ctl({"record", "--count", "6", "--csv", file});
+    std::string text = ReadFile(file);
+    const std::size_t third = text.find('\n', text.find('\n', text.find('\n') + 1) + 1);
+    text.insert(third + 1, "2026-12-07T10:00:00.000,x,1,2\n");
+    std::ofstream(file, std::ios::binary) << text;
+    std::string error;
+    EXPECT_FALSE(StartReplay(station, file, Replay::Speed::kMax, &error));
+    EXPECT_EQ(error.rfind("broken.csv: line 4: ", 0), 0u) << error;
+    EXPECT_FALSE(station.replay.Loaded());
+
+    // A recording still being written is played up to its last whole row.
+    const std::string growing = (dir / "growing.csv").string();
+    Ctl({"record", "--count", "5", "--csv", growing});
+    std::ofstream(growing, std::ios::app | std::ios::binary) << "2026-12-07T10:00:00.000,5,51";
+    ASSERT_TRUE(StartReplay(station, growing, Replay::Speed::kMax, &error)) << error;
+    UntilDone();
+    EXPECT_EQ(StatusLine(), "Replay done: 5 records");
+}
+
+}  // namespace
