@@ -23,27 +23,27 @@ std::string TimeOfDay(const std::string& time) {
 }  // namespace
 
 std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inView) {
-    const char* const names[] = {"n", "mean", "sigma", "min", "max", "Cp", "Cpk", "out", "out %"};
+    // Plain text in fixed columns: far cheaper to lay out four times a second than a table.
+    const char* const names[] = {"n", "mean", "sigma", "min", "max", "Cp", "Cpk", "out", "out%"};
+    const int widths[] = {7, 7, 7, 5, 5, 6, 6, 6, 6};
+    auto row = [&](const std::string& head, const std::vector<std::string>& cells) {
+        char cell[32];
+        std::snprintf(cell, sizeof cell, "%-7s", head.c_str());
+        std::string line = cell;
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            std::snprintf(cell, sizeof cell, "%*s", widths[k], cells[k].c_str());
+            line += cell;
+        }
+        return line;
+    };
     auto cells = [](const ChannelStats& s) {
         return std::vector<std::string>{Count(s.n),      Fixed(s.mean, 1), Fixed(s.sigma, 2),
                                         Fixed(s.min, 0), Fixed(s.max, 0),  Fixed(s.cp, 2),
                                         Fixed(s.cpk, 2), Count(s.out),     Fixed(s.outPercent, 1)};
     };
-    std::string html = "<table cellspacing=\"0\" cellpadding=\"1\"><tr><th align=\"left\">";
-    html += inView ? "in view" : "run";
-    for (const char* name : names) html += std::string("&nbsp;</th><th align=\"right\">") + name;
-    html += "</th></tr>";
-    const struct {
-        const char* name;
-        const char* colour;
-        std::vector<std::string> cells;
-    } rows[] = {{"A", "#008c00", cells(a)}, {"B", "#0000ff", cells(b)}};
-    for (const auto& r : rows) {
-        html += std::string("<tr><td><b style=\"color:") + r.colour + "\">" + r.name + "</b>";
-        for (const std::string& c : r.cells) html += "&nbsp;</td><td align=\"right\">" + c;
-        html += "</td></tr>";
-    }
-    return html + "</table>";
+    return row(inView ? "in view" : "run",
+               std::vector<std::string>(std::begin(names), std::end(names))) +
+           "\n" + row("A", cells(a)) + "\n" + row("B", cells(b));
 }
 
 std::string ChannelStateText(Channel c, ChannelState state) {

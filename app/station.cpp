@@ -128,16 +128,23 @@ void Station::ShowQuality(bool now) {
     const bool paused = Toggled(TOGBTN_Pause);
     const ChannelStats a = paused ? StatsInView(p, STRIP_RawA) : quality.Stats(Channel::kA);
     const ChannelStats b = paused ? StatsInView(p, STRIP_RawB) : quality.Stats(Channel::kB);
-    SetCtrlVal(p, TEXT_Stats, QualityTable(a, b, paused).c_str());
+    // Only what changed is set: a control set anew lays its panel out and paints again.
+    std::string table = QualityTable(a, b, paused);
+    if (table != shownTable_) {
+        SetCtrlVal(p, TEXT_Stats, table.c_str());
+        shownTable_ = std::move(table);
+    }
     const int marks[2] = {BTNStateA, BTNStateB};
     for (Channel c : {Channel::kA, Channel::kB}) {
         const ChannelState state = quality.Alarmed(c)        ? ChannelState::kAlarm
                                    : quality.Stats(c).n == 0 ? ChannelState::kNone
                                    : quality.Outside(c)      ? ChannelState::kOut
                                                              : ChannelState::kOk;
-        const int mark = marks[c == Channel::kA ? 0 : 1];
-        SetCtrlVal(p, mark, ChannelStateText(c, state).c_str());
-        SetCtrlAttribute(p, mark, ATTR_TEXT_BGCOLOR, ChannelStateColour(state));
+        const int i = c == Channel::kA ? 0 : 1;
+        if (shownStates_[i] == static_cast<int>(state)) continue;
+        shownStates_[i] = static_cast<int>(state);
+        SetCtrlVal(p, marks[i], ChannelStateText(c, state).c_str());
+        SetCtrlAttribute(p, marks[i], ATTR_TEXT_BGCOLOR, ChannelStateColour(state));
     }
     if (quality.Changes() != eventsShown_) {
         eventsShown_ = quality.Changes();

@@ -63,6 +63,8 @@ class Station {
   private:
     double qualityShownAt_ = -1.0;
     unsigned long eventsShown_ = ~0UL;  // the quality's changes when the events were shown
+    std::string shownTable_;            // the numbers as shown
+    int shownStates_[2] = {-1, -1};     // the channels' states as shown
     long long runIndex_ = 0;  // records of the run so far, when no recording gives the index
 };
 

@@ -75,7 +75,8 @@ TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecor
         "A," + std::to_string(outside.front()) + "," + std::to_string(outside.back()) + ",5,";
 
     // The panel: the second run's numbers, channel A alarmed until the click, the event listed.
-    const std::string n = ">" + std::to_string(station.quality.Stats(Channel::kA).n) + "&nbsp;";
+    char n[32];
+    std::snprintf(n, sizeof n, "\nA      %7lld", station.quality.Stats(Channel::kA).n);
     EXPECT_LT(station.quality.Stats(Channel::kA).n, static_cast<long long>(rec.rows.size()));
     EXPECT_NE(Text(TEXT_Stats).find(n), std::string::npos) << Text(TEXT_Stats);
     EXPECT_EQ(Text(BTNStateA), "A ALARM");
