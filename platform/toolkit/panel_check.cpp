@@ -155,7 +155,7 @@ class Checker {
             Number(text, what, 0, property == "maximumSize" ? QWIDGETSIZE_MAX : kMaxPixels);
         } else if (tag == "x" || tag == "y") {
             Number(text, what, -kMaxPixels, kMaxPixels);
-        } else if (property == "minChars") {
+        } else if (property == "minChars" || property == "fixedChars" || property == "fixedLines") {
             Number(text, what, 0, kMaxChars);
         } else if (kLayoutPixels.contains(property)) {
             Number(text, what, -1, kMaxPixels);

@@ -73,6 +73,15 @@ void PrepareControl(Control& c) {
                 const QFontMetrics fm(w->font());
                 w->setMinimumWidth(fm.horizontalAdvance(QString(chars, QChar('n'))) + 12);
             }
+            // A text of fixed lines and columns that changes often: a fixed size spares the
+            // panel a layout at every change.
+            if (int chars = w->property("fixedChars").toInt(); chars > 0) {
+                w->ensurePolished();
+                const QFontMetrics fm(w->font());
+                const int lines = std::max(1, w->property("fixedLines").toInt());
+                w->setFixedSize(fm.horizontalAdvance(QString(chars, QChar('n'))) + 8,
+                                fm.lineSpacing() * lines + 6);
+            }
             break;
         case CtrlKind::Indicator:
             // Opaque digits: a new value repaints them alone, not the frame and group around.
