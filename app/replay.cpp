@@ -1,5 +1,6 @@
 #include "replay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -148,5 +149,13 @@ void Replay::Tick() {
     if (position_ >= times_.size()) {
         Pause();
         if (onDone) onDone(times_.size());
+        return;
+    }
+    // At a recorded pace the next tick comes when the next step is due, no sooner than a
+    // drawing period: a replay wakes no more often than the sensor's records came.
+    if (speed_ != Speed::kMax) {
+        const double wait = (times_[position_] - due) / Factor();
+        StopPeriodic(timer_);
+        timer_ = StartPeriodic(std::max(kDrawPeriod, wait), [this] { Tick(); });
     }
 }

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "ranges.h"
 #include "station.h"
+#include "timer.h"
 #include "toolkit.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 struct Scene {
     long long records = 0;  // run-mode records so far
     bool bars = false, curves = false, buffer = false;
+    double sliderAt = -1;  // when the slider was last moved
 };
 
 // Milliseconds since the epoch of a recording's local time text; negative when it is none.
@@ -110,7 +112,11 @@ void Draw(Station& s, Scene& scene) {
     }
     if (scene.records > 0) s.ShowQuality();
     scene.bars = scene.curves = scene.buffer = false;
-    SetCtrlVal(s.panels.panelHandle, SLIDE_Position, static_cast<int>(s.replay.Position()));
+    // The slider follows four times a second, or at the end.
+    if (Timer() - scene.sliderAt >= 0.25 || s.replay.Position() == s.replay.Size()) {
+        scene.sliderAt = Timer();
+        SetCtrlVal(s.panels.panelHandle, SLIDE_Position, static_cast<int>(s.replay.Position()));
+    }
 }
 
 }  // namespace
