@@ -46,13 +46,9 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (InitPlatform(argc, argv) < 0) return 1;
-    RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     Station s;
-    s.AdoptPanels(loaded);
+    if (OpenStation(s) < 0) return 1;
     const PanelHandles& panels = s.panels;
-    InitVars(s);
     PortTableSetSimulated(1, false);
     FillPortSelector(panels, s.link.com);
     DisplayPanel(panels.panelHandle);

@@ -214,6 +214,15 @@ void InitVars(Station& s) {
     }
 }
 
+int OpenStation(Station& s) {
+    RegisterCallbacks();
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
+    s.AdoptPanels(loaded);
+    InitVars(s);
+    return 0;
+}
+
 int CC_PANEL(int, int, int event, void* data, int, int) {
     if (event == EVENT_CLOSE && data) {
         StationOf(data).link.CloseLine();

@@ -16,6 +16,9 @@ int LoadPanels(const char* file, PanelHandles* loaded);
 // The station's start values, the information texts, the panel's parameter values and the
 // initial cursors and plot arrays.
 void InitVars(Station& s);
+// For tools beside the program: registers the callbacks, loads both panels into `s` and gives
+// it its start values; -1 when the panels cannot be loaded.
+int OpenStation(Station& s);
 void ShowInfoText(int panel, const char* text, int left, int top, int pointSize);
 // Makes every callback of the panel file findable by name.
 void RegisterCallbacks();

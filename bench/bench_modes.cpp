@@ -140,12 +140,8 @@ int main(int argc, char** argv) {
         return cases.empty() || std::find(cases.begin(), cases.end(), name) != cases.end();
     };
     if (InitPlatform(argc, argv) < 0) return 1;
-    RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     Station s;
-    s.AdoptPanels(loaded);
-    InitVars(s);
+    if (OpenStation(s) < 0) return 1;
     DisplayPanel(s.panels.panelHandle);
 
     // 36 bytes out and 36 back at 0.521 ms a byte.

@@ -25,13 +25,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
     if (counts.empty()) counts = {1, 3000};
     if (InitPlatform(argc, argv) < 0) return 1;
-    RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     Station s;
-    s.AdoptPanels(loaded);
+    if (OpenStation(s) < 0) return 1;
     const PanelHandles& panels = s.panels;
-    InitVars(s);
     s.params.eModeA = 2;  // a tolerance window on both video graphs
     DisplayPanel(panels.panelHandle);
     QApplication::processEvents();

@@ -81,12 +81,8 @@ int main(int argc, char** argv) {
     const long long rows = argc > 1 ? std::atoll(argv[1]) : 95000;
     const double seconds = argc > 2 ? std::atof(argv[2]) : 8.0;
     if (InitPlatform(argc, argv) < 0) return 1;
-    RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     Station s;
-    s.AdoptPanels(loaded);
-    InitVars(s);
+    if (OpenStation(s) < 0) return 1;
     DisplayPanel(s.panels.panelHandle);
     const std::string file =
         (std::filesystem::temp_directory_path() / "qtor-bench-replay.csv").string();

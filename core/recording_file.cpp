@@ -3,22 +3,14 @@
 #include <charconv>
 #include <limits>
 
+#include "field_text.h"
+
 namespace {
 
 constexpr int kColumns = 2 + protocol::kWords;
 // No row is shorter than "t,0," and 16 one-digit words: a text's size bounds its rows, and one
 // reservation spares the copies of a growing vector (pages never touched cost nothing).
 constexpr std::size_t kShortestRow = 4 + 2 * protocol::kWords;
-
-// The field as it appears in a message: short and without control characters, so the message
-// stays one readable line.
-std::string Quoted(std::string_view field) {
-    constexpr std::size_t kShown = 24;
-    std::string shown(field.substr(0, kShown));
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return "\"" + shown + (field.size() > kShown ? "...\"" : "\"");
-}
 
 // Digits only, the whole field: from_chars alone would take "12abc" as 12.
 template <typename T>
@@ -60,12 +52,12 @@ bool ParseRow(std::string_view line, RecordingRow* row, std::string* why) {
         return false;
     }
     if (!Unsigned(fields[1], std::numeric_limits<long long>::max(), &row->index)) {
-        *why = "index " + Quoted(fields[1]) + " is not a whole number from 0";
+        *why = "index " + QuotedField(fields[1]) + " is not a whole number from 0";
         return false;
     }
     for (int k = 0; k < protocol::kWords; ++k) {
         if (!Unsigned(fields[2 + k], std::uint16_t{0xFFFF}, &row->words[k])) {
-            *why = std::string(protocol::kRecordWordNames[k]) + " " + Quoted(fields[2 + k]) +
+            *why = std::string(protocol::kRecordWordNames[k]) + " " + QuotedField(fields[2 + k]) +
                    " is not a word 0..65535";
             return false;
         }

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "field_text.h"
+
 namespace {
 
 constexpr std::string_view kDiscarded = "(discarded)";
@@ -23,16 +25,6 @@ const std::array<std::int8_t, 256> kHex = [] {
 }();
 
 int Hex(char c) { return kHex[static_cast<unsigned char>(c)]; }
-
-// The field as it appears in a message: short and without control characters, so the message
-// stays one readable line.
-std::string Quoted(std::string_view field) {
-    constexpr std::size_t kShown = 24;
-    std::string shown(field.substr(0, kShown));
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return "\"" + shown + (field.size() > kShown ? "...\"" : "\"");
-}
 
 std::string_view FirstWord(std::string_view text) { return text.substr(0, text.find(' ')); }
 
@@ -75,7 +67,7 @@ bool ParseLine(std::string_view line, TraceEntry* entry, std::string* why) {
         return false;
     }
     if (!Seconds(time, &entry->time)) {
-        *why = "time " + Quoted(time) + " is not seconds";
+        *why = "time " + QuotedField(time) + " is not seconds";
         return false;
     }
     if (space == std::string_view::npos) {
@@ -90,7 +82,7 @@ bool ParseLine(std::string_view line, TraceEntry* entry, std::string* why) {
     } else if (direction == "RX") {
         entry->direction = TraceDirection::kRx;
     } else {
-        *why = "unknown direction " + Quoted(direction) + ", expected TX or RX";
+        *why = "unknown direction " + QuotedField(direction) + ", expected TX or RX";
         return false;
     }
     line.remove_prefix(space == std::string_view::npos ? line.size() : space);
@@ -118,14 +110,14 @@ bool ParseLine(std::string_view line, TraceEntry* entry, std::string* why) {
             return false;
         }
         if (note != name) {
-            *why = "note " + Quoted(note) + " is not the command's name \"" + name + "\"";
+            *why = "note " + QuotedField(note) + " is not the command's name \"" + name + "\"";
             return false;
         }
     } else if (hasNote) {
         if (entry->direction == TraceDirection::kRx && note == kDiscarded && !bytes.empty()) {
             entry->discarded = true;
         } else {
-            *why = "byte " + Quoted(FirstWord(note)) + " is not two hex digits";
+            *why = "byte " + QuotedField(FirstWord(note)) + " is not two hex digits";
             return false;
         }
     }
