@@ -79,6 +79,13 @@ TEST_F(Replays, ARecordingGoesThroughTheRunModeDisplaysAndExportsAsItWasRecorded
         ASSERT_EQ(row, expected);
     }
     EXPECT_FALSE(std::getline(exported, row)) << "no row but the recording's";
+
+    // The slider goes back to record 100: the displays and numbers are as they were there.
+    SetCtrlVal(panels.panelHandle, SLIDE_Position, 100);
+    Fire(SLIDE_Position, EVENT_VAL_CHANGED);
+    EXPECT_EQ(station.quality.Stats(Channel::kA).n, 100);
+    EXPECT_EQ(GetStripChartModel(panels.panelHandle, STRIP_RawA)->history.total, 100);
+    EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), rec.rows[99].words[protocol::kAvalue]);
 }
 
 TEST_F(Replays, AVideoModeTraceReplaysIntoTheVideoCurves) {
