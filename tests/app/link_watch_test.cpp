@@ -96,7 +96,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     InitRS232(link, params);
     const std::string trace = path + ".trace";
     std::string why;
-    ASSERT_TRUE(StartComTrace(trace, &why)) << why;
+    ASSERT_TRUE(StartComTrace(trace, false, &why)) << why;
     When([this] { return link.Health().health == LinkHealth::kConnected; },
          [this] { When([] { return true; }, [this] { Unplug(); }); });
     const double t0 = Timer();
