@@ -38,8 +38,7 @@ int CallCtrlCallback(int panel, int control, int event);
 
 // Creates the application object. Returns 0, or a negative value when no display can be opened.
 int InitPlatform(int& argc, char** argv);
-// Folder for the user's files: the program's own folder, or the home folder when the program's
-// panels come from an installed share folder.
+// Folder for the user's files: their documents folder, or the home folder when there is none.
 std::string GetProjectDir();
 
 // Loads panel `panelId` from `fileName` (relative names are looked up beside the program, then

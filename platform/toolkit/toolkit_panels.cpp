@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QScreen>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTimer>
 #include <QWindow>
@@ -21,7 +22,6 @@ namespace qtor {
 namespace {
 
 int g_nextHandle = 1;
-bool g_panelsInstalled = false;  // the program's panels came from its share folder
 QEventLoop* g_mainLoop = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
@@ -87,10 +87,9 @@ int InitPlatform(int& argc, char** argv) {
 }
 
 std::string GetProjectDir() {
-    // A share folder is no place for the user's files; beside a program in a folder of its
-    // own (a build, a copy) is, as it has always been.
-    const QString dir =
-        g_panelsInstalled ? QDir::homePath() : QCoreApplication::applicationDirPath();
+    // Neither a share folder nor a build folder is a place for the user's files.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) dir = QDir::homePath();
     return QDir::toNativeSeparators(dir).toStdString();
 }
 
@@ -120,7 +119,6 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
                          qPrintable(QDir::toNativeSeparators(dirs[1])));
             return -1;
         }
-        g_panelsInstalled = found != dirs.begin();
         path = QDir(*found).filePath(path);
     }
     QString error;

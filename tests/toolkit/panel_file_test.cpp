@@ -96,6 +96,25 @@ TEST_F(PanelFile, RelativeNameIsFoundBesideTheProgramAndEachLoadIsANewInstance) 
     EXPECT_LT(DiscardPanel(again), 0);
 }
 
+// Dialogs without a folder of their own open where the user keeps documents, never in the
+// program's folder (a build or a share folder).
+TEST(ProjectDir, IsTheDocumentsFolderOrElseHome) {
+    const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir dir;
+    qputenv("HOME", dir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    const std::string none = GetProjectDir();
+    QDir(dir.path()).mkdir("Documents");
+    const std::string documents = GetProjectDir();
+    qputenv("HOME", home);
+    if (config.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", config);
+    EXPECT_EQ(none, QDir::toNativeSeparators(dir.path()).toStdString());
+    EXPECT_EQ(documents, QDir::toNativeSeparators(dir.filePath("Documents")).toStdString());
+}
+
 TEST_F(PanelFile, InitialValuesAndRangesHoldWhatTheSensorKeeps) {
     const std::vector<std::pair<int, int>> mainStart = {
         {NEDITeachA, 512}, {NEDITeachB, 512}, {NEDITTolLeff, 100}, {BIN_Sw_ParaSelect, 1}};
