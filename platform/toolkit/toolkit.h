@@ -80,6 +80,9 @@ enum CtrlAttribute : int {
     ATTR_PAUSED,   // strip charts: 1 keeps the drawing while data comes, for scrolling back
     ATTR_STALE,    // 1 shows the control's values as old (faded) until set back to 0
     ATTR_TOOLTIP,  // string value: the text shown when the pointer rests on the control
+    // Strip charts: another strip chart on the panel whose time axis follows this one's while
+    // both are paused (dragged or zoomed); 0 for none.
+    ATTR_TIME_AXIS_LINK,
 };
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);
@@ -127,7 +130,7 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
 int SetGraphCursor(int panel, int control, int cursor, double x, double y);
 enum CursorAttribute : int { ATTR_CURSOR_POINT_STYLE };
 int SetCursorAttribute(int panel, int control, int cursor, CursorAttribute attribute, int value);
-enum TraceAttribute : int { ATTR_TRACE_COLOR };
+enum TraceAttribute : int { ATTR_TRACE_COLOR, ATTR_TRACE_LINE_STYLE /* LineStyle */ };
 enum PlotAttribute : int { ATTR_PLOT_LG_TEXT };
 // Names a curve in the graph's legend (a graph shows a legend while a named curve is on it).
 int SetPlotAttribute(int panel, int control, int plotHandle, PlotAttribute attribute,

@@ -1,5 +1,6 @@
 // Control values and attributes, text messages created at run time, ring entries.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -45,6 +46,42 @@ void Restyle(QWidget* w) {
 
 void FitText(QWidget* w) {
     if (w->property(kAutoSize).toBool()) w->adjustSize();
+}
+
+// A label with the panel file's property `elide` shows a text longer than its width cut in
+// the middle, the whole text kept for GetCtrlVal (its tooltip, set apart, says it all).
+constexpr const char* kFullText = "qtorFullText";
+
+void ShowElided(QLabel* label) {
+    const QString full = label->property(kFullText).toString();
+    const int width = label->contentsRect().width() - 2 * label->margin() - label->indent();
+    label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, std::max(width, 0)));
+}
+
+class ElideOnResize : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) ShowElided(static_cast<QLabel*>(watched));
+        return false;
+    }
+};
+
+void SetLabelText(QLabel* label, const QString& text) {
+    if (!label->property("elide").toBool()) {
+        label->setText(text);
+        return;
+    }
+    if (!label->property(kFullText).isValid()) label->installEventFilter(new ElideOnResize(label));
+    label->setProperty(kFullText, text);
+    ShowElided(label);
+}
+
+QString LabelText(const QLabel* label) {
+    const QVariant full = label->property(kFullText);
+    return full.isValid() ? full.toString() : label->text();
 }
 
 // Sizes are given as the height of a line of text in pixels; pick the largest font whose
@@ -269,7 +306,7 @@ int SetCtrlVal(int panel, int control, const char* text) {
     if (!c) return kErrBadControl;
     const QString s = QString::fromUtf8(text ? text : "");
     if (auto* label = qobject_cast<QLabel*>(c->widget))
-        label->setText(s);
+        SetLabelText(label, s);
     else if (auto* edit = qobject_cast<QLineEdit*>(c->widget))
         edit->setText(s);
     else if (auto* box = qobject_cast<QPlainTextEdit*>(c->widget))
@@ -306,7 +343,7 @@ int GetCtrlVal(int panel, int control, std::string* text) {
     if (!c) return kErrBadControl;
     QWidget* w = c->widget;
     if (auto* label = qobject_cast<QLabel*>(w))
-        *text = label->text().toStdString();
+        *text = LabelText(label).toStdString();
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
         *text = edit->text().toStdString();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
@@ -419,6 +456,22 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             return 0;
         }
         case ATTR_TOOLTIP: return kErrBadValue;  // takes a text
+        case ATTR_TIME_AXIS_LINK: {
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            if (value == 0) {
+                c->view->setRangeFollower(nullptr);
+                return 0;
+            }
+            Control* other = FindControl(panel, value);
+            if (!other || !other->view || !other->view->isStrip() || other == c)
+                return kErrBadValue;
+            // Looked up at each range: the other chart may be discarded with its panel.
+            c->view->setRangeFollower([panel, value](double from, double to) {
+                if (Control* o = FindControl(panel, value); o && o->view)
+                    o->view->showRange(from, to);
+            });
+            return 0;
+        }
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
             if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
@@ -548,5 +601,8 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
     const QSignalBlocker block(combo);
     const int at = index < 0 || index > combo->count() ? combo->count() : index;
     combo->insertItem(at, QString::fromUtf8(label ? label : ""), value);
+    // The list opens wide enough for its longest entry, however narrow the box.
+    QAbstractItemView* list = combo->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
     return 0;
 }
