@@ -55,6 +55,16 @@ void PlaceOnScreen(QWidget* w, QPoint centre) {
     w->move(frame.topLeft());  // the position of a window is that of its frame
 }
 
+// The offscreen platform's own screen (800 x 800) is a fiction: there the panel file's size
+// stands, as the panel pictures and the benchmarks expect. A screen given to it in a
+// configuration file is taken as real.
+bool FictitiousScreen(const QScreen* screen) {
+    return QGuiApplication::platformName() == QLatin1String("offscreen") &&
+           screen->geometry().topLeft() == QPoint(0, 0) &&
+           (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize() ==
+               QSize(800, 800);
+}
+
 }  // namespace
 
 }  // namespace qtor
@@ -163,10 +173,7 @@ int DisplayPanel(int panel) {
             w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
             w->winId();  // placed first: a window's position counts its frame only until then
             if (under->windowHandle()) w->windowHandle()->setTransientParent(under->windowHandle());
-        } else if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                   !w->property(kPlaced).toBool()) {
-            // The offscreen screen (800 x 800) is a fiction: there the panel file's size
-            // stands, as the panel pictures and the benchmarks expect.
+        } else if (!FictitiousScreen(w->screen()) && !w->property(kPlaced).toBool()) {
             PlaceOnScreen(w, w->screen()->availableGeometry().center());
         }
     }
