@@ -48,13 +48,21 @@ void FitText(QWidget* w) {
     if (w->property(kAutoSize).toBool()) w->adjustSize();
 }
 
-// A label with the panel file's property `elide` shows a text longer than its width cut in
-// the middle, the whole text kept for GetCtrlVal (its tooltip, set apart, says it all).
+// A label with the panel file's property `elide` asks for the width of its whole text, up to
+// its maximum width, and shows a text longer than that cut in the middle; GetCtrlVal returns
+// the whole text (and its tooltip, set apart, says it all).
 constexpr const char* kFullText = "qtorFullText";
+constexpr const char* kLeastWidth = "qtorLeastWidth";  // the minimum width the file gave
 
 void ShowElided(QLabel* label) {
     const QString full = label->property(kFullText).toString();
-    const int width = label->contentsRect().width() - 2 * label->margin() - label->indent();
+    const int chrome = label->width() - label->contentsRect().width() + 2 * label->margin() +
+                       std::max(label->indent(), 0);
+    const int wanted = label->fontMetrics().horizontalAdvance(full) + chrome;
+    label->setMinimumWidth(std::clamp(wanted, label->property(kLeastWidth).toInt(),
+                                      std::max(label->maximumWidth(), 0)));
+    const int width =
+        label->contentsRect().width() - 2 * label->margin() - std::max(label->indent(), 0);
     label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, std::max(width, 0)));
 }
 
@@ -74,7 +82,10 @@ void SetLabelText(QLabel* label, const QString& text) {
         label->setText(text);
         return;
     }
-    if (!label->property(kFullText).isValid()) label->installEventFilter(new ElideOnResize(label));
+    if (!label->property(kFullText).isValid()) {
+        label->setProperty(kLeastWidth, label->minimumWidth());
+        label->installEventFilter(new ElideOnResize(label));
+    }
     label->setProperty(kFullText, text);
     ShowElided(label);
 }
