@@ -144,6 +144,11 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
 
 // Renders a panel as it would appear on screen into a PNG file (works without a display).
 int SavePanelImage(int panel, const char* path);
+// Writes what the screen showing `panel` shows, window frames and all, into a PNG file (for
+// pictures of the program on a screen; needs a display).
+int SaveScreenImage(int panel, const char* path);
+// Scrolls the panel's scrolling area, if the control lies in one, so that it is in view.
+int ScrollToCtrl(int panel, int control);
 
 // A strip chart's history: one sample of each of `count` traces per record, kept in a ring of
 // the size the panel file gives the chart (`history`, in records), with the time it came.

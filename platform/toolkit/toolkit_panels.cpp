@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringList>
@@ -222,6 +223,29 @@ int QuitUserInterface(int returnCode) {
     } else {
         g_quitPending = true;
         g_quitCode = returnCode;
+    }
+    return 0;
+}
+
+int SaveScreenImage(int panel, const char* path) {
+    Panel* p = FindPanel(panel);
+    if (!p) return kErrBadPanel;
+    ShowPendingIndicators();
+    for (auto& [id, c] : p->controls)
+        if (c.view && c.widget->isVisible()) c.view->renderNow();
+    QApplication::processEvents();
+    QScreen* screen = p->window->screen();
+    return screen->grabWindow(0).save(QString::fromLocal8Bit(path), "PNG") ? 0 : -1;
+}
+
+int ScrollToCtrl(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    for (QWidget* w = c->widget->parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            area->ensureWidgetVisible(c->widget, 0, 0);
+            return 0;
+        }
     }
     return 0;
 }
