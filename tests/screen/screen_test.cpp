@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -41,7 +43,8 @@ struct Seen {
     int statusRoom = 0;  // pixels the status line has for its text
     int seventyOne = 0;  // pixels 71 characters need
     int linkNeeds = 0, linkRoom = 0;
-    int lineWidth = 0;  // device pixels of a line drawn on a strip chart
+    bool sideways = true;  // the body needs scrolling sideways
+    int lineWidth = 0;     // device pixels of a line drawn on a strip chart
     qreal ratio = 1;
 };
 
@@ -90,6 +93,8 @@ void Look(Seen* seen) {
     seen->linkNeeds = link->fontMetrics().horizontalAdvance(link->text());
     seen->linkRoom = link->contentsRect().width() - 2 * link->margin();
     seen->ratio = window->devicePixelRatioF();
+    if (auto* body = qobject_cast<QScrollArea*>(FindNamed("BodyScroll")))
+        seen->sideways = body->horizontalScrollBar()->isVisible();
     seen->lineWidth = LineThickness(HandleOf(window));
 }
 
@@ -139,6 +144,7 @@ TEST(Screen, StatusLineAndLinkElementInViewAtTheBottomOfTheWindow) {
     // The status bar is the window's last row.
     EXPECT_GE(seen.status.bottom(), seen.window.bottom() - 60) << qPrintable(where);
     EXPECT_GE(seen.lineWidth, int(seen.ratio)) << "a line as thick as the pixel ratio";
+    EXPECT_FALSE(seen.sideways) << "every column in reach without scrolling sideways";
 }
 
 }  // namespace
