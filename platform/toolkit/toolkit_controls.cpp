@@ -602,6 +602,7 @@ int ClearListCtrl(int panel, int control) {
     auto* combo = static_cast<QComboBox*>(c->widget.data());
     const QSignalBlocker block(combo);
     combo->clear();
+    combo->view()->setMinimumWidth(0);
     return 0;
 }
 
@@ -612,8 +613,11 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
     const QSignalBlocker block(combo);
     const int at = index < 0 || index > combo->count() ? combo->count() : index;
     combo->insertItem(at, QString::fromUtf8(label ? label : ""), value);
-    // The list opens wide enough for its longest entry, however narrow the box.
+    // The list opens wide enough for its longest entry, however narrow the box (with room
+    // for the entry's margins and a scroll bar).
     QAbstractItemView* list = combo->view();
-    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
+    const int width =
+        combo->fontMetrics().horizontalAdvance(combo->itemText(at)) + 2 * list->frameWidth() + 32;
+    list->setMinimumWidth(std::max(list->minimumWidth(), width));
     return 0;
 }

@@ -174,6 +174,44 @@ TEST_F(ToolkitGraphs, StripChartScrollsKeepingTheNewestPointsPerTrace) {
     EXPECT_EQ(m->traces[3].back(), 1000.0 * 299 + 3);
 }
 
+// However narrow the graph, its legend stays clear of its title and inside the plot: off
+// centre, then on more lines.
+TEST_F(ToolkitGraphs, ALegendNeverRunsOverTheTitle) {
+    DisplayPanel(main_);
+    const double x[2] = {1, 128}, y[2] = {500, 500};
+    for (const char* name : {"Upper limit", "Lower limit", "Set-point", "Data"}) {
+        const int h =
+            PlotXY(main_, GRAPH_Buffer, x, y, 2, VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, 0);
+        SetPlotAttribute(main_, GRAPH_Buffer, h, ATTR_PLOT_LG_TEXT, name);
+    }
+    QWidget* host = qtor::FindControl(main_, GRAPH_Buffer)->widget;
+    auto* plot = host->findChild<QCustomPlot*>();
+    ASSERT_NE(plot, nullptr);
+    QTemporaryDir dir;
+    for (int width : {900, 560, 420, 300}) {
+        host->setFixedWidth(width);
+        QApplication::processEvents();
+        ASSERT_EQ(SaveGraphImage(main_, GRAPH_Buffer, dir.filePath("b.png").toLocal8Bit()), 0);
+        plot->replot();  // laid out at this width
+        QCPTextElement* title = nullptr;
+        for (int i = 0; i < plot->plotLayout()->elementCount() && !title; ++i)
+            if (auto* row = qobject_cast<QCPLayoutGrid*>(plot->plotLayout()->elementAt(i)))
+                for (int k = 0; k < row->elementCount() && !title; ++k)
+                    title = qobject_cast<QCPTextElement*>(row->elementAt(k));
+        ASSERT_NE(title, nullptr);
+        const int textWidth = QFontMetrics(title->font()).horizontalAdvance(title->text());
+        QRect text(0, title->rect().top(), textWidth, title->rect().height());
+        text.moveCenter(title->rect().center());
+        const QRect legend = plot->legend->outerRect();
+        EXPECT_FALSE(legend.intersects(text)) << width;
+        EXPECT_LE(legend.right(), plot->width()) << width;
+        EXPECT_GE(legend.left(), 0) << width;
+    }
+    host->setMinimumWidth(0);
+    host->setMaximumWidth(QWIDGETSIZE_MAX);
+    DeleteGraphPlot(main_, GRAPH_Buffer, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+}
+
 QColor PixelAt(QCustomPlot* plot, const QImage& image, double x, double y) {
     const QPoint p(int(plot->xAxis->coordToPixel(x)), int(plot->yAxis->coordToPixel(y)));
     const qreal dpr = image.devicePixelRatio();
