@@ -365,7 +365,7 @@ void GraphView::syncStrip() {
     const StripChartModel& m = stripModel_;
     while (int(traceGraphs_.size()) < m.numTraces) {
         traceGraphs_.push_back(plot_->addGraph());
-        tracePens_.push_back(QPen(Qt::NoPen));
+        tracePens_.emplace_back(Qt::NoPen);
     }
     while (int(traceGraphs_.size()) > m.numTraces) {
         plot_->removeGraph(traceGraphs_.back());
