@@ -29,7 +29,7 @@ std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inVi
                                         Fixed(s.min, 0), Fixed(s.max, 0),  Fixed(s.cp, 2),
                                         Fixed(s.cpk, 2), Count(s.out),     Fixed(s.outPercent, 1)};
     };
-    std::string html = "<table cellspacing=\"0\" cellpadding=\"1\"><tr><th align=\"left\">";
+    std::string html = R"(<table cellspacing="0" cellpadding="1"><tr><th align="left">)";
     html += inView ? "in view" : "run";
     for (const char* name : names) html += std::string("&nbsp;</th><th align=\"right\">") + name;
     html += "</th></tr>";
@@ -47,7 +47,7 @@ std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inVi
 }
 
 std::string ChannelStateText(Channel c, ChannelState state) {
-    const std::string name = c == Channel::kA ? "A" : "B";
+    std::string name = c == Channel::kA ? "A" : "B";
     switch (state) {
         case ChannelState::kOk: return name + " OK";
         case ChannelState::kOut: return name + " OUT";
