@@ -65,7 +65,8 @@ int CC_TOGBTN_Trace(int panel, int control, int event, void* data, int, int) {
                                                  "QTORtrace.txt", "*.txt", "Q-TOR-Line-Trace");
     if (path.empty()) return 0;
     std::string error;
-    if (!StartComTrace(path, &error)) {
+    // The dialog has asked before replacing a file.
+    if (!StartComTrace(path, false, &error)) {
         SetCtrlVal(panel, control, 0);
         s.ShowStatusWithName("Trace not started, cannot write:", path);
         return 0;

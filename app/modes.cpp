@@ -55,6 +55,11 @@ bool ReadBlocks(Station& s, std::initializer_list<std::pair<int, int>> blocks,
 void RunMode(Station& s) {
     SensorLink& link = s.link;
     ModeScope mode(link);
+    // A new run is watched live: a pause left on from the last one ends.
+    if (s.Toggled(TOGBTN_Pause)) {
+        SetCtrlVal(s.panels.panelHandle, TOGBTN_Pause, 0);
+        CallCtrlCallback(s.panels.panelHandle, TOGBTN_Pause, EVENT_COMMIT);
+    }
     Show(s, {STRIP_RawA, STRIP_RawB, GRAPH_Buffer, GRAPH_VideoA, GRAPH_VideoB}, 1);
     Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
     Dim(s, {BTNRun, BTNVideo, BTNGet, BTNData}, 1);

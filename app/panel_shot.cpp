@@ -1,15 +1,22 @@
-// Renders the panels to PNG files without a display, from data of the simulated sensor
-// (a tool beside the program, so it may use a Qt timer to press Stop):
+// Renders the panels to PNG files from data of the simulated sensor (a tool beside the program,
+// so it may use a Qt timer to press Stop):
 //   qtor-panel-shot OUTPUT-FOLDER
 // main-panel.png: video curves with their thresholds and the tolerance window;
 // main-panel-run.png: run mode after a few seconds of records; popup.png: the parameter popup.
+// These need no display. On a display (scripts/screenshots.sh starts one of each size):
+//   qtor-panel-shot --screen NAME OUTPUT-FOLDER
+// takes pictures of the whole screen with the main panel placed as the program places it:
+// screen-NAME-run.png (run mode, paused), -video.png, -databuffer.png, -replay.png (the run
+// played back) and -popup.png.
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "port_table.h"
+#include "replay_callbacks.h"
 #include "rs232.h"
 #include "startup.h"
 #include "station.h"
@@ -36,19 +43,99 @@ void Show(const Station& s, int control, int visible) {
     SetCtrlAttribute(s.panels.panelHandle, control, ATTR_VISIBLE, visible);
 }
 
+bool SaveScreen(const Station& s, const std::string& path) {
+    if (SaveScreenImage(s.panels.panelHandle, path.c_str()) < 0) {
+        std::fprintf(stderr, "qtor-panel-shot: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+// Presses the Pause toggle as a user would.
+void SetPause(const Station& s, int on) {
+    SetCtrlVal(s.panels.panelHandle, TOGBTN_Pause, on);
+    CallCtrlCallback(s.panels.panelHandle, TOGBTN_Pause, EVENT_COMMIT);
+}
+
+// The program on the screen of the display it runs on, in each mode, against the paced
+// simulated sensor.
+bool Screens(Station& s, const std::string& name, const std::string& dir) {
+    const PanelHandles& panels = s.panels;
+    const int p = panels.panelHandle;
+    const std::string base = dir + "/screen-" + name + "-";
+    PortTableSetSimulated(1, true);
+    FillPortSelector(panels, s.link.com);
+    InitRS232(s.link, s.params);
+    DisplayPanel(p);
+    Pump(1.0);  // placed and framed by the window manager
+    bool ok = true;
+
+    // Run mode, recorded for the replay, paused after a few seconds.
+    const std::filesystem::path recording =
+        std::filesystem::temp_directory_path() / "qtor-shot" / "demo-run.csv";
+    std::filesystem::create_directories(recording.parent_path());
+    std::filesystem::remove(recording);
+    std::string error;
+    s.recorder.Start(recording.string(), false, &error);
+    ScrollToCtrl(p, STRIP_RawA);
+    QTimer::singleShot(5000, [&s] { SetPause(s, 1); });
+    QTimer::singleShot(5600, [&] { ok = SaveScreen(s, base + "run.png") && ok; });
+    QTimer::singleShot(5800, [p] { CallCtrlCallback(p, BTNStop, EVENT_LEFT_CLICK); });
+    CallCtrlCallback(p, BTNRun, EVENT_COMMIT);
+    s.recorder.Stop();
+    SetPause(s, 0);
+
+    QTimer::singleShot(2500, [&] { ok = SaveScreen(s, base + "video.png") && ok; });
+    QTimer::singleShot(2700, [p] { CallCtrlCallback(p, BTNStop, EVENT_LEFT_CLICK); });
+    CallCtrlCallback(p, BTNVideo, EVENT_COMMIT);
+
+    CallCtrlCallback(p, BTNData, EVENT_COMMIT);
+    Pump(0.5);
+    ScrollToCtrl(p, GRAPH_Buffer);
+    Pump(0.3);
+    ok = SaveScreen(s, base + "databuffer.png") && ok;
+
+    if (StartReplay(s, recording.string(), Replay::Speed::kMax, &error)) {
+        for (const double end = Timer() + 20; Timer() < end && s.replay.Playing();)
+            ProcessSystemEvents();
+        ScrollToCtrl(p, STRIP_RawA);
+        Pump(0.3);
+        ok = SaveScreen(s, base + "replay.png") && ok;
+        s.replay.Close();
+    } else {
+        std::fprintf(stderr, "qtor-panel-shot: %s\n", error.c_str());
+        ok = false;
+    }
+    std::filesystem::remove_all(recording.parent_path());
+
+    DisplayPanel(panels.panelPopUp);
+    Pump(0.5);
+    ok = SaveScreen(s, base + "popup.png") && ok;
+    HidePanel(panels.panelPopUp);
+    CloseCom(1);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: qtor-panel-shot OUTPUT-FOLDER\n", stderr);
+    const bool screen = argc == 4 && std::string(argv[1]) == "--screen";
+    if (argc != 2 && !screen) {
+        std::fputs(
+            "usage: qtor-panel-shot OUTPUT-FOLDER\n"
+            "       qtor-panel-shot --screen NAME OUTPUT-FOLDER   (on a display)\n",
+            stderr);
         return 2;
     }
-    const std::string dir = argv[1];
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::string dir = argv[argc - 1];
+    if (!screen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (InitPlatform(argc, argv) < 0) return 1;
     Station s;
     if (OpenStation(s) < 0) return 1;
     const PanelHandles& panels = s.panels;
+    if (screen) return Screens(s, argv[2], dir) ? 0 : 1;
     PortTableSetSimulated(1, false);
     FillPortSelector(panels, s.link.com);
     DisplayPanel(panels.panelHandle);

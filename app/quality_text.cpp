@@ -47,7 +47,7 @@ std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inVi
 }
 
 std::string ChannelStateText(Channel c, ChannelState state) {
-    const std::string name = c == Channel::kA ? "A" : "B";
+    std::string name = c == Channel::kA ? "A" : "B";
     switch (state) {
         case ChannelState::kOk: return name + " OK";
         case ChannelState::kOut: return name + " OUT";

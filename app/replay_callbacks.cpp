@@ -110,7 +110,9 @@ void Draw(Station& s, Scene& scene) {
         Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
         s.gui.PlotDATABuffer(plots, plots.newbuf, s.Toggled(TOGBTN_Zoom));
     }
-    if (scene.records > 0) s.ShowQuality();
+    // Taken elsewhere while it stands, no later drawing would bring the numbers and the
+    // channels' states up to date: they are shown at once.
+    if (scene.records > 0) s.ShowQuality(!s.replay.Playing());
     scene.bars = scene.curves = scene.buffer = false;
     // The slider follows four times a second, or at the end.
     if (Timer() - scene.sliderAt >= 0.25 || s.replay.Position() == s.replay.Size()) {
@@ -132,6 +134,8 @@ bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::
         ClearStripChart(s.panels.panelHandle, STRIP_RawA);
         ClearStripChart(s.panels.panelHandle, STRIP_RawB);
         s.quality.StartRun();
+        // Played from the start again, the file's alarms are yet to come: none stands.
+        for (Channel c : {Channel::kA, Channel::kB}) s.quality.Acknowledge(c);
     };
     s.replay.onStep = [&s, scene](std::size_t i) {
         if (s.replay.IsTrace()) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "QtorKMBscope10.h"
@@ -33,7 +34,8 @@ constexpr const char* kUsage =
     "  --record FILE  record every run-mode record to the new CSV file FILE, and the\n"
     "                 alarms' events to FILE-events.csv beside it\n"
     "  --alarm-after K  an alarm needs K records in a row outside the tolerance (default 3)\n"
-    "  --trace FILE   write every frame on the line to FILE (seconds, TX or RX, hex bytes)\n"
+    "  --trace FILE   write every frame on the line to the new file FILE (seconds, TX or\n"
+    "                 RX, hex bytes); an existing FILE is refused\n"
     "  --replay FILE  play back a recording or a protocol trace instead of a sensor (no\n"
     "                 port is opened); --speed: real time (1, the default), ten times, or\n"
     "                 as fast as the displays go (max). A file that is not one: status 2\n"
@@ -295,12 +297,18 @@ int WinMain(int argc, char** argv) {
     station.files.proj_dir = GetProjectDir();
     OnTerminationRequest([&panels] { CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE); });
     if (!options.trace.empty()) {
-        // Without its trace the program still runs: it says so and goes on.
         std::string error;
-        if (StartComTrace(options.trace, &error))
+        if (StartComTrace(options.trace, true, &error)) {
             station.linkView.TraceStarted();
-        else
+        } else if (std::error_code ec; std::filesystem::exists(options.trace, ec)) {
+            // A file that exists is somebody's data, as for --record: refused before the line
+            // is touched.
+            std::fprintf(stderr, "qtor-kmb: cannot trace: %s\n", error.c_str());
+            return -1;
+        } else {
+            // Without its trace the program still runs: it says so and goes on.
             std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());
+        }
     }
     InitVars(station);
     station.remembered.RestoreSettings(options.demo || !options.port.empty(), station.files,

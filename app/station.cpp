@@ -53,6 +53,9 @@ void Station::AdoptPanels(PanelHandles loaded) {
     gui.panelHandle = panels.panelHandle;
     SetPanelCallbackData(panels.panelHandle, this);
     SetPanelCallbackData(panels.panelPopUp, this);
+    // Paused, A and B are looked at over the same records.
+    SetCtrlAttribute(panels.panelHandle, STRIP_RawA, ATTR_TIME_AXIS_LINK, STRIP_RawB);
+    SetCtrlAttribute(panels.panelHandle, STRIP_RawB, ATTR_TIME_AXIS_LINK, STRIP_RawA);
     link.views.status = [this](const char* text) {
         SetCtrlVal(panels.panelHandle, TEXT_Status, text);
     };

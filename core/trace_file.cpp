@@ -210,7 +210,8 @@ std::vector<TraceExchange> TraceExchanges(const std::vector<TraceEntry>& entries
         } else if (reading && !e.discarded) {
             std::vector<std::uint8_t>& reply = out.back().reply;
             const std::size_t take = std::min(e.bytes.size(), out.back().replyBytes - reply.size());
-            reply.insert(reply.end(), e.bytes.begin(), e.bytes.begin() + take);
+            reply.insert(reply.end(), e.bytes.begin(),
+                         e.bytes.begin() + static_cast<std::ptrdiff_t>(take));
         }
     }
     if (reading) Decode(&out.back());

@@ -54,7 +54,7 @@ const char* const kCtlUsageText =
     "                  ports (default 1: the first port the system lists)\n"
     "  --demo          the built-in simulated sensor, paced at 19200 baud\n"
     "  --json          print one JSON object instead\n"
-    "  --trace FILE    write every frame written and chunk read to FILE\n"
+    "  --trace FILE    write every frame written and chunk read to the new file FILE\n"
     "  --last N        stats over the last N rows only\n"
     "  --alarm-after K stats: rows in a row outside that make an alarm (default 3)\n"
     "  --help, --version\n"
@@ -597,7 +597,8 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
                                    o.alarmAfter >= 1 ? o.alarmAfter : 3, o.json};
         return RunStats(request, out, err);
     }
-    if (!o.trace.empty() && !StartComTrace(o.trace, &why)) {
+    // A file that exists is somebody's data, as for a recording.
+    if (!o.trace.empty() && !StartComTrace(o.trace, true, &why)) {
         err << "qtor-ctl: trace " << why << "\n";
         return kCtlFile;
     }

@@ -48,8 +48,11 @@ void Gui::PlotRawGraph(int chart, double* history, int tVal, int tTol, int value
         SetAxisScalingMode(p, chart, VAL_LEFT_YAXIS, VAL_MANUAL, lim.low, lim.high);
     }
     const int colors[kStripTraces] = {VAL_DK_GREEN, VAL_DK_GREEN, VAL_BLACK, valueColor, VAL_RED};
+    // The limits are dashed: told from the set-point by their shape where colours are not.
+    const int styles[kStripTraces] = {VAL_DASH, VAL_DASH, VAL_SOLID, VAL_SOLID, VAL_SOLID};
     for (int t = 0; t < kStripTraces; ++t) {
         SetTraceAttribute(p, chart, t + 1, ATTR_TRACE_COLOR, colors[t]);
+        SetTraceAttribute(p, chart, t + 1, ATTR_TRACE_LINE_STYLE, styles[t]);
     }
     SetCtrlAttribute(p, chart, ATTR_NUM_TRACES, kStripTraces);
     PlotStripChart(p, chart, history, kHistory, 0, 0);
@@ -84,12 +87,14 @@ void Gui::PlotDATABuffer(const PlotArrays& plots, const double* data, bool zoom)
         }
     }
     const std::uint16_t* x = plots.dxArray;
+    // Dashed limits and a solid set-point, as on the strip charts: told apart by shape too.
+    // Level lines need no dots, which would fill the dashes' gaps.
     const int upper = PlotXY(p, GRAPH_Buffer, x, plots.tolArrayHI, MAXPOINT, VAL_FAT_LINE,
-                             VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_DK_GREEN);
+                             VAL_NO_POINT, VAL_DASH, 1, VAL_DK_GREEN);
     const int lower = PlotXY(p, GRAPH_Buffer, x, plots.tolArrayLO, MAXPOINT, VAL_FAT_LINE,
-                             VAL_SIMPLE_DOT, VAL_SOLID, 1, VAL_DK_GREEN);
+                             VAL_NO_POINT, VAL_DASH, 1, VAL_DK_GREEN);
     const int setPoint = PlotXY(p, GRAPH_Buffer, x, plots.teachArray, MAXPOINT, VAL_THIN_LINE,
-                                VAL_SIMPLE_DOT, VAL_DASH, 1, VAL_BLACK);
+                                VAL_NO_POINT, VAL_SOLID, 1, VAL_BLACK);
     const int values = PlotXY(p, GRAPH_Buffer, x, data, MAXPOINT, VAL_FAT_LINE, VAL_SIMPLE_DOT,
                               VAL_SOLID, 1, VAL_RED);
     // The legend names each line.

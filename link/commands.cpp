@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "exchange.h"
 #include "rs232.h"
@@ -89,8 +90,25 @@ ConnectResult Connect(SensorLink& link, ParameterSet& params) {
     return r;
 }
 
+std::string WithReason(const std::string& text, const std::string& reason) {
+    const auto lower = [](std::string t) {
+        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    if (reason.empty() || lower(reason) == lower(text)) return text;  // said once is enough
+    std::string s = text + ": " + reason;
+    constexpr std::size_t kRoom = kStatusSize - 1;
+    if (s.size() <= kRoom) return s;
+    // The link element's tooltip holds the whole reason.
+    std::size_t cut = s.rfind(' ', kRoom - 3);
+    if (cut == std::string::npos || cut <= text.size() + 1) cut = kRoom - 3;
+    return s.substr(0, cut) + "...";
+}
+
 void InitRS232(SensorLink& link, ParameterSet& params) {
-    Connect(link, params);
+    // The status line says why a port cannot be opened, as the link element does.
+    if (Connect(link, params) == ConnectResult::kCannotOpen)
+        link.SetStatus(WithReason(link.szStatus, link.Health().detail).c_str());
     link.ShowStatus(link.szStatus);
 }
 

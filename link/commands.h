@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sensor_link.h"
 
-// Opens the link's port (`com`) and runs the connect sequence; shows szStatus.
+// Opens the link's port (`com`) and runs the connect sequence; shows szStatus, with the
+// system's reason when the port cannot be opened.
 void InitRS232(SensorLink& link, ParameterSet& params);
 // The echo check with the current parameter set: 1 when the sensor answered with 0x00AA.
 int CheckComLine(SensorLink& link, const ParameterSet& params);
@@ -51,3 +53,6 @@ int WriteCommand(int target);
 
 // Text the status line shows for a negative open result.
 const char* OpenErrorText(int code);
+// "<text>: <reason>" (the open's text and why, as the system tells), cut at a word with "..."
+// to fit the status line; `text` alone without a reason.
+std::string WithReason(const std::string& text, const std::string& reason);

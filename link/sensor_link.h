@@ -35,8 +35,8 @@ struct LinkViews {
 
 class SensorLink {
   public:
-    // A link to port `com` with the start values; nothing is opened yet.
-    explicit SensorLink(int com = 1);
+    // A link to port `port` (its `com`) with the start values; nothing is opened yet.
+    explicit SensorLink(int port = 1);
     // Removes its receive notification and closes its port.
     ~SensorLink();
     SensorLink(const SensorLink&) = delete;

@@ -68,6 +68,8 @@ void SendParaToFile(SensorLink& link, const PanelHandles& panels, ParameterSet& 
     // Shown, not kept in szStatus: a later operation must not report this failure again.
     if (ArrayToFile(files.file_name, values, PNUM, kFieldWidth) < 0) {
         link.ShowStatus("Parameter file could not be written!");
+    } else {
+        link.ShowStatus(StatusWithName("Parameters saved to", files.file_name).c_str());
     }
 }
 

@@ -33,7 +33,7 @@ std::string StatusWithName(const std::string& text, const std::string& path);
 
 // Opens the parameter save dialog; true when a file was chosen (its path in file_name).
 bool SelectParameterFileToSave(FilePaths& files);
-// Writes the panel's parameter set to file_name.
+// Writes the panel's parameter set to file_name and says on the status line whether it did.
 void SendParaToFile(SensorLink& link, const PanelHandles& panels, ParameterSet& params,
                     const FilePaths& files);
 // Runs the load dialog and loads the chosen file into the parameter set; szStatus tells how.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <algorithm>
 #include <map>
 
 #include "serial_channel.h"
@@ -29,9 +30,9 @@ Watch& TheWatch() {
 }
 
 bool IsExtraDir(const QString& dir) {
-    for (const auto& [id, w] : TheWatch().watchers)
-        if (w.extraDir == dir) return true;
-    return false;
+    const auto& watchers = TheWatch().watchers;
+    return std::any_of(watchers.begin(), watchers.end(),
+                       [&dir](const auto& entry) { return entry.second.extraDir == dir; });
 }
 
 void Setup() {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "protocol.h"
 #include "timer.h"
@@ -47,9 +48,15 @@ void Line(const char* direction, const unsigned char* bytes, int count, const ch
 
 }  // namespace
 
-bool StartComTrace(const std::string& path, std::string* error) {
+bool StartComTrace(const std::string& path, bool refuseExisting, std::string* error) {
     StopComTrace();
-    g_file = std::fopen(path.c_str(), "w");
+    std::error_code ec;
+    if (refuseExisting && std::filesystem::exists(path, ec)) {
+        *error = path + " exists; not overwritten";
+        return false;
+    }
+    // Exclusive creation: a file made meanwhile by someone else is not replaced either.
+    g_file = std::fopen(path.c_str(), refuseExisting ? "wx" : "w");
     if (!g_file) {
         *error = path + ": " + std::strerror(errno);
         return false;

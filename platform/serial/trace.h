@@ -6,8 +6,9 @@
 #include <functional>
 #include <string>
 
-// Starts tracing into `path` (created or emptied); false with the reason in *error.
-bool StartComTrace(const std::string& path, std::string* error);
+// Starts tracing into `path` (created, or emptied unless `refuseExisting`); false with the
+// reason in *error.
+bool StartComTrace(const std::string& path, bool refuseExisting, std::string* error);
 void StopComTrace();
 bool ComTracing();
 // Called once when a trace line cannot be written: tracing has stopped, the program goes on.

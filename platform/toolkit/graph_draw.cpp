@@ -123,6 +123,7 @@ void GraphView::buildPlot() {
         QFont bold = small;
         bold.setBold(true);
         auto* text = new QCPTextElement(plot_, title, bold);
+        titleText_ = text;
         text->setLayer("axes");  // drawn with the axes, not again with every new record
         if (titleColor.isValid()) text->setTextColor(titleColor);
         // The legend sits in the title row, at its right, in one line: off the data, so that
@@ -148,9 +149,27 @@ void GraphView::buildPlot() {
     if (plot_->axisRect()->insetLayout()->elementCount() > 0)  // a graph without a title row
         plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
+    // The legend follows the plot's width.
+    plot_->installEventFilter(this);
+
     if (strip_) {
         plot_->axisRect()->setRangeDrag(Qt::Horizontal);
         plot_->axisRect()->setRangeZoom(Qt::Horizontal);
+        // A paused chart says so on its face: the values beside it go on.
+        pausedMark_ = new QCPItemText(plot_);
+        pausedMark_->setLayer("main");
+        pausedMark_->position->setType(QCPItemPosition::ptAxisRectRatio);
+        pausedMark_->position->setCoords(0.5, 0.0);
+        pausedMark_->setPositionAlignment(Qt::AlignTop | Qt::AlignHCenter);
+        pausedMark_->setText(QStringLiteral("PAUSED"));
+        QFont bold = small;
+        bold.setBold(true);
+        pausedMark_->setFont(bold);
+        pausedMark_->setColor(QColor(0x80, 0x30, 0x00));
+        pausedMark_->setBrush(QColor(0xFF, 0xE2, 0xA0));
+        pausedMark_->setPen(QPen(QColor(0x80, 0x30, 0x00)));
+        pausedMark_->setPadding(QMargins(6, 1, 6, 1));
+        pausedMark_->setVisible(false);
         return;
     }
     for (size_t i = 0; i < graph_.cursors.size(); ++i) {
@@ -178,6 +197,8 @@ GraphView::~GraphView() {
 bool GraphView::eventFilter(QObject* watched, QEvent* event) {
     // A hidden graph is not redrawn; bring it up to date when it appears.
     if (watched == host_ && event->type() == QEvent::Show) markDirty();
+    // Laid out before the plot's own resize replots it.
+    if (watched == plot_ && event->type() == QEvent::Resize) arrangeTitleRow();
     return false;
 }
 
@@ -223,7 +244,7 @@ void GraphView::syncPlots() {
             // Corners in either order span the same area.
             item->topLeft->setCoords(std::min(r.x1, r.x2), std::max(r.y1, r.y2));
             item->bottomRight->setCoords(std::max(r.x1, r.x2), std::min(r.y1, r.y2));
-            item->setPen(QPen(Rgb(r.frameColor), 1));
+            item->setPen(dataPen(r.frameColor, 1.0, VAL_SOLID));
             item->setBrush(Rgb(r.fillColor));
             item->setVisible(true);
             continue;
@@ -233,8 +254,7 @@ void GraphView::syncPlots() {
         }
         QCPCurve* curve = curveItems_[curves++];
         const CurveModel& c = p.curve;
-        QPen pen(Rgb(c.color), c.plotStyle == VAL_FAT_LINE ? 2.0 : 1.0);
-        if (c.lineStyle == VAL_DASH) pen.setStyle(Qt::DashLine);
+        const QPen pen = dataPen(c.color, c.plotStyle == VAL_FAT_LINE ? 2.0 : 1.0, c.lineStyle);
         if (curve->pen() != pen || curve->name() != QString::fromStdString(c.name))
             legendDirty_ = true;
         curve->setPen(pen);
@@ -269,6 +289,17 @@ void GraphView::syncPlots() {
     }
 }
 
+// A pen of `width` pixels as the screen counts them (thin ones drawn without a stroker on a
+// screen of pixel ratio 1). QCustomPlot draws a pen of width 1 one device pixel wide whatever
+// the ratio: on a screen of ratio 2 such a line would be half as thick as the text beside it.
+// A hair wider, it is scaled with everything else.
+QPen GraphView::dataPen(int color, double width, int lineStyle) const {
+    QPen pen(Rgb(color), width);
+    if (lineStyle == VAL_DASH) pen.setStyle(Qt::DashLine);
+    if (plot_->devicePixelRatioF() > 1.0 && qFuzzyCompare(width, 1.0)) pen.setWidthF(1.02);
+    return pen;
+}
+
 // The legend lists the named curves on show, in drawing order.
 void GraphView::syncLegend() {
     QCPLegend* legend = plot_->legend;
@@ -276,10 +307,33 @@ void GraphView::syncLegend() {
     for (QCPCurve* curve : curveItems_)
         if (curve->visible() && !curve->name().isEmpty()) curve->addToLegend(legend);
     legend->setVisible(legend->itemCount() > 0);
-    if (legendBalance_) {
-        const int width = legend->visible() ? legend->minimumOuterSizeHint().width() : 0;
-        legendBalance_->setMinimumSize(width, 0);
+    arrangeTitleRow();
+}
+
+// The legend shares the title row. A row too narrow for the title between the legend and a
+// balance as wide (which keeps the title centred) drops the balance; one too narrow for the
+// title and the legend in one line puts the legend on two lines or more, never over the title.
+void GraphView::arrangeTitleRow() {
+    if (!legendBalance_ || !titleText_) return;
+    QCPLegend* legend = plot_->legend;
+    if (!legend->visible()) {
+        legendBalance_->setMinimumSize(0, 0);
+        return;
     }
+    const int room = plot_->width() - titleText_->minimumOuterSizeHint().width();
+    const auto widthIn = [legend](int columns) {
+        legend->setWrap(columns);
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+        return legend->minimumOuterSizeHint().width();
+    };
+    int columns = legend->itemCount();
+    int width = widthIn(columns);
+    while (columns > 1 && width > room) width = widthIn(--columns);
+    legendBalance_->setMinimumSize(2 * width <= room ? width : 0, 0);
+}
+
+void GraphView::syncPausedMark() {
+    if (pausedMark_) pausedMark_->setVisible(stripModel_.paused);
 }
 
 void GraphView::syncCursors() {
@@ -287,6 +341,7 @@ void GraphView::syncCursors() {
         const CursorModel& c = graph_.cursors[i];
         CursorItems& items = cursorItems_[i];
         const bool shown = cursorPlaced_[i];
+        items.line->setPen(dataPen(i == 0 ? VAL_BLACK : 0xC800C8, 1.0, VAL_SOLID));
         items.line->setVisible(shown);
         items.line->point1->setCoords(c.x, 0);
         items.line->point2->setCoords(c.x, 1);
@@ -310,7 +365,7 @@ void GraphView::syncStrip() {
     const StripChartModel& m = stripModel_;
     while (int(traceGraphs_.size()) < m.numTraces) {
         traceGraphs_.push_back(plot_->addGraph());
-        tracePens_.push_back(-1);
+        tracePens_.emplace_back(Qt::NoPen);
     }
     while (int(traceGraphs_.size()) > m.numTraces) {
         plot_->removeGraph(traceGraphs_.back());
@@ -334,9 +389,11 @@ void GraphView::syncStrip() {
         scratch_->resize(kept);
         traceGraphs_[t]->data()->set(*scratch_, true);
         const int color = t < int(m.traceColors.size()) ? m.traceColors[t] : VAL_BLACK;
-        if (tracePens_[t] != color) {
-            traceGraphs_[t]->setPen(QPen(Rgb(color), 1.0));  // thin: drawn without a stroker
-            tracePens_[t] = color;
+        const int style = t < int(m.traceStyles.size()) ? m.traceStyles[t] : VAL_SOLID;
+        const QPen pen = dataPen(color, 1.0, style);
+        if (tracePens_[t] != pen) {
+            traceGraphs_[t]->setPen(pen);
+            tracePens_[t] = pen;
         }
     }
 }
@@ -368,6 +425,13 @@ void GraphView::flush() {
 }
 
 void GraphView::renderNow() {
+    // On a screen of another pixel ratio than the pens were made for, they are made again.
+    if (const qreal ratio = plot_->devicePixelRatioF(); ratio != penRatio_) {
+        penRatio_ = ratio;
+        std::fill(tracePens_.begin(), tracePens_.end(), QPen(Qt::NoPen));
+        plotsDirty_ = cursorsDirty_ = stripDirty_ = axesDirty_ = true;
+    }
+    syncPausedMark();
     if (strip_ && stripModel_.paused) {
         // Points and records keep coming; the drawing changes only at the user's hand.
         if (historyDrawn_ < 0) syncHistory();

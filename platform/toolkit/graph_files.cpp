@@ -70,7 +70,9 @@ bool SavePlotImage(QCustomPlot* plot, const QString& path) {
         const char* format = suffix == "jpg" || suffix == "jpeg" ? "JPG"
                              : suffix == "bmp"                   ? "BMP"
                                                                  : "PNG";
-        ok = plot->toPixmap(w, h).save(&file, format);
+        // Laid out as on screen, drawn at a resolution fit for a report or a printout.
+        const double scale = std::max(1.0, double(kImageWidth) / w);
+        ok = plot->toPixmap(w, h, scale).save(&file, format);
     }
     if (!ok) {
         file.cancelWriting();

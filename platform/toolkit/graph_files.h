@@ -10,8 +10,12 @@ class QCustomPlot;
 
 namespace qtor {
 
-// Writes `plot` at its size (at least 200 x 120), the format chosen by the path's extension
-// (pdf, jpg, bmp, else png). False when not written.
+// Pixel images of a graph are at least this wide.
+constexpr int kImageWidth = 1600;
+
+// Writes `plot` laid out at its size (at least 200 x 120), the format chosen by the path's
+// extension: pdf as vectors; jpg, bmp, else png drawn at least kImageWidth pixels wide. False
+// when not written.
 bool SavePlotImage(QCustomPlot* plot, const QString& path);
 // Writes x and one column per curve, one row per x any curve has; a graph without curves
 // gets its rectangles and the cursors placed (`cursorPlaced`, one flag per cursor).

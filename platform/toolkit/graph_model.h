@@ -66,6 +66,7 @@ struct StripChartModel {
     int numTraces = 1;
     int pointsPerScreen = 100;
     std::vector<int> traceColors;            // trace n is traceColors[n - 1]
+    std::vector<int> traceStyles;            // LineStyle of trace n at traceStyles[n - 1]
     std::vector<std::string> traceNames;     // from the panel file; for read-outs and export
     std::vector<std::deque<double>> traces;  // the points on screen, oldest first
     long long appendedPoints = 0;            // points per trace ever appended

@@ -35,6 +35,7 @@ GraphView::GraphView(QWidget* host, bool strip)
         m.xTitle = graph_.xTitle;
         m.yTitle = graph_.yTitle;
         m.traceColors.assign(1, VAL_BLACK);
+        m.traceStyles.assign(1, VAL_SOLID);
         m.traces.resize(1);
         for (const QString& name : host->property("traces").toString().split(';'))
             if (!name.isEmpty()) m.traceNames.push_back(name.trimmed().toStdString());
@@ -244,6 +245,7 @@ void GraphView::setNumTraces(int traces) {
     stripModel_.numTraces = traces;
     stripModel_.traces.resize(traces);
     stripModel_.traceColors.resize(traces, VAL_BLACK);
+    stripModel_.traceStyles.resize(traces, VAL_SOLID);
     stripPhase_ = 0;
     stripDirty_ = true;
     if (!stripModel_.paused) markDirty();
@@ -255,6 +257,17 @@ bool GraphView::setTraceColor(int trace, int color) {
         stripModel_.traceColors.resize(trace, VAL_BLACK);  // colours may come before the count
     if (stripModel_.traceColors[trace - 1] == color) return true;
     stripModel_.traceColors[trace - 1] = color;
+    stripDirty_ = true;
+    if (!stripModel_.paused) markDirty();
+    return true;
+}
+
+bool GraphView::setTraceStyle(int trace, int lineStyle) {
+    if (trace < 1 || (lineStyle != VAL_SOLID && lineStyle != VAL_DASH)) return false;
+    std::vector<int>& styles = stripModel_.traceStyles;
+    if (trace > int(styles.size())) styles.resize(trace, VAL_SOLID);
+    if (styles[trace - 1] == lineStyle) return true;
+    styles[trace - 1] = lineStyle;
     stripDirty_ = true;
     if (!stripModel_.paused) markDirty();
     return true;
@@ -294,6 +307,11 @@ void GraphView::showRange(double from, double to) {
     clamping_ = false;
     plot_->replot(QCustomPlot::rpQueuedReplot);
     layersReplotted_ = true;
+    if (rangeFollower_ && !following_) {
+        following_ = true;
+        rangeFollower_(m.shown.min, m.shown.max);
+        following_ = false;
+    }
 }
 
 void GraphView::showMenu(const QPoint& pos) {

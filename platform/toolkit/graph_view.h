@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPen>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -22,6 +23,7 @@ class QCPItemStraightLine;
 class QCPItemTracer;
 class QCPGraph;
 class QCPLayoutElement;
+class QCPItemText;
 class QMouseEvent;
 class QPoint;
 struct QCPGraphData;
@@ -70,10 +72,15 @@ class GraphView : public QObject {
     void setPointsPerScreen(int points);
     void setNumTraces(int traces);
     bool setTraceColor(int trace, int color);
+    bool setTraceStyle(int trace, int lineStyle);
     void setPaused(bool paused);
     // While paused: shows records [from, to] of the time axis (0 the newest when paused),
     // kept inside the history.
     void showRange(double from, double to);
+    // While paused, every range shown is handed to `follower` too (another chart's showRange).
+    void setRangeFollower(std::function<void(double from, double to)> follower) {
+        rangeFollower_ = std::move(follower);
+    }
 
     // Files: an image by the path's extension, the data as CSV. False when not written.
     bool saveImage(const QString& path);
@@ -105,6 +112,9 @@ class GraphView : public QObject {
     void syncHistory();
     void syncAxes();
     void syncLegend();
+    void arrangeTitleRow();
+    void syncPausedMark();
+    QPen dataPen(int color, double width, int lineStyle) const;
 
     QWidget* host_;
     QCustomPlot* plot_;
@@ -114,10 +124,15 @@ class GraphView : public QObject {
     int nextHandle_ = 1;
     int stripPhase_ = 0;  // trace that the next appended value belongs to (0-based)
     std::function<void(int)> menuHandler_;
+    std::function<void(double, double)> rangeFollower_;
+    bool following_ = false;  // handing a range on: the follower's own hand-on comes back
 
     bool plotsDirty_ = true, cursorsDirty_ = true, axesDirty_ = true, stripDirty_ = true;
     bool legendDirty_ = true;
     QCPLayoutElement* legendBalance_ = nullptr;  // left of the title, as wide as the legend
+    QCPLayoutElement* titleText_ = nullptr;
+    QCPItemText* pausedMark_ = nullptr;
+    double penRatio_ = 0;  // the pixel ratio the pens were made for
     bool scheduled_ = false;
     bool layersReplotted_ = false;  // a full replot has filled every layer buffer
     bool clamping_ = false;
@@ -131,7 +146,7 @@ class GraphView : public QObject {
     };
     std::vector<CursorItems> cursorItems_;
     std::vector<QCPGraph*> traceGraphs_;
-    std::vector<int> tracePens_;  // colour each trace graph was last given
+    std::vector<QPen> tracePens_;  // the pen each trace graph was last given
     QVector<QCPGraphData>* scratch_;
 
     friend void FlushDirtyViews();

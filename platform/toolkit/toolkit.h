@@ -38,8 +38,7 @@ int CallCtrlCallback(int panel, int control, int event);
 
 // Creates the application object. Returns 0, or a negative value when no display can be opened.
 int InitPlatform(int& argc, char** argv);
-// Folder for the user's files: the program's own folder, or the home folder when the program's
-// panels come from an installed share folder.
+// Folder for the user's files: their documents folder, or the home folder when there is none.
 std::string GetProjectDir();
 
 // Loads panel `panelId` from `fileName` (relative names are looked up beside the program, then
@@ -81,6 +80,9 @@ enum CtrlAttribute : int {
     ATTR_PAUSED,   // strip charts: 1 keeps the drawing while data comes, for scrolling back
     ATTR_STALE,    // 1 shows the control's values as old (faded) until set back to 0
     ATTR_TOOLTIP,  // string value: the text shown when the pointer rests on the control
+    // Strip charts: another strip chart on the panel whose time axis follows this one's while
+    // both are paused (dragged or zoomed); 0 for none.
+    ATTR_TIME_AXIS_LINK,
 };
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);
@@ -128,7 +130,7 @@ int DeleteGraphPlot(int panel, int control, int plotHandle, int refresh);
 int SetGraphCursor(int panel, int control, int cursor, double x, double y);
 enum CursorAttribute : int { ATTR_CURSOR_POINT_STYLE };
 int SetCursorAttribute(int panel, int control, int cursor, CursorAttribute attribute, int value);
-enum TraceAttribute : int { ATTR_TRACE_COLOR };
+enum TraceAttribute : int { ATTR_TRACE_COLOR, ATTR_TRACE_LINE_STYLE /* LineStyle */ };
 enum PlotAttribute : int { ATTR_PLOT_LG_TEXT };
 // Names a curve in the graph's legend (a graph shows a legend while a named curve is on it).
 int SetPlotAttribute(int panel, int control, int plotHandle, PlotAttribute attribute,
@@ -142,6 +144,11 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
 
 // Renders a panel as it would appear on screen into a PNG file (works without a display).
 int SavePanelImage(int panel, const char* path);
+// Writes what the screen showing `panel` shows, window frames and all, into a PNG file (for
+// pictures of the program on a screen; needs a display).
+int SaveScreenImage(int panel, const char* path);
+// Scrolls the panel's scrolling area, if the control lies in one, so that it is in view.
+int ScrollToCtrl(int panel, int control);
 
 // A strip chart's history: one sample of each of `count` traces per record, kept in a ring of
 // the size the panel file gives the chart (`history`, in records), with the time it came.

@@ -1,5 +1,6 @@
 // Control values and attributes, text messages created at run time, ring entries.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QComboBox>
@@ -45,6 +46,53 @@ void Restyle(QWidget* w) {
 
 void FitText(QWidget* w) {
     if (w->property(kAutoSize).toBool()) w->adjustSize();
+}
+
+// A label with the panel file's property `elide` asks for the width of its whole text, up to
+// its maximum width, and shows a text longer than that cut in the middle; GetCtrlVal returns
+// the whole text (and its tooltip, set apart, says it all).
+constexpr const char* kFullText = "qtorFullText";
+constexpr const char* kLeastWidth = "qtorLeastWidth";  // the minimum width the file gave
+
+void ShowElided(QLabel* label) {
+    const QString full = label->property(kFullText).toString();
+    const int chrome = label->width() - label->contentsRect().width() + 2 * label->margin() +
+                       std::max(label->indent(), 0);
+    const int wanted = label->fontMetrics().horizontalAdvance(full) + chrome;
+    label->setMinimumWidth(std::clamp(wanted, label->property(kLeastWidth).toInt(),
+                                      std::max(label->maximumWidth(), 0)));
+    const int width =
+        label->contentsRect().width() - 2 * label->margin() - std::max(label->indent(), 0);
+    label->setText(label->fontMetrics().elidedText(full, Qt::ElideMiddle, std::max(width, 0)));
+}
+
+class ElideOnResize : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) ShowElided(static_cast<QLabel*>(watched));
+        return false;
+    }
+};
+
+void SetLabelText(QLabel* label, const QString& text) {
+    if (!label->property("elide").toBool()) {
+        label->setText(text);
+        return;
+    }
+    if (!label->property(kFullText).isValid()) {
+        label->setProperty(kLeastWidth, label->minimumWidth());
+        label->installEventFilter(new ElideOnResize(label));
+    }
+    label->setProperty(kFullText, text);
+    ShowElided(label);
+}
+
+QString LabelText(const QLabel* label) {
+    const QVariant full = label->property(kFullText);
+    return full.isValid() ? full.toString() : label->text();
 }
 
 // Sizes are given as the height of a line of text in pixels; pick the largest font whose
@@ -269,7 +317,7 @@ int SetCtrlVal(int panel, int control, const char* text) {
     if (!c) return kErrBadControl;
     const QString s = QString::fromUtf8(text ? text : "");
     if (auto* label = qobject_cast<QLabel*>(c->widget))
-        label->setText(s);
+        SetLabelText(label, s);
     else if (auto* edit = qobject_cast<QLineEdit*>(c->widget))
         edit->setText(s);
     else if (auto* box = qobject_cast<QPlainTextEdit*>(c->widget))
@@ -306,7 +354,7 @@ int GetCtrlVal(int panel, int control, std::string* text) {
     if (!c) return kErrBadControl;
     QWidget* w = c->widget;
     if (auto* label = qobject_cast<QLabel*>(w))
-        *text = label->text().toStdString();
+        *text = LabelText(label).toStdString();
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
         *text = edit->text().toStdString();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
@@ -419,6 +467,22 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value)
             return 0;
         }
         case ATTR_TOOLTIP: return kErrBadValue;  // takes a text
+        case ATTR_TIME_AXIS_LINK: {
+            if (!c->view || !c->view->isStrip()) return kErrBadAttribute;
+            if (value == 0) {
+                c->view->setRangeFollower(nullptr);
+                return 0;
+            }
+            Control* other = FindControl(panel, value);
+            if (!other || !other->view || !other->view->isStrip() || other == c)
+                return kErrBadValue;
+            // Looked up at each range: the other chart may be discarded with its panel.
+            c->view->setRangeFollower([panel, value](double from, double to) {
+                if (Control* o = FindControl(panel, value); o && o->view)
+                    o->view->showRange(from, to);
+            });
+            return 0;
+        }
         case ATTR_MIN_VALUE:
         case ATTR_MAX_VALUE: {
             if (auto* slider = qobject_cast<QAbstractSlider*>(w)) {
@@ -538,6 +602,7 @@ int ClearListCtrl(int panel, int control) {
     auto* combo = static_cast<QComboBox*>(c->widget.data());
     const QSignalBlocker block(combo);
     combo->clear();
+    combo->view()->setMinimumWidth(0);
     return 0;
 }
 
@@ -548,5 +613,11 @@ int InsertListItem(int panel, int control, int index, const char* label, int val
     const QSignalBlocker block(combo);
     const int at = index < 0 || index > combo->count() ? combo->count() : index;
     combo->insertItem(at, QString::fromUtf8(label ? label : ""), value);
+    // The list opens wide enough for its longest entry, however narrow the box (with room
+    // for the entry's margins and a scroll bar).
+    QAbstractItemView* list = combo->view();
+    const int width =
+        combo->fontMetrics().horizontalAdvance(combo->itemText(at)) + 2 * list->frameWidth() + 32;
+    list->setMinimumWidth(std::max(list->minimumWidth(), width));
     return 0;
 }

@@ -9,12 +9,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSpinBox>
+#include <QToolTip>
 #include <vector>
 
 #include "graph_view.h"
@@ -86,8 +88,15 @@ class DropFilter : public QObject {
             opening = key->key() == Qt::Key_F4 ||
                       (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
         }
-        if (opening && static_cast<QWidget*>(watched)->isEnabled())
-            SendEvent(panel_, control_, EVENT_DROPPED);
+        auto* combo = static_cast<QComboBox*>(watched);
+        if (opening && combo->isEnabled()) SendEvent(panel_, control_, EVENT_DROPPED);
+        // A ring without a tooltip of its own shows its entry whole, which the box may cut.
+        if (event->type() == QEvent::ToolTip && combo->toolTip().isEmpty() &&
+            !combo->currentText().isEmpty()) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), combo->currentText(),
+                               combo);
+            return true;
+        }
         return false;
     }
 

@@ -107,6 +107,8 @@ int SetCursorAttribute(int panel, int control, int cursor, CursorAttribute attri
 int SetTraceAttribute(int panel, int control, int trace, TraceAttribute attribute, int value) {
     GraphView* v = View(panel, control, true);
     if (!v) return kErrNotGraph;
+    if (attribute == ATTR_TRACE_LINE_STYLE)
+        return v->setTraceStyle(trace, value) ? 0 : kErrBadValue;
     if (attribute != ATTR_TRACE_COLOR) return kErrBadAttribute;
     return v->setTraceColor(trace, value) ? 0 : kErrBadValue;
 }

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTimer>
 #include <QWindow>
@@ -21,7 +23,6 @@ namespace qtor {
 namespace {
 
 int g_nextHandle = 1;
-bool g_panelsInstalled = false;  // the program's panels came from its share folder
 QEventLoop* g_mainLoop = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
@@ -53,6 +54,16 @@ void PlaceOnScreen(QWidget* w, QPoint centre) {
     frame.moveLeft(std::max(frame.left(), area.left()));
     frame.moveTop(std::max(frame.top(), area.top()));
     w->move(frame.topLeft());  // the position of a window is that of its frame
+}
+
+// The offscreen platform's own screen (800 x 800) is a fiction: there the panel file's size
+// stands, as the panel pictures and the benchmarks expect. A screen given to it in a
+// configuration file is taken as real.
+bool FictitiousScreen(const QScreen* screen) {
+    return QGuiApplication::platformName() == QLatin1String("offscreen") &&
+           screen->geometry().topLeft() == QPoint(0, 0) &&
+           (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize() ==
+               QSize(800, 800);
 }
 
 }  // namespace
@@ -87,10 +98,9 @@ int InitPlatform(int& argc, char** argv) {
 }
 
 std::string GetProjectDir() {
-    // A share folder is no place for the user's files; beside a program in a folder of its
-    // own (a build, a copy) is, as it has always been.
-    const QString dir =
-        g_panelsInstalled ? QDir::homePath() : QCoreApplication::applicationDirPath();
+    // Neither a share folder nor a build folder is a place for the user's files.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) dir = QDir::homePath();
     return QDir::toNativeSeparators(dir).toStdString();
 }
 
@@ -120,7 +130,6 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
                          qPrintable(QDir::toNativeSeparators(dirs[1])));
             return -1;
         }
-        g_panelsInstalled = found != dirs.begin();
         path = QDir(*found).filePath(path);
     }
     QString error;
@@ -165,10 +174,7 @@ int DisplayPanel(int panel) {
             w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
             w->winId();  // placed first: a window's position counts its frame only until then
             if (under->windowHandle()) w->windowHandle()->setTransientParent(under->windowHandle());
-        } else if (QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                   !w->property(kPlaced).toBool()) {
-            // The offscreen screen (800 x 800) is a fiction: there the panel file's size
-            // stands, as the panel pictures and the benchmarks expect.
+        } else if (!FictitiousScreen(w->screen()) && !w->property(kPlaced).toBool()) {
             PlaceOnScreen(w, w->screen()->availableGeometry().center());
         }
     }
@@ -217,6 +223,29 @@ int QuitUserInterface(int returnCode) {
     } else {
         g_quitPending = true;
         g_quitCode = returnCode;
+    }
+    return 0;
+}
+
+int SaveScreenImage(int panel, const char* path) {
+    Panel* p = FindPanel(panel);
+    if (!p) return kErrBadPanel;
+    ShowPendingIndicators();
+    for (auto& [id, c] : p->controls)
+        if (c.view && c.widget->isVisible()) c.view->renderNow();
+    QApplication::processEvents();
+    QScreen* screen = p->window->screen();
+    return screen->grabWindow(0).save(QString::fromLocal8Bit(path), "PNG") ? 0 : -1;
+}
+
+int ScrollToCtrl(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    for (QWidget* w = c->widget->parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w)) {
+            area->ensureWidgetVisible(c->widget, 0, 0);
+            return 0;
+        }
     }
     return 0;
 }

@@ -72,13 +72,19 @@ TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
         InitRS232(link, params);
     };
     init(9);
-    EXPECT_EQ(StatusLine(), "No serial port found");
+    EXPECT_EQ(StatusLine(), "No serial port found: no such device");
     init(0);
     EXPECT_EQ(StatusLine(), "Invalid port number");
     PortTableSetDevice(2, "/nonexistent/ttyQTOR");
     init(2);
-    EXPECT_EQ(StatusLine(), "Cannot open port");
+    EXPECT_EQ(StatusLine(), "Cannot open port: no such device");
     EXPECT_TRUE(sensor->Log().empty());
+    // A reason too long for the status line is cut at a word; the open's text stays first.
+    const std::string permission =
+        "permission denied - add the user to the dialout group, log in again";
+    const std::string cut = WithReason("Cannot open port", permission);
+    EXPECT_EQ(cut, "Cannot open port: permission denied - add the user to the dialout...");
+    EXPECT_EQ(WithReason("Cannot open port", ""), "Cannot open port");
     EXPECT_STREQ(OpenErrorText(-5), "RS-232 error!");
     EXPECT_STREQ(OpenErrorText(-99), "Timeout");
     EXPECT_STREQ(OpenErrorText(-4), "Unknown I/0 error");

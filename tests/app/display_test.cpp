@@ -162,6 +162,9 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
                                       b.traces[3].back(), b.traces[4].back()};
     EXPECT_EQ(last, (std::vector<double>{600, 400, 500, 470, 500}));
     EXPECT_EQ(b.traceColors[3], VAL_BLUE);
+    // Limits dashed, set-points and value solid.
+    EXPECT_EQ(b.traceStyles,
+              (std::vector<int>{VAL_DASH, VAL_DASH, VAL_SOLID, VAL_SOLID, VAL_SOLID}));
     EXPECT_EQ(b.y.min, 100);
     EXPECT_EQ(b.y.max, 900);
     EXPECT_EQ(plots.arrayNORM_A[498], 10) << "A's history is left alone";
@@ -181,13 +184,15 @@ TEST_F(Display, DataBufferDrawsLimitsSetPointAndDataOnTop) {
     ASSERT_EQ(g.plots.size(), 4u);
     const double expected[4] = {560, 440, 505, 509};
     const int colors[4] = {VAL_DK_GREEN, VAL_DK_GREEN, VAL_BLACK, VAL_RED};
+    // The limits differ from the set-point by their shape, not by colour alone.
+    const int styles[4] = {VAL_DASH, VAL_DASH, VAL_SOLID, VAL_SOLID};
     for (int k = 0; k < 4; ++k) {
         ASSERT_EQ(g.plots[k].curve.y.size(), static_cast<size_t>(MAXPOINT)) << k;
         EXPECT_EQ(g.plots[k].curve.y[9], expected[k]) << k;
         EXPECT_EQ(g.plots[k].curve.color, colors[k]) << k;
+        EXPECT_EQ(g.plots[k].curve.lineStyle, styles[k]) << k;
         EXPECT_EQ(g.plots[k].curve.x[127], 127) << k;
     }
-    EXPECT_EQ(g.plots[2].curve.lineStyle, VAL_DASH);
     EXPECT_EQ(g.plots[3].curve.y[0], 500);
     EXPECT_EQ(g.plots[3].curve.x[0], 0);
     EXPECT_EQ(g.y.min, 451);

@@ -62,6 +62,10 @@ TEST_F(HonestFiles, AFileFailureIsReportedByItsOwnOperationOnly) {
     for (int i = 0; i < 30; ++i) name += "\xc3\xbc";
     Answer(dir / (name + ".cfg"));
     Send();
+    const std::string saved = StatusLine();
+    EXPECT_LE(saved.size(), 71u);
+    EXPECT_EQ(saved.rfind("Parameters saved to \xc3\xbc", 0), 0u) << saved;
+    EXPECT_EQ(saved.substr(saved.size() - 3), "...");
     Get();
     const std::string said = StatusLine();
     EXPECT_LE(said.size(), 71u);

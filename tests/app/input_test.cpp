@@ -2,6 +2,7 @@
 // to the program's callbacks.
 #include <QAbstractButton>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 #include <vector>
 
@@ -145,7 +146,8 @@ TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
 }
 
 // Space freezes the strip charts while run mode goes on; Escape ends the mode as a left click
-// on Stop does, wherever the focus is.
+// on Stop does, wherever the focus is. Paused, A and B are zoomed together; the next run is
+// live again.
 TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
     Connect();
     QAbstractButton* run = Button(BTNRun);
@@ -185,9 +187,30 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
     EXPECT_TRUE(strip->paused);
     EXPECT_GE(strip->history.total - strip->pausedAt, 19) << "records went on into the history";
     EXPECT_EQ(strip->shown.max, 0) << "the view stayed where it was paused";
-    SetCtrlVal(panels.panelHandle, TOGBTN_Pause, 0);
-    for (int chart : {STRIP_RawA, STRIP_RawB})
-        SetCtrlAttribute(panels.panelHandle, chart, ATTR_PAUSED, 0);
+
+    // The wheel over A zooms B's time axis with it.
+    const StripChartModel* b = GetStripChartModel(panels.panelHandle, STRIP_RawB);
+    auto* plotA = qtor::FindControl(panels.panelHandle, STRIP_RawA)->widget->findChild<QWidget*>();
+    ASSERT_NE(plotA, nullptr);
+    const QPointF centre = QRectF(plotA->rect()).center();
+    QWheelEvent wheel(centre, plotA->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plotA, &wheel);
+    EXPECT_LT(strip->shown.max - strip->shown.min, 99) << "zoomed in";
+    EXPECT_TRUE(b->paused);
+    EXPECT_EQ(b->shown.min, strip->shown.min);
+    EXPECT_EQ(b->shown.max, strip->shown.max);
+
+    // Run again: the pause ends, the charts run.
+    const long long before = CountCommand(8);
+    Guarded([this, before] { return CountCommand(8) >= before + 5; },
+            [this] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
+    QTest::mouseClick(run, Qt::LeftButton);
+    Pump(0.05);
+    EXPECT_GE(CountCommand(8), before + 5);
+    EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Pause), 0);
+    EXPECT_FALSE(strip->paused);
+    EXPECT_FALSE(b->paused);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "link_view.h"
 #include "modes.h"
 #include "sensor_link.h"
+#include "toolkit_internal.h"
 #include "trace.h"
 
 namespace fs = std::filesystem;
@@ -96,7 +97,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     InitRS232(link, params);
     const std::string trace = path + ".trace";
     std::string why;
-    ASSERT_TRUE(StartComTrace(trace, &why)) << why;
+    ASSERT_TRUE(StartComTrace(trace, false, &why)) << why;
     When([this] { return link.Health().health == LinkHealth::kConnected; },
          [this] { When([] { return true; }, [this] { Unplug(); }); });
     const double t0 = Timer();
@@ -157,7 +158,7 @@ TEST_F(LinkWatch, AListedAdapterComesBackByTheEventsOfItsFolder) {
 TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     testing::internal::CaptureStderr();
     InitRS232(link, params);  // nothing at the link yet
-    EXPECT_EQ(StatusLine(), "Cannot open port");
+    EXPECT_EQ(StatusLine(), "Cannot open port: no such device");
     EXPECT_EQ(link.Health().detail, "no such device");
     EXPECT_NE(station.linkView.State().find("cannot open: no such device"), std::string::npos);
 
@@ -170,6 +171,12 @@ TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     CloseCom(3);
     const std::string inUse = "in use by another program (process " + std::to_string(::getpid());
     EXPECT_EQ(link.Health().detail.rfind(inUse, 0), 0u) << link.Health().detail;
+    // The status line says the same, and the link element's tooltip too.
+    EXPECT_EQ(StatusLine(), "Cannot open port: " + link.Health().detail);
+    EXPECT_LE(StatusLine().size(), 71u);
+    const std::string tip =
+        qtor::FindControl(panels.panelHandle, TEXT_Link)->widget->toolTip().toStdString();
+    EXPECT_NE(tip.find(link.Health().detail), std::string::npos) << tip;
     EXPECT_NE(err.find("cannot open " + path + ": no such device"), std::string::npos) << err;
     EXPECT_NE(err.find(inUse), std::string::npos) << err;
 }

@@ -125,7 +125,7 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     Radio(RBTFile, 1);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 12345);
     CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
-    EXPECT_EQ(StatusLine(), "Transmit...");
+    EXPECT_EQ(StatusLine(), "Parameters saved to QTORpara.cfg");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, "Q-TOR-HPK-Series Parameter File");
     EXPECT_EQ(seen[0].filter, "*.cfg");

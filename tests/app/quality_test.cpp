@@ -10,6 +10,7 @@
 #include "ctl.h"
 #include "read_file.h"
 #include "recording_file.h"
+#include "replay_callbacks.h"
 
 namespace fs = std::filesystem;
 
@@ -119,6 +120,24 @@ TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecor
     std::ostringstream strict;
     ASSERT_EQ(RunCtl({"--json", "stats", file, "--alarm-after", "10"}, strict, err), kCtlOk);
     EXPECT_NE(strict.str().find("\"events\":[]"), std::string::npos) << strict.str();
+
+    // Played back, the recording's records go into the numbers as run mode's did, and the
+    // channels' states follow them: the alarm at the end, OUT where the replay is taken to
+    // the excursion's first record.
+    ASSERT_EQ(Text(BTNStateA), "A OK");
+    std::string why;
+    ASSERT_TRUE(StartReplay(station, file, Replay::Speed::kMax, &why)) << why;
+    for (const double end = Timer() + 10; Timer() < end && station.replay.Playing();)
+        ProcessSystemEvents();
+    EXPECT_EQ(Text(BTNStateA), "A ALARM");
+    EXPECT_EQ(Text(BTNStateB), "B OK");
+    std::size_t first = 0;
+    while (first < rec.rows.size() && rec.rows[first].index != outside.front()) ++first;
+    station.replay.Seek(first + 1);
+    EXPECT_EQ(Text(BTNStateA), "A OUT");
+    station.replay.Seek(first);
+    EXPECT_EQ(Text(BTNStateA), "A OK");
+    station.replay.Close();
 }
 
 // A sensor that falls silent in run mode is a lost link: an event of the run.

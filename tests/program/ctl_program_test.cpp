@@ -35,6 +35,7 @@ TEST(CtlProgram, TalksToTheSensorOnAPseudoTerminalAndTracesTheLine) {
     ASSERT_FALSE(sim.path().empty());
     const std::string trace =
         (std::filesystem::temp_directory_path() / "qtor-ctl-trace.txt").string();
+    std::filesystem::remove(trace);  // left by an earlier run, it would be refused
     const Ran info = Ctl("--port " + sim.path() + " --trace " + trace + " info");
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out, "PTY FW 3.0\n");
@@ -55,6 +56,12 @@ TEST(CtlProgram, TalksToTheSensorOnAPseudoTerminalAndTracesTheLine) {
     for (const char* name : {" read RAM\n", " firmware\n"})
         EXPECT_NE(all.find(name), std::string::npos) << name << all;
     EXPECT_NE(all.find(" RX 00 aa 00 05"), std::string::npos) << "the echo's reply";
+    // The trace is somebody's data now: a second run refuses it and leaves it as it was.
+    EXPECT_EQ(Ctl("--port " + sim.path() + " --trace " + trace + " info").status, 4);
+    std::ifstream again(trace);
+    std::vector<std::string> kept;
+    for (std::string l; std::getline(again, l);) kept.push_back(l);
+    EXPECT_EQ(kept, lines);
     std::filesystem::remove(trace);
 
     const Ran get = Ctl("--port " + sim.path() + " --json get eeprom");

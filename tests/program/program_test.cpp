@@ -286,8 +286,9 @@ TEST(Program, InstalledUnderAPrefixFindsItsPanelsInTheShareFolder) {
     fs::remove_all(prefix);
 }
 
-// A file that exists is somebody's data: --record refuses it before the line is touched.
-TEST(Program, RecordRefusesAnExistingFileAndLeavesItAsItWas) {
+// A file that exists is somebody's data: --record and --trace refuse it before the line is
+// touched.
+TEST(Program, RecordAndTraceRefuseAnExistingFileAndLeaveItAsItWas) {
     const fs::path file =
         fs::temp_directory_path() / ("qtor-existing-" + std::to_string(getpid()) + ".csv");
     const std::string data = std::string("time,index\nan earlier run\0\xff", 27);
@@ -297,17 +298,20 @@ TEST(Program, RecordRefusesAnExistingFileAndLeavesItAsItWas) {
     std::string pty, text;
     ASSERT_TRUE(ReadLine(fileno(sim.out), 5, &pty));
 
-    Child program =
-        Spawn({kBin + "/qtor-kmb", "--record", file.string(), "--port", pty}, false, true);
-    ASSERT_GT(program.pid, 0);
-    FILE* out = std::exchange(program.out, nullptr);
-    EXPECT_EQ(WaitFor(program, 10), 255);  // -1
-    std::string err;
-    char buf[512];
-    while (fgets(buf, sizeof buf, out)) err += buf;
-    fclose(out);
-    EXPECT_NE(err.find("cannot record: " + file.string() + " exists"), std::string::npos) << err;
-    EXPECT_EQ(ReadFile(file), data);
+    for (const auto& [option, says] :
+         {std::pair{"--record", "cannot record: "}, {"--trace", "cannot trace: "}}) {
+        Child program =
+            Spawn({kBin + "/qtor-kmb", option, file.string(), "--port", pty}, false, true);
+        ASSERT_GT(program.pid, 0);
+        FILE* out = std::exchange(program.out, nullptr);
+        EXPECT_EQ(WaitFor(program, 10), 255) << option;  // -1
+        std::string err;
+        char buf[512];
+        while (fgets(buf, sizeof buf, out)) err += buf;
+        fclose(out);
+        EXPECT_NE(err.find(says + file.string() + " exists"), std::string::npos) << err;
+        EXPECT_EQ(ReadFile(file), data) << option;
+    }
     kill(sim.pid, SIGTERM);
     LoggedFrame f;
     while (ReadLine(fileno(sim.out), 5, &text)) EXPECT_FALSE(ParseFrame(text, &f)) << text;

@@ -2,15 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -96,6 +100,25 @@ TEST_F(PanelFile, RelativeNameIsFoundBesideTheProgramAndEachLoadIsANewInstance) 
     EXPECT_LT(DiscardPanel(again), 0);
 }
 
+// Dialogs without a folder of their own open where the user keeps documents, never in the
+// program's folder (a build or a share folder).
+TEST(ProjectDir, IsTheDocumentsFolderOrElseHome) {
+    const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir dir;
+    qputenv("HOME", dir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    const std::string none = GetProjectDir();
+    QDir(dir.path()).mkdir("Documents");
+    const std::string documents = GetProjectDir();
+    qputenv("HOME", home);
+    if (config.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", config);
+    EXPECT_EQ(none, QDir::toNativeSeparators(dir.path()).toStdString());
+    EXPECT_EQ(documents, QDir::toNativeSeparators(dir.filePath("Documents")).toStdString());
+}
+
 TEST_F(PanelFile, InitialValuesAndRangesHoldWhatTheSensorKeeps) {
     const std::vector<std::pair<int, int>> mainStart = {
         {NEDITeachA, 512}, {NEDITeachB, 512}, {NEDITTolLeff, 100}, {BIN_Sw_ParaSelect, 1}};
@@ -144,6 +167,8 @@ TEST_F(PanelFile, InitialValuesAndRangesHoldWhatTheSensorKeeps) {
     }
 }
 
+// Entries come at run time; one wider than its box is shown whole in the box's tooltip and in
+// the list it opens.
 TEST_F(PanelFile, RingEntriesFilledAtRunTimeReturnTheirValues) {
     ASSERT_EQ(ClearListCtrl(main_, DropDCom), 0);
     InsertListItem(main_, DropDCom, -1, "COM3", 3);
@@ -163,6 +188,19 @@ TEST_F(PanelFile, RingEntriesFilledAtRunTimeReturnTheirValues) {
     GetCtrlVal(main_, DropDCom, &label);
     EXPECT_EQ(label, "COM7");
     EXPECT_LT(SetCtrlVal(main_, DropDCom, 2), 0);
+    const std::string wide = "COM9  /dev/serial/by-id/usb-Dored_Line_Sensors_Q-TOR_adapter-if00";
+    InsertListItem(main_, DropDCom, -1, wide.c_str(), 9);
+    ASSERT_EQ(SetCtrlVal(main_, DropDCom, 9), 0);
+    auto* ring = qobject_cast<QComboBox*>(Widget(main_, DropDCom));
+    ASSERT_NE(ring, nullptr);
+    DisplayPanel(main_);
+    const int needs = ring->fontMetrics().horizontalAdvance(QString::fromStdString(wide));
+    EXPECT_LT(ring->width(), needs) << "the box cuts it";
+    EXPECT_GE(ring->view()->minimumWidth(), needs);
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), ring->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(ring, &hover);
+    EXPECT_EQ(QToolTip::text().toStdString(), wide);
+    QToolTip::hideText();
     ClearListCtrl(main_, DropDCom);
     EXPECT_LT(GetCtrlVal(main_, DropDCom, &v), 0);
 }

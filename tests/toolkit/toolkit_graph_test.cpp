@@ -174,6 +174,44 @@ TEST_F(ToolkitGraphs, StripChartScrollsKeepingTheNewestPointsPerTrace) {
     EXPECT_EQ(m->traces[3].back(), 1000.0 * 299 + 3);
 }
 
+// However narrow the graph, its legend stays clear of its title and inside the plot: off
+// centre, then on more lines.
+TEST_F(ToolkitGraphs, ALegendNeverRunsOverTheTitle) {
+    DisplayPanel(main_);
+    const double x[2] = {1, 128}, y[2] = {500, 500};
+    for (const char* name : {"Upper limit", "Lower limit", "Set-point", "Data"}) {
+        const int h =
+            PlotXY(main_, GRAPH_Buffer, x, y, 2, VAL_THIN_LINE, VAL_NO_POINT, VAL_SOLID, 1, 0);
+        SetPlotAttribute(main_, GRAPH_Buffer, h, ATTR_PLOT_LG_TEXT, name);
+    }
+    QWidget* host = qtor::FindControl(main_, GRAPH_Buffer)->widget;
+    auto* plot = host->findChild<QCustomPlot*>();
+    ASSERT_NE(plot, nullptr);
+    QTemporaryDir dir;
+    for (int width : {900, 560, 420, 300}) {
+        host->setFixedWidth(width);
+        QApplication::processEvents();
+        ASSERT_EQ(SaveGraphImage(main_, GRAPH_Buffer, dir.filePath("b.png").toLocal8Bit()), 0);
+        plot->replot();  // laid out at this width
+        QCPTextElement* title = nullptr;
+        for (int i = 0; i < plot->plotLayout()->elementCount() && !title; ++i)
+            if (auto* row = qobject_cast<QCPLayoutGrid*>(plot->plotLayout()->elementAt(i)))
+                for (int k = 0; k < row->elementCount() && !title; ++k)
+                    title = qobject_cast<QCPTextElement*>(row->elementAt(k));
+        ASSERT_NE(title, nullptr);
+        const int textWidth = QFontMetrics(title->font()).horizontalAdvance(title->text());
+        QRect text(0, title->rect().top(), textWidth, title->rect().height());
+        text.moveCenter(title->rect().center());
+        const QRect legend = plot->legend->outerRect();
+        EXPECT_FALSE(legend.intersects(text)) << width;
+        EXPECT_LE(legend.right(), plot->width()) << width;
+        EXPECT_GE(legend.left(), 0) << width;
+    }
+    host->setMinimumWidth(0);
+    host->setMaximumWidth(QWIDGETSIZE_MAX);
+    DeleteGraphPlot(main_, GRAPH_Buffer, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+}
+
 QColor PixelAt(QCustomPlot* plot, const QImage& image, double x, double y) {
     const QPoint p(int(plot->xAxis->coordToPixel(x)), int(plot->yAxis->coordToPixel(y)));
     const qreal dpr = image.devicePixelRatio();
@@ -245,11 +283,16 @@ TEST_F(ToolkitGraphs, StripChartsKeepALongHistoryAndExportAllOfIt) {
     EXPECT_LT(ExportGraphData(main_, STRIP_RawA, dir.filePath("plain/x.csv").toLocal8Bit()), 0);
 }
 
-// Paused, a chart's drawing stays while records go on into its history and its screen.
+// Paused, a chart's drawing stays while records go on into its history and its screen; it
+// says PAUSED on its face, and a chart linked to it follows its time axis.
 TEST_F(ToolkitGraphs, APausedStripChartKeepsItsDrawing) {
     DisplayPanel(main_);
     SetCtrlAttribute(main_, STRIP_RawA, ATTR_NUM_TRACES, 5);
     SetAxisScalingMode(main_, STRIP_RawA, VAL_LEFT_YAXIS, VAL_MANUAL, 0, 1023);
+    // Trace 1 dashed: its line has gaps where a solid one has none.
+    EXPECT_EQ(SetTraceAttribute(main_, STRIP_RawA, 1, ATTR_TRACE_LINE_STYLE, VAL_DASH), 0);
+    EXPECT_LT(SetTraceAttribute(main_, STRIP_RawA, 1, ATTR_TRACE_LINE_STYLE, 7), 0);
+    for (int t = 1; t <= 5; ++t) SetTraceAttribute(main_, STRIP_RawA, t, ATTR_TRACE_COLOR, VAL_RED);
     auto* plot = qtor::FindControl(main_, STRIP_RawA)->widget->findChild<QCustomPlot*>();
     ASSERT_NE(plot, nullptr);
     long long n = 0;
@@ -270,17 +313,59 @@ TEST_F(ToolkitGraphs, APausedStripChartKeepsItsDrawing) {
     };
     feed(150);
     const QImage live = drawn();
+    const auto reds = [plot](const QImage& image, double y) {
+        int n = 0;
+        for (int x = -90; x <= -10; ++x) n += PixelAt(plot, image, x, y) == QColor(255, 0, 0);
+        return n;
+    };
+    EXPECT_GT(reds(live, 500), 78) << "a solid line";
+    EXPECT_LT(reds(live, 900), 70) << "a dashed line";
+    EXPECT_GT(reds(live, 900), 30) << "a dashed line";
+    // The mark's place, the top of the plot's middle.
+    const auto markAt = [plot](const QImage& image) {
+        const QRect r = plot->axisRect()->rect();
+        const qreal dpr = image.devicePixelRatio();
+        return image.pixelColor(int(r.center().x() * dpr), int((r.top() + 4) * dpr));
+    };
+    EXPECT_NE(markAt(live), QColor(0xFF, 0xE2, 0xA0));
     SetCtrlAttribute(main_, STRIP_RawA, ATTR_PAUSED, 1);
     const QImage paused = drawn();
+    EXPECT_EQ(markAt(paused), QColor(0xFF, 0xE2, 0xA0)) << "PAUSED on the chart";
     feed(60);
     const StripChartModel* m = GetStripChartModel(main_, STRIP_RawA);
     EXPECT_EQ(m->history.total, 210);
     EXPECT_EQ(m->traces[3].back(), 200 + (209 * 37) % 600);
     EXPECT_TRUE(drawn() == paused);
+
+    // Linked, B shows the records A is dragged or zoomed to, while both are paused.
+    EXPECT_EQ(SetCtrlAttribute(main_, STRIP_RawA, ATTR_TIME_AXIS_LINK, STRIP_RawB), 0);
+    EXPECT_LT(SetCtrlAttribute(main_, STRIP_RawA, ATTR_TIME_AXIS_LINK, GRAPH_Buffer), 0);
+    for (long long k = 0; k < n; ++k) {
+        const double v[5] = {1, 2, 3, 4, 5};
+        PlotStripChartRecord(main_, STRIP_RawB, v, 5);
+    }
+    const StripChartModel* b = GetStripChartModel(main_, STRIP_RawB);
+    plot->xAxis->setRange(-100, -70);  // as a drag does
+    EXPECT_EQ(m->shown.min, -100);
+    EXPECT_EQ(b->shown.max, 0) << "B is not paused: it stays";
+    SetCtrlAttribute(main_, STRIP_RawB, ATTR_PAUSED, 1);
+    auto* plotB = qtor::FindControl(main_, STRIP_RawB)->widget->findChild<QCustomPlot*>();
+    QWheelEvent wheel(QPointF(plot->axisRect()->center()),
+                      plot->mapToGlobal(plot->axisRect()->center()), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    EXPECT_LT(m->shown.max - m->shown.min, 30) << "zoomed in";
+    EXPECT_EQ(b->shown.min, m->shown.min);
+    EXPECT_EQ(b->shown.max, m->shown.max);
+    EXPECT_EQ(plotB->xAxis->range().lower, m->shown.min);
+    SetCtrlAttribute(main_, STRIP_RawA, ATTR_TIME_AXIS_LINK, 0);
+    SetCtrlAttribute(main_, STRIP_RawB, ATTR_PAUSED, 0);
+
     SetCtrlAttribute(main_, STRIP_RawA, ATTR_PAUSED, 0);
     const QImage goneOn = drawn();
     EXPECT_FALSE(goneOn == paused) << "going on shows the records that came";
     EXPECT_FALSE(goneOn == live);
+    EXPECT_NE(markAt(goneOn), QColor(0xFF, 0xE2, 0xA0));
 }
 
 }  // namespace
