@@ -29,9 +29,8 @@ int main(int argc, char** argv) {
     PanelHandles loaded;
     if (LoadPanels(kPanelFile, &loaded) < 0) return 1;
     const double tPanels = Timer();
-    Station s;
-    s.AdoptPanels(loaded);
-    InitVars(s);
+    // The port table is set before the station's views are, as the program does: the link
+    // element's first text lists the ports once, not once more after a reset.
     PortTableReset();
     if (mode == "none") {
         PortTableSetDevice(1, "/nonexistent/qtor-bench");
@@ -39,6 +38,9 @@ int main(int argc, char** argv) {
         PortTableSetSimulated(1, mode == "paced" || mode == "silent");
         if (mode == "silent") PortSimSensor(1)->SetFault(5, sim::Fault{sim::FaultKind::kNoReply});
     }
+    Station s;
+    s.AdoptPanels(loaded);
+    InitVars(s);
     FillPortSelector(s.panels, s.link.com);
     const double tInit = Timer();
     InitRS232(s.link, s.params);
