@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "line_refusal.h"
 #include "protocol.h"
 
 struct RecordingRow {
@@ -18,13 +19,8 @@ struct RecordingRow {
 };
 
 // The rows of a recording, or the first line that is not one.
-struct Recording {
+struct Recording : LineRefusal {
     std::vector<RecordingRow> rows;
-    long long errorLine = 0;  // 1-based; 0 when every line is a recording's
-    std::string reason;       // why that line is refused
-    bool Ok() const { return errorLine == 0; }
-    // "line 7: 15 values, expected 18"
-    std::string Error() const { return "line " + std::to_string(errorLine) + ": " + reason; }
 };
 
 // "time,index,Avalue,...,sIndex", without a line break.

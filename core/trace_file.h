@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "line_refusal.h"
 #include "protocol.h"
 
 enum class TraceDirection : std::uint8_t { kTx, kRx };
@@ -21,13 +22,8 @@ struct TraceEntry {
 };
 
 // The lines of a trace, or the first line that is not one.
-struct Trace {
+struct Trace : LineRefusal {
     std::vector<TraceEntry> entries;
-    long long errorLine = 0;  // 1-based; 0 when every line is a trace's
-    std::string reason;       // why that line is refused
-    bool Ok() const { return errorLine == 0; }
-    // "line 7: byte \"0g\" is not two hex digits"
-    std::string Error() const { return "line " + std::to_string(errorLine) + ": " + reason; }
 };
 
 // A last line without its line break is still being written: it is left out. A trailing "\r"
