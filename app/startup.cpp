@@ -285,8 +285,17 @@ int WinMain(int argc, char** argv) {
     station.quality.alarmAfter = options.alarmAfter;
     station.AdoptPanels(loaded);
     const PanelHandles& panels = station.panels;
+    // A file named on the command line that exists is somebody's data: never replaced, and
+    // refused before the other file is made, which would then block the next start.
+    for (const auto& [path, what] :
+         {std::pair{&options.record, "record"}, {&options.trace, "trace"}}) {
+        if (std::error_code ec; !path->empty() && std::filesystem::exists(*path, ec)) {
+            std::fprintf(stderr, "qtor-kmb: cannot %s: %s exists; not overwritten\n", what,
+                         path->c_str());
+            return -1;
+        }
+    }
     if (!options.record.empty()) {
-        // A file that exists is somebody's data: never replaced from the command line.
         std::string error;
         if (!station.recorder.Start(options.record, true, &error)) {
             std::fprintf(stderr, "qtor-kmb: cannot record: %s\n", error.c_str());
@@ -300,11 +309,6 @@ int WinMain(int argc, char** argv) {
         std::string error;
         if (StartComTrace(options.trace, true, &error)) {
             station.linkView.TraceStarted();
-        } else if (std::error_code ec; std::filesystem::exists(options.trace, ec)) {
-            // A file that exists is somebody's data, as for --record: refused before the line
-            // is touched.
-            std::fprintf(stderr, "qtor-kmb: cannot trace: %s\n", error.c_str());
-            return -1;
         } else {
             // Without its trace the program still runs: it says so and goes on.
             std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -287,10 +288,12 @@ TEST(Program, InstalledUnderAPrefixFindsItsPanelsInTheShareFolder) {
 }
 
 // A file that exists is somebody's data: --record and --trace refuse it before the line is
-// touched.
+// touched, and before the other file is made (which would refuse the next start).
 TEST(Program, RecordAndTraceRefuseAnExistingFileAndLeaveItAsItWas) {
     const fs::path file =
         fs::temp_directory_path() / ("qtor-existing-" + std::to_string(getpid()) + ".csv");
+    const fs::path fresh =
+        fs::temp_directory_path() / ("qtor-fresh-" + std::to_string(getpid()) + ".csv");
     const std::string data = std::string("time,index\nan earlier run\0\xff", 27);
     std::ofstream(file, std::ios::binary) << data;
     Child sim = Spawn({kBin + "/qtor-sensor-sim", "--instant", "--verbose"}, true, true);
@@ -298,10 +301,11 @@ TEST(Program, RecordAndTraceRefuseAnExistingFileAndLeaveItAsItWas) {
     std::string pty, text;
     ASSERT_TRUE(ReadLine(fileno(sim.out), 5, &pty));
 
-    for (const auto& [option, says] :
-         {std::pair{"--record", "cannot record: "}, {"--trace", "cannot trace: "}}) {
+    for (const auto& [option, says, other] : {std::tuple{"--record", "cannot record: ", "--trace"},
+                                              {"--trace", "cannot trace: ", "--record"}}) {
         Child program =
-            Spawn({kBin + "/qtor-kmb", option, file.string(), "--port", pty}, false, true);
+            Spawn({kBin + "/qtor-kmb", other, fresh.string(), option, file.string(), "--port", pty},
+                  false, true);
         ASSERT_GT(program.pid, 0);
         FILE* out = std::exchange(program.out, nullptr);
         EXPECT_EQ(WaitFor(program, 10), 255) << option;  // -1
@@ -311,12 +315,15 @@ TEST(Program, RecordAndTraceRefuseAnExistingFileAndLeaveItAsItWas) {
         fclose(out);
         EXPECT_NE(err.find(says + file.string() + " exists"), std::string::npos) << err;
         EXPECT_EQ(ReadFile(file), data) << option;
+        EXPECT_FALSE(fs::exists(fresh)) << other;
     }
     kill(sim.pid, SIGTERM);
     LoggedFrame f;
     while (ReadLine(fileno(sim.out), 5, &text)) EXPECT_FALSE(ParseFrame(text, &f)) << text;
     EXPECT_EQ(WaitFor(sim, 5), 0);
     fs::remove(file);
+    fs::remove(fresh);
+    fs::remove(fresh.string().substr(0, fresh.string().size() - 4) + "-events.csv");
 }
 
 // On a screen wide enough, the main panel comes back where it was and the popup with it; a
