@@ -101,7 +101,10 @@ std::string WithReason(const std::string& text, const std::string& reason) {
     if (s.size() <= kRoom) return s;
     // The link element's tooltip holds the whole reason.
     std::size_t cut = s.rfind(' ', kRoom - 3);
-    if (cut == std::string::npos || cut <= text.size() + 1) cut = kRoom - 3;
+    if (cut == std::string::npos || cut <= text.size() + 1) {
+        cut = kRoom - 3;
+        while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;  // UTF-8
+    }
     return s.substr(0, cut) + "...";
 }
 

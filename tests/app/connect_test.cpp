@@ -85,6 +85,10 @@ TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
     const std::string cut = WithReason("Cannot open port", permission);
     EXPECT_EQ(cut, "Cannot open port: permission denied - add the user to the dialout...");
     EXPECT_EQ(WithReason("Cannot open port", ""), "Cannot open port");
+    // Without a space to cut at, the cut keeps a character whole: "ü" is two bytes.
+    const std::string path = std::string(49, 'x') + "\xc3\xbcyyyyy";
+    EXPECT_EQ(WithReason("Cannot open port", path),
+              "Cannot open port: " + path.substr(0, 49) + "...");
     EXPECT_STREQ(OpenErrorText(-5), "RS-232 error!");
     EXPECT_STREQ(OpenErrorText(-99), "Timeout");
     EXPECT_STREQ(OpenErrorText(-4), "Unknown I/0 error");
