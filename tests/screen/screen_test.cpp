@@ -90,7 +90,10 @@ void Look(Seen* seen) {
     seen->linkWhole = link->visibleRegion().boundingRect() == link->rect();
     seen->statusRoom = status->contentsRect().width();
     seen->seventyOne = status->fontMetrics().horizontalAdvance(QString(71, QChar('n')));
-    seen->linkNeeds = link->fontMetrics().horizontalAdvance(link->text());
+    // The whole text, not what the label shows: an eliding label always fits what it shows.
+    QString full = link->property("qtorFullText").toString();
+    if (full.isEmpty()) full = link->text();
+    seen->linkNeeds = link->fontMetrics().horizontalAdvance(full);
     seen->linkRoom = link->contentsRect().width() - 2 * link->margin();
     seen->ratio = window->devicePixelRatioF();
     if (auto* body = qobject_cast<QScrollArea*>(FindNamed("BodyScroll")))
