@@ -8,9 +8,9 @@
 // takes pictures of the whole screen with the main panel placed as the program places it:
 // screen-NAME-run.png (run mode, paused), -video.png, -databuffer.png, -replay.png (the run
 // played back) and -popup.png.
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "QtorKMBscope10.h"
@@ -72,12 +72,10 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
     bool ok = true;
 
     // Run mode, recorded for the replay, paused after a few seconds.
-    const std::filesystem::path recording =
-        std::filesystem::temp_directory_path() / "qtor-shot" / "demo-run.csv";
-    std::filesystem::create_directories(recording.parent_path());
-    std::filesystem::remove(recording);
+    const QTemporaryDir folder;
+    const std::string recording = folder.filePath("demo-run.csv").toStdString();
     std::string error;
-    s.recorder.Start(recording.string(), false, &error);
+    s.recorder.Start(recording, false, &error);
     ScrollToCtrl(p, STRIP_RawA);
     QTimer::singleShot(5000, [&s] { SetPause(s, 1); });
     QTimer::singleShot(5600, [&] { ok = SaveScreen(s, base + "run.png") && ok; });
@@ -96,7 +94,7 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
     Pump(0.3);
     ok = SaveScreen(s, base + "databuffer.png") && ok;
 
-    if (StartReplay(s, recording.string(), Replay::Speed::kMax, &error)) {
+    if (StartReplay(s, recording, Replay::Speed::kMax, &error)) {
         for (const double end = Timer() + 20; Timer() < end && s.replay.Playing();)
             ProcessSystemEvents();
         ScrollToCtrl(p, STRIP_RawA);
@@ -107,7 +105,6 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
         std::fprintf(stderr, "qtor-panel-shot: %s\n", error.c_str());
         ok = false;
     }
-    std::filesystem::remove_all(recording.parent_path());
 
     DisplayPanel(panels.panelPopUp);
     Pump(0.5);
