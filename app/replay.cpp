@@ -99,13 +99,14 @@ void Replay::Play() {
     if (position_ >= times_.size()) Seek(0);
     if (position_ == 0 && onRestart) onRestart();
     Anchor();
-    timer_ = StartPeriodic(kDrawPeriod, [this] { Tick(); });
+    playing_ = true;
     Tick();
 }
 
 void Replay::Pause() {
-    if (timer_) StopPeriodic(timer_);
+    if (timer_) CancelCall(timer_);
     timer_ = 0;
+    playing_ = false;
 }
 
 void Replay::SetSpeed(Speed speed) {
@@ -134,6 +135,7 @@ void Replay::Close() {
 }
 
 void Replay::Tick() {
+    timer_ = 0;
     const double start = Timer();
     const double due = anchorFile_ + (start - anchorWall_) * Factor();
     while (position_ < times_.size()) {
@@ -153,9 +155,7 @@ void Replay::Tick() {
     }
     // At a recorded pace the next tick comes when the next step is due, no sooner than a
     // drawing period: a replay wakes no more often than the sensor's records came.
-    if (speed_ != Speed::kMax) {
-        const double wait = (times_[position_] - due) / Factor();
-        StopPeriodic(timer_);
-        timer_ = StartPeriodic(std::max(kDrawPeriod, wait), [this] { Tick(); });
-    }
+    double wait = kDrawPeriod;
+    if (speed_ != Speed::kMax) wait = std::max(kDrawPeriod, (times_[position_] - due) / Factor());
+    timer_ = CallAfter(wait, [this] { Tick(); });
 }

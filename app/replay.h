@@ -34,7 +34,7 @@ class Replay {
     std::size_t Size() const { return times_.size(); }
     std::size_t Position() const { return position_; }
 
-    bool Playing() const { return timer_ != 0; }
+    bool Playing() const { return playing_; }
     void Play();
     void Pause();
     void SetSpeed(Speed speed);
@@ -60,6 +60,7 @@ class Replay {
     std::vector<double> times_;  // seconds of each step, from the file
     std::size_t position_ = 0;
     Speed speed_ = Speed::kReal;
-    int timer_ = 0;
+    int timer_ = 0;  // the next tick
+    bool playing_ = false;
     double anchorWall_ = 0, anchorFile_ = 0;  // this wall-clock moment plays that file time
 };

@@ -43,17 +43,7 @@ constexpr const char* kUsage =
     "  --version      show the version\n"
     "SIGINT and SIGTERM close the main panel, as its close box does.\n";
 
-enum class Parsed { Run, Exit, Error };
-
-struct Options {
-    std::string port;    // device for port 1
-    std::string record;  // CSV file run mode records to
-    std::string trace;   // protocol trace file
-    bool demo = false;
-    long long alarmAfter = 3;
-    std::string replay;  // file played back instead of a sensor
-    Replay::Speed speed = Replay::Speed::kReal;
-};
+}  // namespace
 
 Parsed ParseCommandLine(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
@@ -104,6 +94,8 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
     }
     return Parsed::Run;
 }
+
+namespace {
 
 // A panel file that lacks a control the program addresses is as unusable as a missing one.
 bool HasControls(int panel, int panelId) {
@@ -266,25 +258,8 @@ int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
     return 0;
 }
 
-int WinMain(int argc, char** argv) {
-    Options options;
-    const Parsed parsed = ParseCommandLine(argc, argv, &options);
-    if (parsed == Parsed::Exit) return 0;
-    if (parsed == Parsed::Error) return -1;
-    if (InitPlatform(argc, argv) < 0) return -1;  // it has said why on standard error
-    if (options.demo) PortTableSetSimulated(1, true);
-    if (!options.port.empty()) PortTableSetDevice(1, options.port);
-    // Nobody reads a simulated sensor's frame log in the program: keeping none keeps the
-    // memory flat however long a demonstration runs.
-    for (int number : {1, PortTableSimulatedNumber()})
-        if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
-    RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
-    Station station;
+int ApplyOptions(Station& station, const Options& options) {
     station.quality.alarmAfter = options.alarmAfter;
-    station.AdoptPanels(loaded);
-    const PanelHandles& panels = station.panels;
     // A file named on the command line that exists is somebody's data: never replaced, and
     // refused before the other file is made, which would then block the next start.
     for (const auto& [path, what] :
@@ -301,10 +276,8 @@ int WinMain(int argc, char** argv) {
             std::fprintf(stderr, "qtor-kmb: cannot record: %s\n", error.c_str());
             return -1;
         }
-        SetCtrlVal(panels.panelHandle, TOGBTN_Record, 1);
+        SetCtrlVal(station.panels.panelHandle, TOGBTN_Record, 1);
     }
-    station.files.proj_dir = GetProjectDir();
-    OnTerminationRequest([&panels] { CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE); });
     if (!options.trace.empty()) {
         std::string error;
         if (StartComTrace(options.trace, true, &error)) {
@@ -314,16 +287,47 @@ int WinMain(int argc, char** argv) {
             std::fprintf(stderr, "qtor-kmb: no trace: %s\n", error.c_str());
         }
     }
+    return 0;
+}
+
+int StartLine(Station& station, const Options& options) {
+    if (options.replay.empty()) {
+        InitRS232(station.link, station.params);
+        return 0;
+    }
+    if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {
+        std::fprintf(stderr, "qtor-kmb: %s\n", error.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+int WinMain(int argc, char** argv) {
+    Options options;
+    const Parsed parsed = ParseCommandLine(argc, argv, &options);
+    if (parsed == Parsed::Exit) return 0;
+    if (parsed == Parsed::Error) return -1;
+    if (InitPlatform(argc, argv) < 0) return -1;  // it has said why on standard error
+    if (options.demo) PortTableSetSimulated(1, true);
+    if (!options.port.empty()) PortTableSetDevice(1, options.port);
+    // Nobody reads a simulated sensor's frame log in the program: keeping none keeps the
+    // memory flat however long a demonstration runs.
+    for (int number : {1, PortTableSimulatedNumber()})
+        if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
+    RegisterCallbacks();
+    PanelHandles loaded;
+    if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
+    Station station;
+    station.AdoptPanels(loaded);
+    const PanelHandles& panels = station.panels;
+    if (ApplyOptions(station, options) < 0) return -1;
+    station.files.proj_dir = GetProjectDir();
+    OnTerminationRequest([&panels] { CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE); });
     InitVars(station);
     station.remembered.RestoreSettings(options.demo || !options.port.empty(), station.files,
                                        station.link.com);
     FillPortSelector(panels, station.link.com);
-    if (options.replay.empty()) {
-        InitRS232(station.link, station.params);
-    } else if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {
-        std::fprintf(stderr, "qtor-kmb: %s\n", error.c_str());
-        return 2;
-    }
+    if (const int status = StartLine(station, options); status != 0) return status;
     station.remembered.RestorePlacement(panels);
     DisplayPanel(panels.panelHandle);
     station.remembered.RestorePopup(panels);

@@ -1,9 +1,32 @@
 // Start-up, the panel shell and shutdown.
 #pragma once
 
+#include <string>
+
 #include "panels.h"
+#include "replay.h"
 
 class Station;
+
+// What the command line asks for.
+struct Options {
+    std::string port;    // device for port 1
+    std::string record;  // CSV file run mode records to
+    std::string trace;   // protocol trace file
+    bool demo = false;
+    long long alarmAfter = 3;
+    std::string replay;  // file played back instead of a sensor
+    Replay::Speed speed = Replay::Speed::kReal;
+};
+enum class Parsed { Run, Exit, Error };
+// Reads the options; --help and --version print and give Exit, a bad option says why on
+// standard error and gives Error.
+Parsed ParseCommandLine(int argc, char** argv, Options* options);
+// What the options ask of a station whose panels are adopted: the alarm's K, the recording
+// and the trace (an existing file refused before either is made). -1 after saying why.
+int ApplyOptions(Station& station, const Options& options);
+// Connects to the sensor, or plays back the file --replay names: 2 when it is refused.
+int StartLine(Station& station, const Options& options);
 
 // The program's logic entry: returns the process exit status (0 after a normal end, -1 when
 // the platform or a panel cannot be initialised).

@@ -48,7 +48,7 @@ void LineQueue::DropAfter(double t) {
 
 void Line::HostWrite(const std::uint8_t* data, std::size_t count, double now) {
     if (hungUpAt_) return;  // nobody listens any more
-    toSensor_.Push(data, count, now);
+    toSensor_.Push(data, count, now + hold_);
 }
 
 void Line::Advance(double now) {
@@ -63,7 +63,7 @@ void Line::Advance(double now) {
                 toHost_.DropAfter(at);
                 break;
             }
-            toHost_.Push(r.bytes.data(), r.bytes.size(), at + r.delay);
+            toHost_.Push(r.bytes.data(), r.bytes.size(), at + r.delay + hold_);
         }
     }
 }

@@ -14,6 +14,10 @@ namespace sim {
 
 // 19200 baud, 8N1: 10 bits a byte.
 constexpr double kByteSeconds19200 = 10.0 / 19200.0;
+// A USB serial adapter holds what it is handed for a USB frame or two before the bytes go on,
+// both ways: a frame starts crossing that long after it was written, and a reply reaches the
+// host that long after it crossed.
+constexpr double kAdapterHold = 0.002;
 double ByteSeconds(long baud, int dataBits, bool parity, int stopBits);
 
 // One direction of the line. A byte is "due" when its stop bit has crossed.
@@ -46,12 +50,13 @@ class LineQueue {
     bool used_ = false;
 };
 
-// Host and sensor joined by a line in each direction. The host writes and reads; the
-// sensor sees each frame when its last byte has arrived and answers from then on.
+// Host and sensor joined by a line in each direction, through an adapter that holds bytes for
+// `hold` seconds each way. The host writes and reads; the sensor sees each frame when its last
+// byte has arrived and answers from then on.
 class Line {
   public:
-    Line(Sensor& sensor, double byteSeconds)
-        : sensor_(sensor), toSensor_(byteSeconds), toHost_(byteSeconds) {}
+    Line(Sensor& sensor, double byteSeconds, double hold = 0.0)
+        : sensor_(sensor), toSensor_(byteSeconds), toHost_(byteSeconds), hold_(hold) {}
 
     void HostWrite(const std::uint8_t* data, std::size_t count, double now);
     // Delivers to the sensor every byte that has reached it by `now` and queues its replies.
@@ -60,8 +65,9 @@ class Line {
     std::size_t HostRead(std::uint8_t* out, std::size_t max, double now);
     // Drops the reply bytes that have arrived; bytes still on the line arrive later.
     void HostFlushInput(double now);
-    // Drops the bytes the host wrote that have not reached the sensor yet, as discarding a
-    // UART's output queue does: a frame cut there leaves the sensor with its first bytes.
+    // Drops the bytes the host wrote that have not reached the sensor yet (still held by the
+    // adapter, or on the line), as discarding an output queue does: a frame cut there leaves
+    // the sensor with its first bytes.
     void HostFlushOutput(double now);
 
     // Time by which `count` reply bytes will have arrived, as far as already known.
@@ -78,6 +84,7 @@ class Line {
     Sensor& sensor_;
     LineQueue toSensor_;
     LineQueue toHost_;
+    double hold_;
     std::optional<double> hungUpAt_;
 };
 

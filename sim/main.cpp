@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
 
     // A real device crosses its own line at 19200 baud; only the pseudo-terminal needs pacing.
     const bool paced = !opt.instant && opt.device.empty();
-    sim::Line link(sensor, paced ? sim::kByteSeconds19200 : 0.0);
+    sim::Line link(sensor, paced ? sim::kByteSeconds19200 : 0.0, paced ? sim::kAdapterHold : 0.0);
     const bool packets = paced && StartPacketMode(fd);
     std::vector<std::uint8_t> out;  // reply bytes due but not yet accepted by the terminal
     bool noPeer = false;            // the terminal side is closed: the master reports a hang-up

@@ -91,6 +91,8 @@ class Sensor {
         excursionFirst_ = first;
         excursionCount_ = count;
     }
+    // Measurement records made so far: the number of the next.
+    long long Records() const { return records_; }
     // The measured-value ring as these words (word 0 the position) instead of the model's;
     // empty: the model's again.
     void SetRing(std::vector<std::uint16_t> words) { ring_ = std::move(words); }

@@ -11,6 +11,12 @@ void ProcessSystemEvents(double wakeAfter = 0.005);
 // Runs `fn` later, from the event loop or the next ProcessSystemEvents, in the order posted.
 void PostToEventLoop(std::function<void()> fn);
 
+// Calls `fn` once from the event loop when Timer() has passed `seconds` from now (the test
+// clock included: its time passes as events are pumped); returns an id for CancelCall. A
+// cancelled or called id is forgotten.
+int CallAfter(double seconds, std::function<void()> fn);
+void CancelCall(int id);
+
 // Calls `fn` every `seconds` from the event loop until StopPeriodic; returns its id.
 int StartPeriodic(double seconds, std::function<void()> fn);
 void StopPeriodic(int id);

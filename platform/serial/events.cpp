@@ -2,6 +2,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "event_loop.h"
@@ -38,6 +39,62 @@ std::map<int, QTimer*>& Periodic() {
 }
 
 }  // namespace
+
+namespace {
+
+struct Call {
+    double due = 0;
+    std::function<void()> fn;
+    QTimer* timer = nullptr;
+};
+
+std::map<int, Call>& Calls() {
+    static std::map<int, Call> calls;
+    return calls;
+}
+
+// Qt counts whole milliseconds and may fire early: the call waits until Timer() says its time
+// has come. On the test clock, whose time jumps with each event pump, it looks every few
+// milliseconds instead.
+void ArmCall(int id) {
+    Call& c = Calls().at(id);
+    double wait = std::max(0.0, c.due - Timer());
+    if (TestClockStep() > 0) wait = std::min(wait, 0.005);
+    c.timer->start(static_cast<int>(std::ceil(wait * 1000.0)));
+}
+
+}  // namespace
+
+int CallAfter(double seconds, std::function<void()> fn) {
+    static int next = 1;
+    const int id = next++;
+    auto* timer = new QTimer(SerialEventContext());
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    Calls()[id] = Call{Timer() + std::max(0.0, seconds), std::move(fn), timer};
+    QObject::connect(timer, &QTimer::timeout, [id] {
+        auto it = Calls().find(id);
+        if (it == Calls().end()) return;
+        if (Timer() < it->second.due) {
+            ArmCall(id);
+            return;
+        }
+        const std::function<void()> fn = std::move(it->second.fn);
+        it->second.timer->deleteLater();
+        Calls().erase(it);
+        fn();
+    });
+    ArmCall(id);
+    return id;
+}
+
+void CancelCall(int id) {
+    auto it = Calls().find(id);
+    if (it == Calls().end()) return;
+    it->second.timer->stop();
+    it->second.timer->deleteLater();
+    Calls().erase(it);
+}
 
 int StartPeriodic(double seconds, std::function<void()> fn) {
     static int next = 1;

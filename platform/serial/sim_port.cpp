@@ -18,8 +18,8 @@ constexpr double kTestClockLook = 0.005;
 
 class SimChannel final : public SerialChannel, public std::enable_shared_from_this<SimChannel> {
   public:
-    SimChannel(std::shared_ptr<sim::Sensor> sensor, double byteSeconds)
-        : sensor_(std::move(sensor)), link_(*sensor_, byteSeconds) {}
+    SimChannel(std::shared_ptr<sim::Sensor> sensor, double byteSeconds, double hold)
+        : sensor_(std::move(sensor)), link_(*sensor_, byteSeconds, hold) {}
 
     bool IsOpen() const override { return open_; }
 
@@ -143,5 +143,7 @@ std::shared_ptr<SerialChannel> OpenSimChannel(std::shared_ptr<sim::Sensor> senso
                                               const SerialSettings& s) {
     const double byteSeconds =
         paced ? sim::ByteSeconds(s.baudRate, s.dataBits, s.parity != 0, s.stopBits) : 0.0;
-    return std::make_shared<SimChannel>(std::move(sensor), byteSeconds);
+    // A paced line is reached through an adapter, as a sensor on a USB port is.
+    return std::make_shared<SimChannel>(std::move(sensor), byteSeconds,
+                                        paced ? sim::kAdapterHold : 0.0);
 }

@@ -222,14 +222,16 @@ TEST_F(Faults, ShortReplyEndsRunModeByTimeOutAndTheLineRecovers) {
     EXPECT_LT(Timer() - faultTime, 2.5);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!") << "20 bytes never make a frame";
     EXPECT_EQ(CountCommand(8), faultAt + 1);
+    EXPECT_EQ(station.linkView.State(), "no reply");
 
-    // The stray 20 bytes must not shift the next frame.
+    // The stray 20 bytes must not shift the next frame, and the line answers again.
     sensor->ClearFaults();
     sensor->Ram()[0] = 345;
     PushGET(link, RAM, params);
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
     EXPECT_EQ(params.powerA, 345);
     EXPECT_EQ(params.sTime, sensor->Ram()[12]);
+    EXPECT_EQ(station.linkView.State(), "simulated: " + sensor->FirmwareText());
 }
 
 TEST_F(Faults, ClosingTheMainPanelDuringRunModeEndsTheLoopAndTheEventLoop) {

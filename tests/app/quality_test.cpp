@@ -11,6 +11,7 @@
 #include "read_file.h"
 #include "recording_file.h"
 #include "replay_callbacks.h"
+#include "startup.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +33,21 @@ class QualityNumbers : public AppTest {
         std::string s;
         GetCtrlVal(panels.panelHandle, control, &s);
         return s;
+    }
+    int Colour(int control) const {
+        int c = 0;
+        GetCtrlAttribute(panels.panelHandle, control, ATTR_TEXT_BGCOLOR, &c);
+        return c;
+    }
+    // The station takes the options of this command line, as the program does.
+    void CommandLine(std::vector<std::string> args) {
+        args.insert(args.begin(), "qtor-kmb");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        Options options;
+        ASSERT_EQ(ParseCommandLine(static_cast<int>(argv.size()), argv.data(), &options),
+                  Parsed::Run);
+        ASSERT_EQ(ApplyOptions(station, options), 0);
     }
     // Runs run mode until the sensor has answered `records` measure commands.
     void Run(int records) {
@@ -131,13 +147,69 @@ TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecor
         ProcessSystemEvents();
     EXPECT_EQ(Text(BTNStateA), "A ALARM");
     EXPECT_EQ(Text(BTNStateB), "B OK");
+    const int alarmColour = Colour(BTNStateA);
     std::size_t first = 0;
     while (first < rec.rows.size() && rec.rows[first].index != outside.front()) ++first;
     station.replay.Seek(first + 1);
     EXPECT_EQ(Text(BTNStateA), "A OUT");
+    const int outColour = Colour(BTNStateA);
     station.replay.Seek(first);
     EXPECT_EQ(Text(BTNStateA), "A OK");
+    // Each state in a colour of its own, besides its word.
+    EXPECT_NE(outColour, Colour(BTNStateA));
+    EXPECT_NE(outColour, alarmColour);
+    EXPECT_NE(alarmColour, Colour(BTNStateA));
+    EXPECT_EQ(Colour(BTNStateB), Colour(BTNStateA)) << "both OK";
     station.replay.Close();
+}
+
+// An alarm still on when its run ends is an event of that run, listed and written beside the
+// recording; it stands through the next run's start until it is clicked.
+TEST_F(QualityNumbers, AnAlarmOnWhenTheRunEndsIsAnEventAndStandsUntilClicked) {
+    Connect();
+    sensor->Hold(0.0);
+    sensor->SetExcursion(10, 1000000);  // outside from record 10 to the end of the run
+    const std::string file = (dir / "run.csv").string();
+    std::string error;
+    ASSERT_TRUE(station.recorder.Start(file, true, &error)) << error;
+    Run(30);
+    station.recorder.Stop();
+    EXPECT_EQ(Text(BTNStateA), "A ALARM");
+    ASSERT_EQ(station.quality.Events().size(), 1u);
+    const AlarmEvent& event = station.quality.Events().back();
+    EXPECT_EQ(event.channel, "A");
+    EXPECT_EQ(event.first, 10);
+    EXPECT_GE(event.records, 20);
+    EXPECT_NE(Text(TEXT_Events).find("A  " + std::to_string(event.records) + " records"),
+              std::string::npos)
+        << Text(TEXT_Events);
+    std::istringstream events(ReadFile(dir / "run-events.csv"));
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(events, row);) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 2u) << ReadFile(dir / "run-events.csv");
+    EXPECT_EQ(rows[1].rfind("A,10,", 0), 0u) << rows[1];
+
+    // The next run lies inside: the alarm is still marked, until its click.
+    sensor->SetExcursion(0, 0);
+    sensor->ClearLog();
+    Run(10);
+    EXPECT_EQ(Text(BTNStateA), "A ALARM") << "a new run does not acknowledge an alarm";
+    Fire(BTNStateA, EVENT_COMMIT);
+    EXPECT_EQ(Text(BTNStateA), "A OK");
+}
+
+// --alarm-after K: five records outside make no alarm with K = 6, and one with K = 5.
+TEST_F(QualityNumbers, TheCommandLinesAlarmAfterIsTheRunsK) {
+    Connect();
+    sensor->Hold(0.0);
+    for (const auto& [k, alarmed] : {std::pair{"6", false}, std::pair{"5", true}}) {
+        CommandLine({"--alarm-after", k});
+        sensor->ClearLog();
+        sensor->SetExcursion(sensor->Records() + 5, 5);
+        Run(20);
+        EXPECT_EQ(Text(BTNStateA), alarmed ? "A ALARM" : "A OK") << "K = " << k;
+        EXPECT_EQ(station.quality.Events().size(), alarmed ? 1u : 0u) << "K = " << k;
+    }
 }
 
 // A sensor that falls silent in run mode is a lost link: an event of the run.

@@ -8,7 +8,9 @@
 #include "ctl.h"
 #include "read_file.h"
 #include "recording_file.h"
+#include "record_csv.h"
 #include "replay_callbacks.h"
+#include "startup.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +37,13 @@ class Replays : public AppTest {
         std::ostringstream out, err;
         ASSERT_EQ(RunCtl(args, out, err), kCtlOk) << err.str();
     }
-    // Pumps events until the replay has said it is done.
+    // Pumps events until the replay has said it is done, for at most ten seconds of the wall
+    // clock (the test clock may run faster).
     void UntilDone() {
-        const double end = Timer() + 10;
-        while (Timer() < end && StatusLine().rfind("Replay done", 0) != 0) ProcessSystemEvents();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end &&
+               StatusLine().rfind("Replay done", 0) != 0)
+            ProcessSystemEvents();
     }
     fs::path dir;
 };
@@ -86,6 +91,57 @@ TEST_F(Replays, ARecordingGoesThroughTheRunModeDisplaysAndExportsAsItWasRecorded
     EXPECT_EQ(station.quality.Stats(Channel::kA).n, 100);
     EXPECT_EQ(GetStripChartModel(panels.panelHandle, STRIP_RawA)->history.total, 100);
     EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), rec.rows[99].words[protocol::kAvalue]);
+}
+
+// A recording of `rows` records one second apart, channel A's value 100 + the row's index.
+std::string OneASecond(const fs::path& dir, int rows) {
+    const std::string file = (dir / "paced.csv").string();
+    std::ofstream out(file, std::ios::binary);
+    out << RecordCsvHeader();
+    const auto t0 = std::chrono::system_clock::now();
+    for (int i = 0; i < rows; ++i) {
+        std::uint16_t words[PNUM] = {static_cast<std::uint16_t>(100 + i), 200, 0, 100, 512, 512};
+        out << RecordCsvRow(t0 + std::chrono::seconds(i), i, words);
+    }
+    return file;
+}
+
+// On the test clock, which the event pumps move on: a replay at the recorded pace takes the
+// recording's span, at ten times a tenth of it, and the last record is shown at the end. The
+// speed comes from the command line as the program reads it. Play after the end starts again.
+TEST_F(Replays, ARecordingPlaysAtItsPaceOrTenTimesItToItsLastRecord) {
+    constexpr int kRows = 11;  // ten seconds
+    const std::string file = OneASecond(dir, kRows);
+    SetTestClockStep(0.05);
+    for (const auto& [speed, span] : {std::pair{"1", 10.0}, std::pair{"10", 1.0}}) {
+        std::vector<std::string> args = {"qtor-kmb", "--replay", file, "--speed", speed};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        Options options;
+        ASSERT_EQ(ParseCommandLine(static_cast<int>(argv.size()), argv.data(), &options),
+                  Parsed::Run);
+        const double t0 = Timer();
+        ASSERT_EQ(StartLine(station, options), 0);
+        UntilDone();
+        const double took = Timer() - t0;
+        EXPECT_EQ(StatusLine(), "Replay done: 11 records") << speed;
+        EXPECT_GE(took, span) << "--speed " << speed << " finished early";
+        EXPECT_LT(took, 1.5 * span + 0.3) << "--speed " << speed << " was slower";
+        EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), 100 + kRows - 1) << speed;
+        EXPECT_EQ(station.quality.Stats(Channel::kA).n, kRows) << speed;
+    }
+
+    // Play again after the end: from the first record, at ten times.
+    SetCtrlVal(panels.panelHandle, TOGBTN_Play, 1);
+    Fire(TOGBTN_Play, EVENT_COMMIT);
+    EXPECT_LT(station.quality.Stats(Channel::kA).n, kRows);
+    EXPECT_EQ(station.quality.Stats(Channel::kA).min, 100.0) << "the first record again";
+    const double t0 = Timer();
+    SetCtrlVal(panels.panelHandle, TEXT_Status, "");
+    UntilDone();
+    EXPECT_GE(Timer() - t0, 0.9);
+    EXPECT_EQ(station.quality.Stats(Channel::kA).n, kRows);
+    EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), 100 + kRows - 1);
 }
 
 TEST_F(Replays, AVideoModeTraceReplaysIntoTheVideoCurves) {

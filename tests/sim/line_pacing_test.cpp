@@ -101,6 +101,28 @@ TEST(LinePacing, DiscardsDropArrivedInputAndUncrossedOutput) {
     EXPECT_EQ(sensor.Log().size(), 2u);
 }
 
+// Through an adapter a frame starts crossing only after its hold, and a discard within that time
+// drops it whole; the reply reaches the host a hold after it crossed.
+TEST(LinePacing, AnAdapterHoldsBytesBothWays) {
+    sim::Sensor sensor;
+    constexpr double kHold = sim::kAdapterHold;
+    ASSERT_GT(kHold, 0.001);
+    sim::Line link(sensor, sim::kByteSeconds19200, kHold);
+    const auto frame = CommandFrame(protocol::kEcho);
+    link.HostWrite(frame.data(), frame.size(), 0.0);
+    ASSERT_TRUE(link.SensorDoneAt());
+    EXPECT_NEAR(*link.SensorDoneAt(), kHold + kFrameTime, 1e-9);
+    link.Advance(1.0);
+    ASSERT_TRUE(link.HostReadyAt(36));
+    EXPECT_NEAR(*link.HostReadyAt(36), 2 * kHold + 2 * kFrameTime, 1e-9);
+
+    // Discarded when the line time alone has passed: the held bytes are lost.
+    link.HostWrite(frame.data(), frame.size(), 2.0);
+    link.HostFlushOutput(2.0 + kFrameTime + 1e-6);
+    link.Advance(3.0);
+    EXPECT_EQ(sensor.Log().size(), 1u) << "the second frame never arrived whole";
+}
+
 TEST(LinePacing, HangUpStopsTheLinkAtItsMoment) {
     sim::Sensor sensor;
     sensor.SetFault(protocol::kEcho, {sim::FaultKind::kHangUp, 0, false});
