@@ -9,6 +9,7 @@
 #include "event_loop.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "run_task.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "trace.h"
@@ -114,7 +115,8 @@ void LinkView::CheckReturn() {
     watch_.lastAttempt = Timer();
     // As a port pick does, and behind anything that holds the line; a user's pick under the
     // same key replaces it.
-    link_.WhenLineFree("port", ActionKind::kAction, [this] { Reconnect(); });
+    link_.WhenLineFree("port", ActionKind::kAction,
+                       [this] { return Sync([this] { Reconnect(); }); });
 }
 
 void LinkView::StartWaiting(int port) {

@@ -10,6 +10,7 @@
 #include "exchange.h"
 #include "paramfiles.h"
 #include "ranges.h"
+#include "run_task.h"
 #include "station.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -33,23 +34,6 @@ Received AwaitRecord(Station& s, Exchange& measure) {
         s.stop_flag = 1;
     }
     return record;
-}
-
-// Block reads poll the queue themselves, so the notification must not take their bytes.
-bool ReadBlocks(Station& s, std::initializer_list<std::pair<int, int>> blocks,
-                std::string* failure) {
-    s.link.RemoveRxNotification();
-    s.link.FlushQueues();
-    bool allRead = true;
-    for (const auto& [start, selector] : blocks) {
-        ReadData64(s.link, start, selector, s.plots);
-        if (s.link.nBytesR < 128 && allRead) {
-            allRead = false;
-            if (failure) *failure = s.link.szStatus;
-        }
-    }
-    s.link.InstallRxNotification();
-    return allRead;
 }
 
 void RunMode(Station& s) {
@@ -85,7 +69,7 @@ void RunMode(Station& s) {
         s.gui.PlotRAWGraphB(s.meas, s.params, s.plots, zoom);
         // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
         // and the next command carries what they changed.
-        link.ServeQueuedActions();
+        RunTask(link.ServeQueuedActions());
         if (s.stop_flag != 0) break;
         CopyVarsToPP(s.params, link.pp);
         measure =
@@ -94,9 +78,9 @@ void RunMode(Station& s) {
     measure.reset();
     s.EndRun();
     s.recorder.FlushRecording();
-    link.FlushQueues();
+    link.FlushQueuesBlocking();
     Dim(s, {BTNRun}, 0);
-    link.ServeQueuedActions();  // pressed in the pass that ended the mode
+    RunTask(link.ServeQueuedActions());  // pressed in the pass that ended the mode
 }
 
 void VideoMode(Station& s) {
@@ -116,18 +100,19 @@ void VideoMode(Station& s) {
         }
         if (record.ok()) {
             CopyPPtoRAWVars(record.words, s.meas, s.params);
-            ReadBlocks(s, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, nullptr);
+            RunTask(ReadBlocks(link, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, s.plots,
+                               nullptr));
             s.gui.PlotDATACurveA(s.plots);
             s.gui.PlotDATACurveB(s.plots);
             s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
         }
         ProcessSystemEvents();
-        link.ServeQueuedActions();
+        RunTask(link.ServeQueuedActions());
     }
     Dim(s, {BTNRun, BTNVideo, BTNData}, 0);
     link.InstallRxNotification();
-    link.DiscardQueues(Discard::kOutThenIn);
-    link.ServeQueuedActions();  // pressed in the cycle that ended the mode
+    link.DiscardQueuesBlocking(Discard::kOutThenIn);
+    RunTask(link.ServeQueuedActions());  // pressed in the cycle that ended the mode
 }
 
 void DataBufferAcquisition(Station& s) {
@@ -148,7 +133,7 @@ void DataBufferAcquisition(Station& s) {
     s.meas.tVal = static_cast<std::uint16_t>(lines.centre);
     s.gui.PlotVIDEOBarGraph(s.meas, s.params, plots);
     std::string failure;
-    const bool complete = ReadBlocks(s, {{0, MVBUF}, {64, MVBUF}}, &failure);
+    const bool complete = RunTask(ReadBlocks(link, {{0, MVBUF}, {64, MVBUF}}, plots, &failure));
     if (!complete) {
         // A later good block must not hide that the buffer is not whole.
         link.SetStatus(failure.c_str());
@@ -172,7 +157,7 @@ void DataBufferAcquisition(Station& s) {
 int CC_BTNRun(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("run", ActionKind::kMode, [&s] { RunMode(s); });
+    s.link.WhenLineFree("run", ActionKind::kMode, [&s] { return Sync([&s] { RunMode(s); }); });
     return 0;
 }
 
@@ -187,13 +172,14 @@ int CC_BTNStop(int, int, int event, void* data, int, int) {
 int CC_BTNVideo(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("video", ActionKind::kMode, [&s] { VideoMode(s); });
+    s.link.WhenLineFree("video", ActionKind::kMode, [&s] { return Sync([&s] { VideoMode(s); }); });
     return 0;
 }
 
 int CC_BTNData(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("data", ActionKind::kAction, [&s] { DataBufferAcquisition(s); });
+    s.link.WhenLineFree("data", ActionKind::kAction,
+                        [&s] { return Sync([&s] { DataBufferAcquisition(s); }); });
     return 0;
 }

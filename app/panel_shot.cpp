@@ -18,6 +18,7 @@
 #include "port_table.h"
 #include "replay_callbacks.h"
 #include "rs232.h"
+#include "run_task.h"
 #include "startup.h"
 #include "station.h"
 #include "timer.h"
@@ -66,7 +67,7 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
     const std::string base = dir + "/screen-" + name + "-";
     PortTableSetSimulated(1, true);
     FillPortSelector(panels, s.link.com);
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
     DisplayPanel(p);
     Pump(1.0);  // placed and framed by the window manager
     bool ok = true;
@@ -139,19 +140,19 @@ int main(int argc, char** argv) {
 
     // Evaluation mode 2 draws a tolerance window on both video graphs: send it to the sensor
     // and read it back, as a user would.
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
     SetCtrlVal(panels.panelPopUp, DropEvalMode, 2);
     SetCtrlVal(panels.panelHandle, NEDITeachB, 380);
     CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     Pump(0.05);
-    PushGET(s.link, RAM, s.params);
+    RunTask(PushGET(s.link, RAM, s.params));
 
     // One video line of each channel, drawn with its threshold; the bars stay off so the
     // tolerance window remains in view.
     s.link.RemoveRxNotification();
     for (int selector : {MASTER, SLAVE}) {
-        ReadData64(s.link, 0, selector, s.plots);
-        ReadData64(s.link, 64, selector, s.plots);
+        RunTask(ReadData64(s.link, 0, selector, s.plots));
+        RunTask(ReadData64(s.link, 64, selector, s.plots));
     }
     s.link.InstallRxNotification();
     Show(s, STRIP_RawA, 0);
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
     // Run mode against the paced sensor for a few seconds, stopped as a user would.
     CloseCom(1);
     PortTableSetSimulated(1, true);
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
     QTimer::singleShot(
         4000, [&panels] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
     CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);

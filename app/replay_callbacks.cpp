@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "files.h"
 #include "ranges.h"
+#include "run_task.h"
 #include "station.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -180,11 +181,13 @@ int CC_BTNOpenRecording(int, int, int event, void* data, int, int) {
     s.files.record_dir = FolderOf(path);
     s.stop_flag = 1;
     s.link.WhenLineFree("replay", ActionKind::kMode, [&s, path] {
-        int speed = 0;
-        GetCtrlVal(s.panels.panelHandle, DropSpeed, &speed);
-        std::string error;
-        if (!StartReplay(s, path, static_cast<Replay::Speed>(speed), &error))
-            s.link.ShowStatus(error.c_str());
+        return Sync([&s, path] {
+            int speed = 0;
+            GetCtrlVal(s.panels.panelHandle, DropSpeed, &speed);
+            std::string error;
+            if (!StartReplay(s, path, static_cast<Replay::Speed>(speed), &error))
+                s.link.ShowStatus(error.c_str());
+        });
     });
     return 0;
 }

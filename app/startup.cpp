@@ -15,6 +15,7 @@
 #include "port_table.h"
 #include "qtor_version.h"
 #include "replay_callbacks.h"
+#include "run_task.h"
 #include "sensor.h"
 #include "signals.h"
 #include "station.h"
@@ -249,11 +250,13 @@ int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
     s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] {
-        s.replay.Close();  // a port picked ends a replay: the sensor again
-        s.link.CloseLine();
-        if (picked > 0) s.link.com = picked;
-        s.link.ShowStatus("Init COM-Port ...");
-        InitRS232(s.link, s.params);
+        return Sync([&s, picked] {
+            s.replay.Close();  // a port picked ends a replay: the sensor again
+            s.link.CloseLine();
+            if (picked > 0) s.link.com = picked;
+            s.link.ShowStatus("Init COM-Port ...");
+            RunTask(InitRS232(s.link, s.params));
+        });
     });
     return 0;
 }
@@ -292,7 +295,7 @@ int ApplyOptions(Station& station, const Options& options) {
 
 int StartLine(Station& station, const Options& options) {
     if (options.replay.empty()) {
-        InitRS232(station.link, station.params);
+        RunTask(InitRS232(station.link, station.params));
         return 0;
     }
     if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {

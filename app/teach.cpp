@@ -3,6 +3,7 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "exchange.h"
+#include "run_task.h"
 #include "station.h"
 #include "toolkit.h"
 
@@ -17,7 +18,7 @@ void Teach(Station& s) {
         taught = teach.AwaitFrame(Tie::kReplyWins).ok();
     }
     if (taught) {
-        PushGET(s.link, RAM, s.params);
+        RunTask(PushGET(s.link, RAM, s.params));
     } else {
         s.link.ShowStatus("Timeout RS232-Line!");
         s.stop_flag = 1;
@@ -33,14 +34,14 @@ void Teach(Station& s) {
 int CC_ButtonTeach(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("teach", ActionKind::kAction, [&s] { Teach(s); });
+    s.link.WhenLineFree("teach", ActionKind::kAction, [&s] { return Sync([&s] { Teach(s); }); });
     return 0;
 }
 
 int CC_ButtonReset(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("reset", ActionKind::kAction, [&s] { ResetMaxMin(s.link); });
+    s.link.WhenLineFree("reset", ActionKind::kAction, [&s] { return ResetMaxMin(s.link); });
     return 0;
 }
 

@@ -24,6 +24,7 @@
 #include "graph_model.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "run_task.h"
 #include "sensor.h"
 #include "startup.h"
 #include "station.h"
@@ -42,7 +43,7 @@ void Connect(Station& s, bool paced) {
     CloseCom(1);
     PortTableReset();
     PortTableSetSimulated(1, paced);
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
 }
 
 // A stop leaves the last reply on the line; a user's next click comes long after it has
@@ -83,7 +84,7 @@ Figures RawExchange(Station& s, double seconds) {
     const std::clock_t c0 = std::clock();
     const double t0 = Timer();
     while (Timer() - t0 < seconds) {
-        link.FlushQueues();
+        link.FlushQueuesBlocking();
         const unsigned long before = link.FramesReceived();
         CopyVarsToPP(s.params, link.pp);
         link.FillTxBuf(protocol::kMeasure, link.pp);
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
         CloseCom(1);
         PortTableReset();
         PortTableSetDevice(1, device);
-        InitRS232(s.link, s.params);
+        RunTask(InitRS232(s.link, s.params));
         if (wanted("device-raw"))
             Print("device: bare exchange loop", RawExchange(s, seconds), runLimit);
         if (wanted("device-run"))

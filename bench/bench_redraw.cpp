@@ -14,6 +14,7 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "graph_model.h"
+#include "run_task.h"
 #include "startup.h"
 #include "station.h"
 #include "timer.h"
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
                 qEnvironmentVariable("QT_QPA_PLATFORM").toUtf8().constData(), argv[0]);
     for (int reads : counts) {
         DeleteGraphPlot(panels.panelHandle, GRAPH_VideoA, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-        for (int i = 0; i < reads; ++i) PushGET(s.link, DATFILE, s.params);
+        for (int i = 0; i < reads; ++i) RunTask(PushGET(s.link, DATFILE, s.params));
         for (int i = 0; i < 3; ++i) ProcessSystemEvents();  // the views catch up
         std::vector<double> ms;
         for (int i = 0; i < 21; ++i) {

@@ -21,6 +21,7 @@
 #include "port_table.h"
 #include "record_csv.h"
 #include "replay_callbacks.h"
+#include "run_task.h"
 #include "startup.h"
 #include "station.h"
 #include "timer.h"
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
 
     PortTableSetSimulated(1, true);
     s.link.com = 1;
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
     const int panel = s.panels.panelHandle;
     QTimer::singleShot(static_cast<int>(seconds * 1000),
                        [panel] { CallCtrlCallback(panel, BTNStop, EVENT_LEFT_CLICK); });

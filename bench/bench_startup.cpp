@@ -14,6 +14,7 @@
 #include "commands.h"
 #include "link_view.h"
 #include "port_table.h"
+#include "run_task.h"
 #include "sensor.h"
 #include "startup.h"
 #include "station.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     InitVars(s);
     FillPortSelector(s.panels, s.link.com);
     const double tInit = Timer();
-    InitRS232(s.link, s.params);
+    RunTask(InitRS232(s.link, s.params));
     const double tConnect = Timer();
     DisplayPanel(s.panels.panelHandle);
     QApplication::processEvents();

@@ -18,6 +18,7 @@
 #include "qtor_version.h"
 #include "record_csv.h"
 #include "rs232.h"
+#include "run_task.h"
 #include "textfiles.h"
 #include "trace.h"
 
@@ -218,13 +219,14 @@ std::string OpenFailure(int port, const char* text) {
 
 // Open and echo check.
 void CheckLine(Line& l) {
-    const int opened = OpenLine(l.link);
+    const int opened = RunTask(OpenLine(l.link));
     if (opened < 0) throw Failure{kCtlLink, OpenFailure(l.link.com, OpenErrorText(opened))};
-    if (CheckComLine(l.link, l.params) != 1) throw Failure{kCtlLink, l.link.szStatus};
+    if (RunTask(CheckComLine(l.link, l.params)) != 1) throw Failure{kCtlLink, l.link.szStatus};
 }
 
 void ReadTarget(Line& l, int target, Words words) {
-    if (!ReadParameters(l.link, target, l.params)) throw Failure{kCtlLink, l.link.szStatus};
+    if (!RunTask(ReadParameters(l.link, target, l.params)))
+        throw Failure{kCtlLink, l.link.szStatus};
     ExpectReplySync(l);
     ParameterWords(l.params, words);
 }
@@ -351,22 +353,15 @@ void Measure(Line& l, Tie tie) {
     CopyPPtoRAWVars(record.words, l.meas, l.params);
 }
 
-// Block reads poll the queue themselves, so the notification must not take their bytes.
-void ReadBlocks(Line& l, std::initializer_list<std::pair<int, int>> blocks) {
-    l.link.RemoveRxNotification();
-    l.link.FlushQueues();
-    for (const auto& [start, selector] : blocks) {
-        ReadData64(l.link, start, selector, l.plots);
-        if (l.link.nBytesR != static_cast<int>(protocol::kBlockBytes)) {
-            l.link.InstallRxNotification();
-            throw Failure{kCtlLink, l.link.szStatus};
-        }
-    }
-    l.link.InstallRxNotification();
+// A block that does not come whole ends the command.
+void ReadBlocks(Line& l, std::vector<std::pair<int, int>> blocks) {
+    std::string failure;
+    if (!RunTask(::ReadBlocks(l.link, std::move(blocks), l.plots, &failure)))
+        throw Failure{kCtlLink, failure};
 }
 
 int Info(const Options& o, Line& l, std::ostream& out) {
-    const ConnectResult r = Connect(l.link, l.params);
+    const ConnectResult r = RunTask(Connect(l.link, l.params));
     if (r == ConnectResult::kCannotOpen)
         throw Failure{kCtlLink, OpenFailure(l.link.com, l.link.szStatus)};
     if (r != ConnectResult::kConnected) throw Failure{kCtlLink, l.link.szStatus};
@@ -404,7 +399,7 @@ int Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     ReadFileWords(o.args[1], words);
     Correct(words, err);
     CheckLine(l);
-    const WriteCheck check = WriteParameters(l.link, TargetOf(o.args[0]), words);
+    const WriteCheck check = RunTask(WriteParameters(l.link, TargetOf(o.args[0]), words));
     if (!check.replied) throw Failure{kCtlLink, "Timeout-RS-232..."};
     if (o.json) {
         std::string differs;
@@ -485,7 +480,7 @@ int Teach(const Options& o, Line& l, std::ostream& out) {
 
 int Reset(const Options& o, Line& l, std::ostream& out) {
     CheckLine(l);
-    if (!ResetExtremes(l.link)) throw Failure{kCtlLink, l.link.szStatus};
+    if (!RunTask(ResetExtremes(l.link))) throw Failure{kCtlLink, l.link.szStatus};
     if (o.json) out << "{}\n";
     return kCtlOk;
 }

@@ -30,6 +30,7 @@ void SensorLink::RX_Receive_Function(int /*portNumber*/, int mask, void* callbac
     link->FrameAnswered();
     ++link->frames_;
     FlushInQ(link->com);
+    link->wake_.Poke();
 }
 
 void SensorLink::InstallRxNotification() {
@@ -49,31 +50,61 @@ int SensorLink::WriteFrame() {
     return written;
 }
 
-void SensorLink::AwaitFrameCrossed() {
+Task<> SensorLink::AwaitFrameCrossed() {
+    // The line's own time is waited out first: a drain asked for then rarely waits.
+    co_await Pause(crossedAt_ - Timer());
     ComDrain(com);
-    Delay(crossedAt_ - Timer());
 }
 
 void SensorLink::FrameAnswered() { crossedAt_ = std::min(crossedAt_, Timer()); }
 
-void SensorLink::DiscardOutput() {
-    AwaitFrameCrossed();
+Task<> SensorLink::DiscardOutput() {
+    co_await AwaitFrameCrossed();
     FlushOutQ(com);
 }
 
-void SensorLink::DiscardQueues(Discard order) {
+Task<> SensorLink::DiscardQueues(Discard order) {
     if (order == Discard::kInThenOut) {
         FlushInQ(com);
-        DiscardOutput();
+        co_await DiscardOutput();
     } else if (order == Discard::kOutThenIn) {
-        DiscardOutput();
+        co_await DiscardOutput();
         FlushInQ(com);
     }
 }
 
-void SensorLink::FlushQueues() { DiscardQueues(Discard::kInThenOut); }
+Task<> SensorLink::FlushQueues() { co_await DiscardQueues(Discard::kInThenOut); }
+
+Task<> SensorLink::CloseLineAfterFrame() {
+    co_await AwaitFrameCrossed();
+    CloseCom(com);
+    wake_.Poke();
+}
 
 void SensorLink::CloseLine() {
-    AwaitFrameCrossed();
+    ComDrain(com);
+    Delay(crossedAt_ - Timer());
     CloseCom(com);
+    wake_.Poke();
+}
+
+Task<> SensorLink::Pause(double seconds) {
+    const double until = Timer() + seconds;
+    // Other news of the line (a late reply) wakes the pause early: it sleeps on.
+    while (Timer() < until) co_await wake_.Next(until - Timer());
+}
+
+void SensorLink::DiscardQueuesBlocking(Discard order) {
+    const auto discardOutput = [this] {
+        ComDrain(com);
+        Delay(crossedAt_ - Timer());
+        FlushOutQ(com);
+    };
+    if (order == Discard::kInThenOut) {
+        FlushInQ(com);
+        discardOutput();
+    } else if (order == Discard::kOutThenIn) {
+        discardOutput();
+        FlushInQ(com);
+    }
 }

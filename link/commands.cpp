@@ -37,44 +37,46 @@ const char* OpenErrorText(int code) {
     }
 }
 
-int OpenLine(SensorLink& link) {
+Task<int> OpenLine(SensorLink& link) {
     const int port = link.com;
     const int opened = OpenComConfig(port, "", 19200, NOPARITY, 8, 1, 4096, 4096);
-    if (opened < 0) return opened;
+    if (opened < 0) co_return opened;
     SetComTime(port, 2.0);
-    link.FlushQueues();
+    co_await link.FlushQueues();
     SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);
     link.InstallRxNotification();
-    return opened;
+    co_return opened;
 }
 
 namespace {
 
-ConnectResult ConnectSteps(SensorLink& link, ParameterSet& params) {
-    const int opened = OpenLine(link);
+Task<ConnectResult> ConnectSteps(SensorLink& link, ParameterSet& params) {
+    const int opened = co_await OpenLine(link);
     if (opened < 0) {
         link.SetStatus(OpenErrorText(opened));
-        return ConnectResult::kCannotOpen;
+        co_return ConnectResult::kCannotOpen;
     }
-    if (CheckComLine(link, params) != 1) return ConnectResult::kNoEcho;
+    const int echo = co_await CheckComLine(link, params);
+    if (echo != 1) co_return ConnectResult::kNoEcho;
     // The radio buttons follow, or a send meant for the EEPROM or a file would write the
     // sensor's RAM.
     if (link.views.selectRamTarget) link.views.selectRamTarget();
-    const bool read = ReadParameters(link, RAM, params);
+    const bool read = co_await ReadParameters(link, RAM, params);
     ShowParameterRead(link);
     // Only a reply of exactly the firmware's length is its text.
-    if (GetFirmwareInfo(link) != kFirmwareBytes) {
+    const int firmware = co_await GetFirmwareInfo(link);
+    if (firmware != kFirmwareBytes) {
         link.SetStatus("Error reading firmware-info!");
-        return ConnectResult::kNoFirmware;
+        co_return ConnectResult::kNoFirmware;
     }
-    return read ? ConnectResult::kConnected : ConnectResult::kNoParameters;
+    co_return read ? ConnectResult::kConnected : ConnectResult::kNoParameters;
 }
 
 }  // namespace
 
-ConnectResult Connect(SensorLink& link, ParameterSet& params) {
+Task<ConnectResult> Connect(SensorLink& link, ParameterSet& params) {
     const int port = link.com;
-    const ConnectResult r = ConnectSteps(link, params);
+    const ConnectResult r = co_await ConnectSteps(link, params);
     switch (r) {
         case ConnectResult::kConnected:
             link.ReportLink(LinkHealth::kConnected, port, link.szVersion);
@@ -87,7 +89,7 @@ ConnectResult Connect(SensorLink& link, ParameterSet& params) {
                             port, link.szStatus);
             break;
     }
-    return r;
+    co_return r;
 }
 
 std::string WithReason(const std::string& text, const std::string& reason) {
@@ -108,20 +110,22 @@ std::string WithReason(const std::string& text, const std::string& reason) {
     return s.substr(0, cut) + "...";
 }
 
-void InitRS232(SensorLink& link, ParameterSet& params) {
+Task<> InitRS232(SensorLink& link, ParameterSet& params) {
     // The status line says why a port cannot be opened, as the link element does.
-    if (Connect(link, params) == ConnectResult::kCannotOpen)
+    const ConnectResult r = co_await Connect(link, params);
+    if (r == ConnectResult::kCannotOpen)
         link.SetStatus(WithReason(link.szStatus, link.Health().detail).c_str());
     link.ShowStatus(link.szStatus);
 }
 
-int CheckComLine(SensorLink& link, const ParameterSet& params) {
+Task<int> CheckComLine(SensorLink& link, const ParameterSet& params) {
     int result = 0;
     CopyVarsToPP(params, link.pp);
     Received reply;
     {
-        Exchange echo(link, protocol::kEcho, link.pp, Discard::kOutThenIn);
-        reply = echo.AwaitFrame(Tie::kReplyWins);
+        Exchange echo(link);
+        co_await echo.Write(protocol::kEcho, link.pp, Discard::kOutThenIn);
+        reply = co_await echo.Frame(Tie::kReplyWins);
     }
     if (reply.ok()) {
         link.pp[0] = reply.SyncWord();
@@ -135,18 +139,18 @@ int CheckComLine(SensorLink& link, const ParameterSet& params) {
         link.SetStatus("Timeout-RS-232...");
     }
     link.ShowStatus(link.szStatus);
-    return result;
+    co_return result;
 }
 
-int GetFirmwareInfo(SensorLink& link) {
+Task<int> GetFirmwareInfo(SensorLink& link) {
     link.RemoveRxNotification();
     int count = 0;
     bool timedOut = false;
     {
-        Exchange request(link, protocol::kFirmware, link.pp, Discard::kInThenOut);
+        Exchange request(link);
+        co_await request.Write(protocol::kFirmware, link.pp, Discard::kInThenOut);
         link.ShowStatus("Waiting for firmware info ...");
-        // The reply is polled without pumping events: the panel does not respond meanwhile.
-        count = request.AwaitBytes(kFirmwareBytes, false, &timedOut);
+        count = co_await request.Bytes(kFirmwareBytes, &timedOut);
     }
     if (timedOut) link.SetStatus("Timeout - reading firmware info!");
     link.szVersion[0] = '\0';
@@ -164,21 +168,22 @@ int GetFirmwareInfo(SensorLink& link) {
         link.SetStatus(link.szVersion);
     }
     link.InstallRxNotification();
-    link.FlushQueues();
+    co_await link.FlushQueues();
     link.ShowStatus(link.szStatus);
-    return count;
+    co_return count;
 }
 
-int ReadData64(SensorLink& link, int start, int selector, PlotArrays& plots) {
+Task<int> ReadData64(SensorLink& link, int start, int selector, PlotArrays& plots) {
     // The request carries its own payload, not pp.
     const std::uint16_t request[PNUM] = {static_cast<std::uint16_t>(start),
                                          static_cast<std::uint16_t>(selector)};
     int count = 0;
     bool timedOut = false;
     {
-        Exchange block(link, protocol::kDataBlock, request, Discard::kOutThenIn);
+        Exchange block(link);
+        co_await block.Write(protocol::kDataBlock, request, Discard::kOutThenIn);
         link.ShowStatus("Waiting for Data[64] ...");
-        count = block.AwaitBytes(kBlockBytes, true, &timedOut);
+        count = co_await block.Bytes(kBlockBytes, &timedOut);
     }
     if (timedOut) link.SetStatus("Timeout-RS-232 while reading 64 data-words!");
     const int toRead = std::clamp(count, 0, kReadBufSize);
@@ -198,38 +203,56 @@ int ReadData64(SensorLink& link, int start, int selector, PlotArrays& plots) {
         }
     }
     link.ShowStatus(link.szStatus);
-    return 1;
+    co_return 1;
 }
 
-bool ResetExtremes(SensorLink& link) {
+Task<bool> ReadBlocks(SensorLink& link, std::vector<std::pair<int, int>> blocks, PlotArrays& plots,
+                      std::string* failure) {
+    link.RemoveRxNotification();
+    co_await link.FlushQueues();
+    bool allRead = true;
+    for (const auto& [start, selector] : blocks) {
+        co_await ReadData64(link, start, selector, plots);
+        if (link.nBytesR < kBlockBytes && allRead) {
+            allRead = false;
+            if (failure) *failure = link.szStatus;
+        }
+    }
+    link.InstallRxNotification();
+    co_return allRead;
+}
+
+Task<bool> ResetExtremes(SensorLink& link) {
     Received reply;
     {
-        Exchange reset(link, protocol::kResetMaxMin, link.pp, Discard::kInThenOut);
+        Exchange reset(link);
+        co_await reset.Write(protocol::kResetMaxMin, link.pp, Discard::kInThenOut);
         link.ShowStatus("Reset Max/Min values...");
         // A reply in the pass whose time measurement exceeds the time-out is too late.
-        reply = reset.AwaitFrame(Tie::kTimeOutWins);
+        reply = co_await reset.Frame(Tie::kTimeOutWins);
     }
     link.SetStatus(reply.ok() ? "Reset Max/Min OK!" : "Timeout-RS-232...");
-    return reply.ok();
+    co_return reply.ok();
 }
 
-void ResetMaxMin(SensorLink& link) {
-    ResetExtremes(link);
+Task<> ResetMaxMin(SensorLink& link) {
+    co_await ResetExtremes(link);
     link.ShowStatus(link.szStatus);
 }
 
-bool ReadParameters(SensorLink& link, int target, ParameterSet& params) {
+Task<bool> ReadParameters(SensorLink& link, int target, ParameterSet& params) {
     CopyVarsToPP(params, link.pp);
-    Exchange read(link, ReadCommand(target), link.pp, Discard::kInThenOut);
-    if (read.written() == kFrameBytes) link.ShowStatus("Waiting for parameter-frame ...");
-    const Received reply = read.AwaitFrame(Tie::kReplyWins);
+    Exchange read(link);
+    const int written = co_await read.Write(ReadCommand(target), link.pp, Discard::kInThenOut);
+    if (written == kFrameBytes) link.ShowStatus("Waiting for parameter-frame ...");
+    const Received reply = co_await read.Frame(Tie::kReplyWins);
     if (reply.ok()) {
         CopyPPtoVars(reply.words, params);
         link.SetStatus("Parameter-frame received! - Line Ok!");
-        return true;
+        co_return true;
     }
     link.SetStatus("Timeout-RS-232...");
-    return false;
+    co_return false;
 }
 
 void ShowParameterRead(SensorLink& link) {
@@ -238,8 +261,8 @@ void ShowParameterRead(SensorLink& link) {
     if (link.views.drawToleranceWindow) link.views.drawToleranceWindow();
 }
 
-void PushGET(SensorLink& link, int target, ParameterSet& params) {
-    if (target != DATFILE) ReadParameters(link, target, params);
+Task<> PushGET(SensorLink& link, int target, ParameterSet& params) {
+    if (target != DATFILE) co_await ReadParameters(link, target, params);
     ShowParameterRead(link);
 }
 
@@ -250,19 +273,24 @@ constexpr double kConfirmPause = 0.1;  // an EEPROM may need this long to store 
 // milliseconds a cell or a page). Asked meanwhile it may answer late, or not at all.
 constexpr double kEepromStorePause = 0.05;
 
-bool ReadBackOnce(SensorLink& link, int target, const std::uint16_t* sent, std::uint16_t* got) {
-    Exchange read(link, ReadCommand(target), sent, Discard::kInThenOut);
-    if (read.written() == kFrameBytes) link.ShowStatus("Waiting for parameter-frame ...");
-    const Received reply = read.AwaitFrame(Tie::kReplyWins);
-    if (!reply.ok()) return false;
+Task<bool> ReadBackOnce(SensorLink& link, int target, const std::uint16_t* sent,
+                        std::uint16_t* got) {
+    Exchange read(link);
+    const int written = co_await read.Write(ReadCommand(target), sent, Discard::kInThenOut);
+    if (written == kFrameBytes) link.ShowStatus("Waiting for parameter-frame ...");
+    const Received reply = co_await read.Frame(Tie::kReplyWins);
+    if (!reply.ok()) co_return false;
     std::copy(reply.words, reply.words + PNUM, got);
-    return true;
+    co_return true;
 }
 
 // Reads the parameter set of `target` back into `got`; false when no reply came to two asks.
 // A sensor still busy storing misses the first; a good write is not reported as a time-out.
-bool ReadBack(SensorLink& link, int target, const std::uint16_t* sent, std::uint16_t* got) {
-    return ReadBackOnce(link, target, sent, got) || ReadBackOnce(link, target, sent, got);
+Task<bool> ReadBack(SensorLink& link, int target, const std::uint16_t* sent, std::uint16_t* got) {
+    const bool first = co_await ReadBackOnce(link, target, sent, got);
+    if (first) co_return true;
+    const bool second = co_await ReadBackOnce(link, target, sent, got);
+    co_return second;
 }
 
 std::vector<int> Differing(const std::uint16_t* sent, const std::uint16_t* got) {
@@ -274,21 +302,23 @@ std::vector<int> Differing(const std::uint16_t* sent, const std::uint16_t* got) 
 
 }  // namespace
 
-WriteCheck WriteParameters(SensorLink& link, int target, const std::uint16_t* words) {
+Task<WriteCheck> WriteParameters(SensorLink& link, int target, const std::uint16_t* words) {
     link.sync = 85;
     WriteCheck check;
     {
-        Exchange write(link, WriteCommand(target) & 0xFFFF, words, Discard::kNone);
-        if (write.written() == kFrameBytes) link.ShowStatus("Line Ok!");
+        Exchange write(link);
+        const int written =
+            co_await write.Write(WriteCommand(target) & 0xFFFF, words, Discard::kNone);
+        if (written == kFrameBytes) link.ShowStatus("Line Ok!");
     }
-    if (target == EEPROM) Delay(kEepromStorePause);
+    if (target == EEPROM) co_await link.Pause(kEepromStorePause);
     // A write is only believed once the sensor gives the same set back; a difference is
     // confirmed once more after a pause, since an EEPROM may still be storing.
-    check.replied = ReadBack(link, target, words, check.readBack);
+    check.replied = co_await ReadBack(link, target, words, check.readBack);
     if (check.replied && !Differing(words, check.readBack).empty()) {
-        Delay(kConfirmPause);
-        check.replied = ReadBack(link, target, words, check.readBack);
+        co_await link.Pause(kConfirmPause);
+        check.replied = co_await ReadBack(link, target, words, check.readBack);
     }
     if (check.replied) check.differing = Differing(words, check.readBack);
-    return check;
+    co_return check;
 }

@@ -16,6 +16,91 @@ constexpr double kQueuePollPause = 0.0002;
 
 }  // namespace
 
+Exchange::Exchange(SensorLink& link) : link_(link) {
+    if (link_.busy_) {
+        refused_ = true;
+        written_ = kLineBusy;
+        return;
+    }
+    link_.busy_ = true;
+}
+
+Task<int> Exchange::Write(int order, const std::uint16_t* words, Discard discard) {
+    if (refused_) co_return written_;
+    // The frame is built first: a late reply taken while the discard waits rewrites pp.
+    link_.FillTxBuf(static_cast<std::uint16_t>(order), words);
+    co_await link_.DiscardQueues(discard);
+    framesBefore_ = link_.frames_;
+    written_ = link_.WriteFrame();
+    link_.tstart = Timer();
+    link_.tdiff = 0.0;
+    co_return written_;
+}
+
+// A reply, its lateness, a stop, a lost device, a closed port: the outcome of a wait once one
+// of them is known. A reply taken in the pass that runs out of time counts as `tie` says.
+bool Exchange::Decided(Tie tie, const int* stop, Received* got) {
+    const bool replied = link_.frames_ != framesBefore_;
+    const bool late = Elapsed() > TIMEOUT;
+    if (stop && *stop) {
+        got->result = WaitResult::kStopped;
+        return true;
+    }
+    if (replied && (tie == Tie::kReplyWins || !late)) {
+        link_.ReportReply();
+        got->result = WaitResult::kReply;
+        std::memcpy(got->frame.data(), link_.szReadBuf, got->frame.size());
+        std::copy(link_.pp, link_.pp + PNUM, got->words);
+        return true;
+    }
+    // A vanished device never answers, nor does a port closed meanwhile: no need to wait out
+    // the time-out.
+    const int port = link_.com;
+    if (late || ComDeviceLost(port) || !ComIsOpen(port)) {
+        TimedOut();
+        got->result = WaitResult::kTimeOut;
+        return true;
+    }
+    return false;
+}
+
+// Woken by the reply, a stop or a lost device, and at least ten times a second all the same.
+Task<Received> Exchange::Frame(Tie tie, const int* stop) {
+    Received got;
+    if (refused_) co_return got;
+    for (;;) {
+        const bool news = link_.frames_ != framesBefore_ || (stop && *stop);
+        if (!news) co_await link_.wake_.Next(WakeAfter());
+        if (Decided(tie, stop, &got)) co_return got;
+    }
+}
+
+Task<int> Exchange::Bytes(int count, bool* timedOut) {
+    *timedOut = true;
+    if (refused_) co_return 0;
+    const int port = link_.com;
+    NotifyWhenInQueue(port, count, [alive = std::weak_ptr<SensorLink*>(link_.self_)] {
+        if (const auto self = alive.lock()) (*self)->wake_.Poke();
+    });
+    for (;;) {
+        const int waiting = GetInQLen(port);
+        // A port closed meanwhile (the main panel closed, another port chosen) never answers.
+        if (Elapsed() > TIMEOUT || waiting < 0) {
+            NotifyWhenInQueue(port, 0, nullptr);
+            TimedOut();
+            co_return waiting;
+        }
+        if (waiting >= count) {
+            NotifyWhenInQueue(port, 0, nullptr);
+            link_.FrameAnswered();
+            *timedOut = false;
+            link_.ReportReply();
+            co_return waiting;
+        }
+        co_await link_.wake_.Next(WakeAfter());
+    }
+}
+
 Exchange::Exchange(SensorLink& link, int order, const std::uint16_t* words, Discard discard)
     : link_(link) {
     if (link_.busy_) {
@@ -24,7 +109,7 @@ Exchange::Exchange(SensorLink& link, int order, const std::uint16_t* words, Disc
         return;
     }
     link_.busy_ = true;
-    link_.DiscardQueues(discard);
+    link_.DiscardQueuesBlocking(discard);
     link_.FillTxBuf(static_cast<std::uint16_t>(order), words);
     framesBefore_ = link_.frames_;
     written_ = link_.WriteFrame();
@@ -35,7 +120,6 @@ Exchange::Exchange(SensorLink& link, int order, const std::uint16_t* words, Disc
 Exchange::~Exchange() {
     if (refused_) return;
     link_.busy_ = false;
-    link_.PostDrain();
 }
 
 double Exchange::Elapsed() {
@@ -109,54 +193,6 @@ int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
     }
 }
 
-bool SensorLink::Runnable(const Queued& q) const {
-    return q.kind == ActionKind::kAction || modes_ == 0;
-}
-
-// Queued actions run from the event loop once the exchange that held them up has ended. A
-// drain that finds the line busy again does nothing: the next exchange's end posts another.
-void SensorLink::PostDrain() {
-    if (drainPosted_ || queue_.empty()) return;
-    drainPosted_ = true;
-    PostToEventLoop([alive = std::weak_ptr<SensorLink*>(self_)] {
-        const auto self = alive.lock();
-        if (!self) return;
-        SensorLink& link = **self;
-        link.drainPosted_ = false;
-        if (!link.busy_) link.ServeQueuedActions();
-    });
-}
-
-void SensorLink::WhenLineFree(const std::string& key, ActionKind kind,
-                              std::function<void()> action) {
-    const bool blockedByMode = kind == ActionKind::kMode && modes_ > 0;
-    if (!busy_ && !blockedByMode) {
-        action();
-        return;
-    }
-    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
-        if (it->key == key) {
-            queue_.erase(it);
-            break;
-        }
-    }
-    queue_.push_back({key, kind, std::move(action)});
-}
-
-void SensorLink::ServeQueuedActions() {
-    while (!busy_) {
-        auto it = queue_.begin();
-        while (it != queue_.end() && !Runnable(*it)) ++it;
-        if (it == queue_.end()) return;
-        const std::function<void()> action = std::move(it->action);
-        queue_.erase(it);
-        action();
-    }
-}
-
 ModeScope::ModeScope(SensorLink& link) : link_(link) { ++link_.modes_; }
 
-ModeScope::~ModeScope() {
-    --link_.modes_;
-    link_.PostDrain();
-}
+ModeScope::~ModeScope() { --link_.modes_; }

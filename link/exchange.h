@@ -7,6 +7,7 @@
 // out between two cycles, otherwise it runs once the exchange under way has ended.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "sensor_link.h"
@@ -33,6 +34,20 @@ struct Received {
 // is destroyed.
 class Exchange {
   public:
+    // Claims the line for one exchange; refused while another awaits its reply on the link.
+    explicit Exchange(SensorLink& link);
+    // Builds the frame for `order` from `words`, discards the queues of the link's port
+    // (waiting first for a frame still crossing), writes it and starts the reply clock
+    // (tstart). Returns the count written, or kLineBusy when refused.
+    Task<int> Write(int order, const std::uint16_t* words, Discard discard);
+    // The reply frame the receive notification takes, at most TIMEOUT after the write; a set
+    // *stop ends the wait (the stop wakes it through SensorLink::Wake).
+    Task<Received> Frame(Tie tie, const int* stop = nullptr);
+    // Waits for `count` bytes in the input queue (the notification removed); the queue length
+    // at the end, negative when the port was closed meanwhile; `*timedOut` tells whether the
+    // time-out passed first.
+    Task<int> Bytes(int count, bool* timedOut);
+
     // Discards the queues of the link's port, builds the frame for `order` from `words`, writes
     // it and starts the reply clock (tstart). Refused, writing nothing, while another exchange
     // is under way on the same link.
@@ -54,6 +69,8 @@ class Exchange {
     int AwaitBytes(int count, bool pump, bool* timedOut);
 
   private:
+    bool Decided(Tie tie, const int* stop, Received* got);
+    double WakeAfter() { return std::clamp(TIMEOUT - Elapsed(), 0.001, 0.1); }
     double Elapsed();
     void PumpUntilTimeOut();
     void TimedOut();

@@ -12,6 +12,8 @@
 
 #include "link_state.h"
 #include "model.h"
+#include "task.h"
+#include "wakeup.h"
 
 // Which queues a command discards before it is written, in that order.
 enum class Discard { kNone, kInThenOut, kOutThenIn };
@@ -20,6 +22,9 @@ enum class ActionKind {
     kAction,  // a single exchange or sequence: teach, reset, send, get, connect, data buffer
     kMode,    // a mode that runs until stopped: run, video
 };
+
+// An activity on the line, made when its turn comes.
+using Activity = std::function<Task<>()>;
 
 // Where the link's outcomes are shown. The link knows nothing of panels: its owner installs
 // these, and a link without them shows nothing.
@@ -82,23 +87,43 @@ class SensorLink {
     // output queue, and every close, first waits until the frame written last has crossed the
     // line (the device drained and the frame's line time passed; pseudo-terminals and many USB
     // adapters report "drained" while the bytes are still on their way). A reply says it has.
-    void AwaitFrameCrossed();
+    Task<> AwaitFrameCrossed();
     void FrameAnswered();
-    void DiscardOutput();
-    void DiscardQueues(Discard order);
+    Task<> DiscardOutput();
+    Task<> DiscardQueues(Discard order);
     // Discards the input queue, then the output queue (the order most commands use).
-    void FlushQueues();
+    Task<> FlushQueues();
+    // Closes the port once the frame written last has crossed; an exchange waiting ends.
+    Task<> CloseLineAfterFrame();
+    // The same, waiting without the event loop: at shutdown, where nothing else is to run.
     void CloseLine();
+    // While activities still wait by pumping: the same, waiting without the event loop.
+    void DiscardQueuesBlocking(Discard order);
+    void FlushQueuesBlocking() { DiscardQueuesBlocking(Discard::kInThenOut); }
+    // A pause of `seconds` on the line's clock (an EEPROM storing), the line free for nobody else.
+    Task<> Pause(double seconds);
 
-    // True while an exchange awaits its reply, or a mode runs.
+    // The step waiting on this line looks again (a stop was asked for).
+    void Wake() { wake_.Poke(); }
+
+    // True while an exchange awaits its reply.
     bool LineBusy() const { return busy_; }
     bool ModeRunning() const { return modes_ > 0; }
-    // Runs `action` now when the line is free; otherwise queues it. An action queued under the
-    // same key replaces the earlier one (the last port picked wins). Modes are never started
-    // from inside another mode.
-    void WhenLineFree(const std::string& key, ActionKind kind, std::function<void()> action);
-    // Carries out the queued actions now; a mode calls it between two cycles.
-    void ServeQueuedActions();
+    // True while an activity runs on the line or one waits for its turn.
+    bool Active() const { return running_ || !queue_.empty(); }
+    // Starts `activity` now when no other runs on the line; otherwise it waits for its turn.
+    // One queued under the same key replaces the earlier one (the last port picked wins).
+    // Modes are never started from inside another activity.
+    void WhenLineFree(const std::string& key, ActionKind kind, Activity activity);
+    // Carries out the actions (not the modes) waiting for their turn; a mode awaits it between
+    // two cycles.
+    Task<> ServeQueuedActions();
+    // Forgets the activities waiting for their turn.
+    void DropQueued() { queue_.clear(); }
+    // Calls `fn` once no activity runs on the line (now, if none does).
+    void WhenIdle(std::function<void()> fn);
+    // Ends the activity under way at once (its frame destroyed) and forgets the waiting ones.
+    void CancelActivities();
 
   private:
     friend class Exchange;
@@ -107,15 +132,21 @@ class SensorLink {
     struct Queued {
         std::string key;
         ActionKind kind;
-        std::function<void()> action;
+        Activity activity;
     };
-    bool Runnable(const Queued& q) const;
+    void Run(Activity activity);
+    void ActivityEnded();
     void PostDrain();
 
     bool busy_ = false;
     int modes_ = 0;
+    bool running_ = false;
     bool drainPosted_ = false;
     std::vector<Queued> queue_;
+    Task<> current_;
+    std::vector<std::function<void()>> whenIdle_;
+    Wakeup wake_;
+    int lostHandler_ = 0;
     double crossedAt_ = 0.0;  // when the frame written last will have crossed the line
     unsigned long frames_ = 0;
     LinkStatus health_;

@@ -8,6 +8,9 @@
 // `wakeAfter` seconds (a few milliseconds, so that callers polling a flag get control back).
 // A caller that waits only for events, or a deadline, may pass longer: every wake-up costs.
 void ProcessSystemEvents(double wakeAfter = 0.005);
+// Runs the event loop until something it runs sets `done`: the main loop of a program without
+// panels, whose work ends by itself.
+void RunEventLoopUntil(const bool& done);
 // Runs `fn` later, from the event loop or the next ProcessSystemEvents, in the order posted.
 void PostToEventLoop(std::function<void()> fn);
 

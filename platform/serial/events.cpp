@@ -27,6 +27,10 @@ void ProcessSystemEvents(double wakeAfter) {
     AdvanceTestClock(TestClockStep());
 }
 
+void RunEventLoopUntil(const bool& done) {
+    while (!done) ProcessSystemEvents(0.1);
+}
+
 void PostToEventLoop(std::function<void()> fn) {
     QMetaObject::invokeMethod(SerialEventContext(), std::move(fn), Qt::QueuedConnection);
 }

@@ -34,6 +34,8 @@ struct Port {
     unsigned generation = 0;  // changes whenever the port is opened or closed
     int lastErrorCount = 0;
     bool lostReported = false;
+    std::function<void()> waiter;  // NotifyWhenInQueue
+    int waiterCount = 0;
 };
 
 std::array<Port, kMaxPorts + 1> g_ports;
@@ -69,6 +71,16 @@ SerialChannel* Channel(int port, int* error) {
 }
 
 void PostCheck(int port, unsigned generation);
+
+// A waiter for a count of bytes hears of them, or of the device's loss, once.
+void CheckWaiter(int port) {
+    Port& p = g_ports[port];
+    if (!p.waiter || !p.channel) return;
+    if (p.channel->IsOpen() && p.channel->QueueLength(false) < p.waiterCount) return;
+    const std::function<void()> fn = std::move(p.waiter);
+    p.waiter = nullptr;
+    fn();
+}
 
 // The queue has been seen below the notify count: the next time it reaches it, notify.
 void Rearm(int port) {
@@ -116,6 +128,9 @@ void PostCheck(int port, unsigned generation) {
         SerialEventContext(),
         [port, generation] {
             Port& q = g_ports[port];
+            if (q.generation != generation) return;
+            q.checkPosted = false;
+            CheckWaiter(port);
             if (q.generation != generation) return;
             // A device that vanished is said once, as soon as the event loop runs.
             if (q.channel && !q.channel->IsOpen() && !q.lostReported) {
@@ -212,6 +227,20 @@ int InstallComCallback(int port, int eventMask, int notifyCount, int /*eventChar
     p.armed = true;
     ch->WatchInput((eventMask & LWRS_RECEIVE) ? notifyCount : 0);
     PostCheck(port, p.generation);  // bytes may be waiting already
+    return 0;
+}
+
+int NotifyWhenInQueue(int port, int count, std::function<void()> fn) {
+    int error = 0;
+    SerialChannel* ch = Channel(port, &error);
+    if (!ch) return error;
+    Port& p = g_ports[port];
+    p.waiter = std::move(fn);
+    p.waiterCount = count;
+    // A channel that wakes itself for a watched count wakes for this one too, unless the
+    // notification watches its own.
+    if (!p.function) ch->WatchInput(p.waiter ? count : 0);
+    if (p.waiter) PostCheck(port, p.generation);  // the bytes may be waiting already
     return 0;
 }
 

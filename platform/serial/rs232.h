@@ -43,6 +43,11 @@ int SetCTSMode(int port, int mode);
 // event pumping once the input queue holds notifyCount bytes.
 int InstallComCallback(int port, int eventMask, int notifyCount, int eventCharacter,
                        ComCallbackPtr callbackFunction, void* callbackData);
+// Calls `fn` once from the event loop when the input queue of `port` holds at least `count`
+// bytes, or its device has vanished; a later call replaces it, a null `fn` removes it, and
+// closing the port drops it. For a direct read that waits for its bytes without a
+// notification installed; it reads nothing itself.
+int NotifyWhenInQueue(int port, int count, std::function<void()> fn);
 // Writes count bytes and flushes them to the device; returns the count written or a negative code.
 int ComWrt(int port, const std::uint8_t* buffer, int count);
 // Reads up to count bytes, waiting at most the port time-out for them (without pumping events);

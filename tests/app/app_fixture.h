@@ -19,6 +19,7 @@
 #include "paramfiles.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "run_task.h"
 #include "sensor.h"
 #include "startup.h"
 #include "station.h"
@@ -57,7 +58,7 @@ class AppTest : public ::testing::Test {
 
     // Opens port 1 and runs the connect sequence; the sensor's log then starts empty.
     void Connect() {
-        InitRS232(link, params);
+        RunTask(InitRS232(link, params));
         ASSERT_STREQ(StatusLine().c_str(), sensor->FirmwareText().c_str());
         sensor->ClearLog();
     }

@@ -7,6 +7,7 @@
 
 #include "app_fixture.h"
 #include "read_file.h"
+#include "run_task.h"
 #include "sensor_link.h"
 
 namespace {
@@ -22,7 +23,7 @@ TEST_F(LinkCommands, StartUpSendsEchoParameterReadAndFirmwareRequestInOrder) {
     sensor->Ram()[0] = 222;  // powerA
     sensor->Ram()[7] = 300;  // tValA
     sensor->Ram()[9] = 600;  // tTol above its limit: corrected on the way to the panel
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
 
     ASSERT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
     EXPECT_EQ(sensor->Log()[0].words[0], 321) << "echo carries the current parameter set";
@@ -37,7 +38,7 @@ TEST_F(LinkCommands, StartUpSendsEchoParameterReadAndFirmwareRequestInOrder) {
 
 TEST_F(LinkCommands, EchoWithWrongSyncWordStopsTheSequence) {
     sensor->SetFault(5, Fault{FaultKind::kWrongSync, 0xAA00});
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_EQ(StatusLine(), "read error - not sync byte 0xAA!");
     EXPECT_EQ(link.pp[0], 0xAA00);
     EXPECT_EQ(Commands(), (std::vector<int>{5}));
@@ -48,12 +49,12 @@ TEST_F(LinkCommands, FirmwareReplyOfSeventyThreeBytesLeavesVersionEmptyWithoutEr
     OpenComConfig(1, "", 19200, NOPARITY, 8, 1, 4096, 4096);
     link.InstallRxNotification();
     link.SetStatus("before");
-    EXPECT_EQ(GetFirmwareInfo(link), 73);
+    EXPECT_EQ(RunTask(GetFirmwareInfo(link)), 73);
     EXPECT_STREQ(link.szVersion, "");
     EXPECT_EQ(StatusLine(), "before");
 
     sensor->ClearFaults();
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
 }
 
@@ -61,7 +62,7 @@ TEST_F(LinkCommands, FirmwareTextTakesTheLowByteOfEachWord) {
     // Letters in the high bytes as well: the text is the low bytes, up to the first zero one.
     sensor->SetFirmwareWords(
         {'A' << 8 | 'V', 'B' << 8 | '1', 'C' << 8 | '.', 'D' << 8 | '2', 'E' << 8, 'F' << 8 | 'G'});
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_STREQ(link.szVersion, "V1.2");
     EXPECT_EQ(StatusLine(), "V1.2");
 }
@@ -69,7 +70,7 @@ TEST_F(LinkCommands, FirmwareTextTakesTheLowByteOfEachWord) {
 TEST_F(LinkCommands, OpenErrorsShowTheirTextAndSendNothing) {
     auto init = [this](int port) {
         link.com = port;
-        InitRS232(link, params);
+        RunTask(InitRS232(link, params));
     };
     init(9);
     EXPECT_EQ(StatusLine(), "No serial port found: no such device");
@@ -100,7 +101,7 @@ TEST_F(LinkCommands, ReadDataStoresOnlyTheRequestedHalfOfTheRequestedBuffer) {
     for (auto& v : plots.adcbufA) v = 7777;
     for (auto& v : plots.adcbufB) v = 7777;
     link.RemoveRxNotification();
-    EXPECT_EQ(ReadData64(link, 64, SLAVE, plots), 1);
+    EXPECT_EQ(RunTask(ReadData64(link, 64, SLAVE, plots)), 1);
     ASSERT_EQ(sensor->Log().size(), 1u);
     const auto expected = sensor->Video(0, sensor->Log()[0].time);
     for (int i = 0; i < 64; ++i) {
@@ -123,7 +124,7 @@ TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
     std::memset(link.szReadBuf, 0x11, sizeof link.szReadBuf);
     link.RemoveRxNotification();
     const double t0 = Timer();
-    ReadData64(link, 0, MVBUF, plots);
+    RunTask(ReadData64(link, 0, MVBUF, plots));
     EXPECT_GE(Timer() - t0, TIMEOUT);
     EXPECT_LT(Timer() - t0, TIMEOUT + 0.5);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232 while reading 64 data-words!");
@@ -134,20 +135,20 @@ TEST_F(LinkCommands, TimeOutsReportTheirTextsAndStoreNothing) {
     sensor->SetFault(2, Fault{FaultKind::kNoReply});
     params.powerA = 700;
     params.vThdB = 333;
-    PushGET(link, RAM, params);
+    RunTask(PushGET(link, RAM, params));
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(params.powerA, 250);
     EXPECT_EQ(params.vThdB, 333);
 
     sensor->SetFault(11, Fault{FaultKind::kNoReply});
-    ResetMaxMin(link);
+    RunTask(ResetMaxMin(link));
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
 }
 
 TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     sensor->SetFault(5, Fault{FaultKind::kNoReply});
     SetTestClockStep(0.1);
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(Commands(), (std::vector<int>{5}));
 
@@ -156,7 +157,7 @@ TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
     sensor->ClearFaults();
     sensor->ClearLog();
     sensor->SetFault(7, Fault{FaultKind::kNoReply});
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_EQ(StatusLine(), "Error reading firmware-info!");
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7}));
 }
@@ -165,7 +166,7 @@ TEST_F(LinkCommands, SilentSensorTimesOutTheEchoAndFirmwareReplies) {
 // the reset of max/min counts the time-out.
 TEST_F(LinkCommands, ReplyInThePassThatRunsOutOfTime) {
     Connect();
-    ResetMaxMin(link);
+    RunTask(ResetMaxMin(link));
     EXPECT_EQ(StatusLine(), "Reset Max/Min OK!");
 
     // The program's receive notification, and then the clock jumps past the time-out.
@@ -177,10 +178,10 @@ TEST_F(LinkCommands, ReplyInThePassThatRunsOutOfTime) {
         },
         &link);
     const unsigned long before = link.FramesReceived();
-    ResetMaxMin(link);
+    RunTask(ResetMaxMin(link));
     EXPECT_EQ(link.FramesReceived(), before + 1) << "the reply was taken";
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
-    EXPECT_EQ(CheckComLine(link, params), 1);
+    EXPECT_EQ(RunTask(CheckComLine(link, params)), 1);
     EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
     EXPECT_EQ(Commands(), (std::vector<int>{11, 11, 5}));
 }
@@ -194,7 +195,7 @@ TEST_F(LinkCommands, EchoCheckDiscardsBytesLeftOfAnEarlierReply) {
     ASSERT_EQ(link.WriteFrame(), kFrameBytes);
     for (int i = 0; i < 100 && GetInQLen(1) < 20; ++i) ProcessSystemEvents();
     ASSERT_EQ(GetInQLen(1), 20);
-    EXPECT_EQ(CheckComLine(link, params), 1);
+    EXPECT_EQ(RunTask(CheckComLine(link, params)), 1);
     EXPECT_EQ(StatusLine(), "Echo Check - Line Ok!");
 }
 
@@ -204,7 +205,7 @@ TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) 
     params.tValA = 700;
     SetCtrlVal(panels.panelPopUp, DropEvalMode, 0);
     params.eModeA = 0;
-    PushGET(link, DATFILE, params);
+    RunTask(PushGET(link, DATFILE, params));
     EXPECT_TRUE(sensor->Log().empty());
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 40);
     const GraphModel* a = GetGraphModel(panels.panelHandle, GRAPH_VideoA);

@@ -20,6 +20,7 @@
 #include "modes.h"
 #include "read_file.h"
 #include "recording.h"
+#include "run_task.h"
 #include "toolkit_internal.h"
 #include "trace.h"
 
@@ -182,7 +183,7 @@ TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     toggle(0);
     EXPECT_FALSE(ComTracing());
     EXPECT_EQ(StatusLine(), "Trace ended");
-    InitRS232(link, params);  // after the trace: not in the file
+    RunTask(InitRS232(link, params));  // after the trace: not in the file
     const std::vector<std::string> lines = Lines(dir / "line.txt");
     ASSERT_EQ(lines.size(), 6u) << "echo, RAM read and firmware read, each sent and answered";
     EXPECT_NE(lines[0].find(" TX "), std::string::npos);

@@ -1,6 +1,7 @@
 // What the plot routines leave on the real graphs, read from the graph models.
 #include "app_fixture.h"
 #include "gui.h"
+#include "run_task.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ TEST_F(Display, ModeThreeMarksTheDeviationOnOneSideOnly) {
 
 TEST_F(Display, BarsReplaceEverythingPlottedAndCursorOneFollowsTheValue) {
     params.eModeA = 0;
-    PushGET(link, DATFILE, params);  // grey background and tolerance band
+    RunTask(PushGET(link, DATFILE, params));  // grey background and tolerance band
     ASSERT_GE(Graph(GRAPH_VideoA).plots.size(), 2u);
     meas = MeasurementRecord{.Avalue = 420, .Bvalue = 430, .Mvalue = 425};
     meas.leftA = 600;

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "modes.h"
 #include "parameter_callbacks.h"
+#include "run_task.h"
 #include "sensor_link.h"
 #include "teach.h"
 #include "transfer.h"
@@ -240,7 +241,7 @@ TEST_F(OneExchange, SendsThroughAPseudoTerminalReachTheSensorWhole) {
     SimProcess sim({});
     ASSERT_FALSE(sim.path().empty());
     PortTableSetDevice(1, sim.path());
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     ASSERT_EQ(StatusLine(), "Q-TOR SIM V1.0");
     auto sendNext = [this](int i) {
         const int radio = i % 2 ? RBTEeprom : RBTRam;

@@ -11,6 +11,7 @@
 #include "app_fixture.h"
 #include "modes.h"
 #include "parameter_callbacks.h"
+#include "run_task.h"
 #include "serial_hooks.h"
 #include "transfer.h"
 
@@ -146,7 +147,7 @@ TEST_F(Faults, HangUpDuringRunModeEndsItByTimeOutAndLeavesThePortDead) {
 
     // Connecting again ends, one way or the other, with a text the user can read.
     const double t0 = Timer();
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_LT(Timer() - t0, 2.5);
     const std::string status = StatusLine();
     const std::vector<std::string> defined = {"Timeout-RS-232...", "Port is not open",
@@ -227,7 +228,7 @@ TEST_F(Faults, ShortReplyEndsRunModeByTimeOutAndTheLineRecovers) {
     // The stray 20 bytes must not shift the next frame, and the line answers again.
     sensor->ClearFaults();
     sensor->Ram()[0] = 345;
-    PushGET(link, RAM, params);
+    RunTask(PushGET(link, RAM, params));
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
     EXPECT_EQ(params.powerA, 345);
     EXPECT_EQ(params.sTime, sensor->Ram()[12]);
@@ -294,7 +295,7 @@ TEST_F(Faults, PortChangedFromInsideRunModeLeavesAWorkingLink) {
         if (log[i].command != 8) after.push_back(log[i].command);
     EXPECT_EQ(after, (std::vector<int>{5, 2, 7}));
 
-    PushGET(link, RAM, params);
+    RunTask(PushGET(link, RAM, params));
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
 }
 

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "parameter_callbacks.h"
 #include "read_file.h"
+#include "run_task.h"
 #include "transfer.h"
 
 namespace fs = std::filesystem;
@@ -98,7 +99,7 @@ TEST_F(HonestFiles, FieldsTakeOnlyWhatTheRangeCorrectionKeeps) {
 
 TEST_F(HonestFiles, AFirmwareReplyLongerThanItsTextIsAnError) {
     sensor->SetFault(7, Fault{FaultKind::kLengthen, 1});
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     EXPECT_EQ(StatusLine(), "Error reading firmware-info!");
 }
 

@@ -12,6 +12,7 @@
 #include "gui.h"
 #include "link_view.h"
 #include "modes.h"
+#include "run_task.h"
 #include "sensor_link.h"
 #include "toolkit_internal.h"
 #include "trace.h"
@@ -60,7 +61,7 @@ class LinkWatch : public AppTest {
 
 TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack) {
     Plug();
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     ASSERT_EQ(link.Health().health, LinkHealth::kConnected);
     EXPECT_EQ(station.linkView.State(), "connected: Q-TOR SIM V1.0");
     const int connected = LinkColour();
@@ -94,7 +95,7 @@ TEST_F(LinkWatch, AnUnpluggedSensorIsSaidAtOnceAndConnectedAgainWhenItComesBack)
 
 TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     Plug();
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     const std::string trace = path + ".trace";
     std::string why;
     ASSERT_TRUE(StartComTrace(trace, false, &why)) << why;
@@ -145,7 +146,7 @@ TEST_F(LinkWatch, AListedAdapterComesBackByTheEventsOfItsFolder) {
     Plug();
     PortTableRescan();
     ASSERT_TRUE(PortTableIsListed(1));
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     ASSERT_EQ(link.Health().health, LinkHealth::kConnected);
     Unplug();
     ASSERT_GE(Until(LinkHealth::kDisconnected, 2.0), 0);
@@ -157,7 +158,7 @@ TEST_F(LinkWatch, AListedAdapterComesBackByTheEventsOfItsFolder) {
 
 TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     testing::internal::CaptureStderr();
-    InitRS232(link, params);  // nothing at the link yet
+    RunTask(InitRS232(link, params));  // nothing at the link yet
     EXPECT_EQ(StatusLine(), "Cannot open port: no such device");
     EXPECT_EQ(link.Health().detail, "no such device");
     EXPECT_NE(station.linkView.State().find("cannot open: no such device"), std::string::npos);
@@ -166,7 +167,7 @@ TEST_F(LinkWatch, AnOpenFailureSaysWhy) {
     Plug();
     PortTableSetDevice(3, sim->path());
     ASSERT_EQ(OpenComConfig(3, "", 19200, NOPARITY, 8, 1, 4096, 4096), 0);
-    InitRS232(link, params);
+    RunTask(InitRS232(link, params));
     const std::string err = testing::internal::GetCapturedStderr();
     CloseCom(3);
     const std::string inUse = "in use by another program (process " + std::to_string(::getpid());

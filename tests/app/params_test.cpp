@@ -8,6 +8,7 @@
 #include "editfields.h"
 #include "parameter_callbacks.h"
 #include "read_file.h"
+#include "run_task.h"
 #include "teach.h"
 #include "toolkit_internal.h"
 #include "transfer.h"
@@ -225,7 +226,7 @@ TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
     EXPECT_EQ(video->cursors[1].y, 1.0);
     EXPECT_EQ(params.tValA, 512);
 
-    PushGET(link, DATFILE, params);  // a parameter read puts the threshold line back
+    RunTask(PushGET(link, DATFILE, params));  // a parameter read puts the threshold line back
     for (double y : GetGraphModel(panels.panelHandle, GRAPH_CurveA)->plots[1].curve.y) {
         EXPECT_EQ(y, 512);
     }
