@@ -3,22 +3,23 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "exchange.h"
-#include "run_task.h"
 #include "station.h"
 #include "toolkit.h"
 
 namespace {
 
-void Teach(Station& s) {
+Task<> Teach(Station& s) {
     bool taught = false;
     {
         // Sent with pp as it is, not refilled from the parameter variables.
-        Exchange teach(s.link, protocol::kTeach, s.link.pp, Discard::kInThenOut);
+        Exchange teach(s.link);
+        co_await teach.Write(protocol::kTeach, s.link.pp, Discard::kInThenOut);
         s.link.ShowStatus("New setpoint value teached!");
-        taught = teach.AwaitFrame(Tie::kReplyWins).ok();
+        const Received reply = co_await teach.Frame(Tie::kReplyWins);
+        taught = reply.ok();
     }
     if (taught) {
-        RunTask(PushGET(s.link, RAM, s.params));
+        co_await PushGET(s.link, RAM, s.params);
     } else {
         s.link.ShowStatus("Timeout RS232-Line!");
         s.stop_flag = 1;
@@ -34,7 +35,7 @@ void Teach(Station& s) {
 int CC_ButtonTeach(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("teach", ActionKind::kAction, [&s] { return Sync([&s] { Teach(s); }); });
+    s.link.WhenLineFree("teach", ActionKind::kAction, [&s] { return Teach(s); });
     return 0;
 }
 

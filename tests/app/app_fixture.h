@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -71,9 +72,22 @@ class AppTest : public ::testing::Test {
     }
 
     // A user's action on a control of the main panel (or of the popup), through the callback
-    // the panel file names.
-    void Fire(int control, int event) { CallCtrlCallback(panels.panelHandle, control, event); }
-    void FirePopup(int control, int event) { CallCtrlCallback(panels.panelPopUp, control, event); }
+    // the panel file names; from a test's own steps, the activity it starts is run to its end
+    // (at most a minute of the wall clock).
+    void Fire(int control, int event) {
+        CallCtrlCallback(panels.panelHandle, control, event);
+        if (!insideWhen) Settle();
+    }
+    void FirePopup(int control, int event) {
+        CallCtrlCallback(panels.panelPopUp, control, event);
+        if (!insideWhen) Settle();
+    }
+    // Runs the event loop until no activity runs or waits on the station's line.
+    void Settle() {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (link.Active() && std::chrono::steady_clock::now() < end) ProcessSystemEvents();
+        EXPECT_FALSE(link.Active()) << "the line's activities never ended";
+    }
 
     std::string StatusLine() const {
         std::string s;
@@ -114,7 +128,9 @@ class AppTest : public ::testing::Test {
             if (!condition()) return;
             timer->stop();
             timer->deleteLater();
+            insideWhen = true;
             action();
+            insideWhen = false;
         });
         timer->start();
     }
@@ -125,6 +141,7 @@ class AppTest : public ::testing::Test {
     }
 
     static inline PanelHandles loaded;
+    static inline bool insideWhen = false;  // an action run from the event loop, as a user's
     Station station{1};
     // The station's parts under the names the code gives them.
     PanelHandles& panels = station.panels;

@@ -220,9 +220,9 @@ TEST_F(LinkCommands, ParameterReadFromFileSendsNothingAndRedrawsPanelAndWindow) 
 TEST_F(LinkCommands, PortChangeReinitialisesOncePerEvent) {
     Connect();
     SetCtrlVal(panels.panelHandle, DropDCom, 1);
-    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_VAL_CHANGED);
-    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
-    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_LEFT_CLICK);
+    Fire(DropDCom, EVENT_VAL_CHANGED);
+    Fire(DropDCom, EVENT_COMMIT);
+    Fire(DropDCom, EVENT_LEFT_CLICK);
     EXPECT_EQ(Commands(), (std::vector<int>{5, 2, 7, 5, 2, 7}));
     EXPECT_EQ(link.com, 1);
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());

@@ -86,7 +86,7 @@ class DataOut : public AppTest {
     void RecordTo(const fs::path& file) {
         Answer(file);
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 1);
-        CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
+        Fire(TOGBTN_Record, EVENT_COMMIT);
     }
     // The measurement records the sensor sent for the first `frames` frames of its log: the
     // log replayed on `replay`, a copy of the sensor taken before them.
@@ -140,14 +140,14 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
              sensor->SetFault(8, Fault{FaultKind::kNoReply});
          });
     const std::string from = Now();
-    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
+    Fire(BTNRun, EVENT_COMMIT);
     const std::string to = Now();
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
     EXPECT_TRUE(station.recorder.Recording()) << "the end of run mode does not end the recording";
     // Every row is in the file once run mode has ended.
     const std::vector<std::string> lines = Lines(dir / "run.csv");
     SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
-    CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
+    Fire(TOGBTN_Record, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Recording ended: run.csv");
     zone.empty() ? unsetenv("TZ") : setenv("TZ", zone.c_str(), 1);
     tzset();
@@ -166,7 +166,7 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
 TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     const auto toggle = [this](int on) {
         SetCtrlVal(panels.panelHandle, TOGBTN_Trace, on);
-        CallCtrlCallback(panels.panelHandle, TOGBTN_Trace, EVENT_COMMIT);
+        Fire(TOGBTN_Trace, EVENT_COMMIT);
     };
     Answer(dir / "plain" / "t.txt");
     toggle(1);
@@ -211,9 +211,8 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     const rlimit limit{8192, oldLimit.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
     const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
-    When([this] { return CountCommand(8) >= 3000; },
-         [this] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
-    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
+    When([this] { return CountCommand(8) >= 3000; }, [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
+    Fire(BTNRun, EVENT_COMMIT);
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     signal(SIGXFSZ, oldSignal);
 
@@ -233,7 +232,7 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     signal(SIGXFSZ, SIG_IGN);
     for (int i = 0; i < 3; ++i) station.recorder.RecordMeasurement(link.pp);
     SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
-    CallCtrlCallback(panels.panelHandle, TOGBTN_Record, EVENT_COMMIT);
+    Fire(TOGBTN_Record, EVENT_COMMIT);
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     signal(SIGXFSZ, oldSignal);
     EXPECT_EQ(StatusLine(), "Recording stopped, write failed: last.csv");

@@ -56,7 +56,7 @@ class Faults : public AppTest {
         *armed = false;
         EXPECT_FALSE(*used) << "the mode ended only by the test's fallback";
     }
-    void Stop() { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); }
+    void Stop() { Fire(BTNStop, EVENT_LEFT_CLICK); }
 
     long long StripRecords() const {
         const StripChartModel* m = GetStripChartModel(panels.panelHandle, STRIP_RawA);
@@ -242,7 +242,7 @@ TEST_F(Faults, ClosingTheMainPanelDuringRunModeEndsTheLoopAndTheEventLoop) {
     Guarded([this] { return CountCommand(8) >= 5; },
             [this, &closedAt] {
                 closedAt = Timer();
-                CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE);
+                Fire(0, EVENT_CLOSE);
             });
     Run();
 
@@ -277,7 +277,7 @@ TEST_F(Faults, PortChangedFromInsideRunModeLeavesAWorkingLink) {
             [this, &changedAt, &logAtChange] {
                 changedAt = Timer();
                 logAtChange = sensor->Log().size();
-                CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
+                Fire(DropDCom, EVENT_COMMIT);
             });
     // Going on with the new port is as good as ending by the time-out; this ends the former
     // soon, before the unpaced records fill the sensor's bounded log.

@@ -26,7 +26,7 @@ class HonestFiles : public AppTest {
         fs::create_directories(dir);
         files.proj_dir = dir.string();
         SetCtrlVal(panels.panelHandle, RBTFile, 1);
-        CallCtrlCallback(panels.panelHandle, RBTFile, EVENT_VAL_CHANGED);
+        Fire(RBTFile, EVENT_VAL_CHANGED);
     }
     void TearDown() override {
         AppTest::TearDown();
@@ -38,8 +38,8 @@ class HonestFiles : public AppTest {
             return 1;
         });
     }
-    void Get() { CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT); }
-    void Send() { CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK); }
+    void Get() { Fire(BTNGet, EVENT_COMMIT); }
+    void Send() { Fire(BTNSend, EVENT_LEFT_CLICK); }
     fs::path dir;
 };
 
@@ -82,7 +82,7 @@ TEST_F(HonestFiles, AFileFailureIsReportedByItsOwnOperationOnly) {
 TEST_F(HonestFiles, FieldsTakeOnlyWhatTheRangeCorrectionKeeps) {
     ConnectStrict();
     SetCtrlVal(panels.panelHandle, RBTRam, 1);
-    CallCtrlCallback(panels.panelHandle, RBTRam, EVENT_VAL_CHANGED);
+    Fire(RBTRam, EVENT_VAL_CHANGED);
     // A tolerance typed as 5000 would go out as 5000 and come back corrected to 128.
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 5000);
     SetCtrlVal(panels.panelPopUp, NEDITPowerA, 501);

@@ -98,7 +98,7 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
     Guarded([t0] { return Timer() > t0 + 5.0; },
             [this, &fallback] {
                 fallback = true;
-                CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
+                Fire(BTNStop, EVENT_LEFT_CLICK);
             });
 
     QTest::mouseClick(run, Qt::LeftButton);
@@ -171,7 +171,7 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
     Guarded([t0] { return Timer() > t0 + 5.0; },
             [this, &fallback] {
                 fallback = true;
-                CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
+                Fire(BTNStop, EVENT_LEFT_CLICK);
             });
     QTest::mouseClick(run, Qt::LeftButton);
     Pump(0.05);
@@ -204,7 +204,7 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
     // Run again: the pause ends, the charts run.
     const long long before = CountCommand(8);
     Guarded([this, before] { return CountCommand(8) >= before + 5; },
-            [this] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
+            [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
     QTest::mouseClick(run, Qt::LeftButton);
     Pump(0.05);
     EXPECT_GE(CountCommand(8), before + 5);

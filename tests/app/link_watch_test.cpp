@@ -102,7 +102,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     When([this] { return link.Health().health == LinkHealth::kConnected; },
          [this] { When([] { return true; }, [this] { Unplug(); }); });
     const double t0 = Timer();
-    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
+    Fire(BTNRun, EVENT_COMMIT);
     EXPECT_LT(Timer() - t0, 2.0);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
     ASSERT_GE(Until(LinkHealth::kDisconnected, 1.0), 0);
@@ -126,7 +126,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     PortTableSetSimulated(2, false);
     FillPortSelector(panels, link.com);
     SetCtrlVal(panels.panelHandle, DropDCom, 2);
-    CallCtrlCallback(panels.panelHandle, DropDCom, EVENT_COMMIT);
+    Fire(DropDCom, EVENT_COMMIT);
     EXPECT_FALSE(station.linkView.Waiting());
     Plug();
     Pump(1.5);

@@ -64,7 +64,7 @@ TEST_F(Modes, RunModeCarriesAParameterChangeInTheNextCommand) {
          [this] {
              SetCtrlVal(panels.panelPopUp, NEDITPowerA, 432);
              station.target = RAM;
-             CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+             Fire(BTNSend, EVENT_LEFT_CLICK);
          });
     StopWhen([this] { return CountCommand(8) >= 15; });
     Click(BTNRun, EVENT_COMMIT);
@@ -139,7 +139,7 @@ TEST_F(Modes, VideoModeReadsFourBlocksPerCycleAndForcesRam) {
     EXPECT_FALSE(Dimmed(BTNData));
     EXPECT_TRUE(Dimmed(BTNSend));
     EXPECT_TRUE(Dimmed(BTNGet));
-    CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
+    Fire(BTNStop, EVENT_LEFT_CLICK);
     EXPECT_FALSE(Dimmed(BTNSend));
     EXPECT_FALSE(Dimmed(BTNGet));
 }
@@ -173,7 +173,7 @@ TEST_F(Modes, DataBufferAcquisitionIsDrawnInRingOrderAndRecorded) {
         return 1;
     });
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
+    FirePopup(CHECKFile, EVENT_COMMIT);
     ASSERT_TRUE(fs::exists(file)) << "ticking records the current (zero) buffer at once";
     const auto drawn = [this] {
         const GraphModel* g = GetGraphModel(panels.panelHandle, GRAPH_Buffer);

@@ -74,11 +74,11 @@ TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
     Radio(RBTEeprom, 1);
     SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 65535);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_COMMIT);
+    Fire(BTNSend, EVENT_COMMIT);
     Pump(0.05);
     EXPECT_TRUE(sensor->Log().empty()) << "keyboard activation sends nothing";
 
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
     ASSERT_EQ(Commands(), (std::vector<int>{3, 4})) << "written, then read back";
     EXPECT_EQ(sensor->Log()[0].words[7], 640);
@@ -86,7 +86,7 @@ TEST_F(Params, SendToEepromCarriesThePanelValuesOnlyOnLeftClick) {
     EXPECT_EQ(sensor->Eeprom()[7], 640);
 
     Radio(RBTRam, 1);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(Commands(), (std::vector<int>{3, 4, 1, 2}));
 }
 
@@ -94,7 +94,7 @@ TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {
     Connect();
     sensor->Eeprom()[2] = 700;  // vThdA
     Radio(RBTEeprom, 1);
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(Commands(), (std::vector<int>{4}));
     EXPECT_EQ(Value(panels.panelPopUp, NEDITVideoThdA), 700);
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
@@ -114,7 +114,7 @@ TEST_F(Params, GetFromEepromShowsItAndATimedOutGetDiscardsUnsentEdits) {
     sensor->SetFault(4, Fault{FaultKind::kNoReply});
     SetTestClockStep(0.1);
     SetCtrlVal(panels.panelHandle, NEDITTolLeff, 77);
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout-RS-232...");
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), params.tTol);
 }
@@ -125,7 +125,7 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     AnswerDialogs(file, &seen);
     Radio(RBTFile, 1);
     SetCtrlVal(panels.panelPopUp, NEDITSTime, 12345);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Parameters saved to QTORpara.cfg");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, "Q-TOR-HPK-Series Parameter File");
@@ -143,14 +143,14 @@ TEST_F(Params, ParameterFileRoundTripAndLayout) {
     const ParameterSet written = params;
     params = StartParameters();
     params.sTime = 1;
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(seen.back().title, "Q-TOR-HPK-Series-Parameter-File");
     EXPECT_EQ(seen.back().button, VAL_LOAD_BUTTON);
     EXPECT_EQ(std::memcmp(&params, &written, sizeof params), 0);
     EXPECT_EQ(Value(panels.panelPopUp, NEDITSTime), 12345);
 
     AnswerDialogs(dir / "no-such-folder" / "QTORpara.cfg");
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Parameter file could not be written!");
 }
 
@@ -160,33 +160,33 @@ TEST_F(Params, LoadedValuesAreCorrectedAndTruncatedAndMissingOnesKept) {
     AnswerDialogs(file);
     Radio(RBTFile, 1);
     params.vThdB = 444;
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(params.powerA, 250) << "600 loads, then the correction makes it 250";
     EXPECT_EQ(params.vThdA, 512) << "low 16 bits 1024, then corrected";
     EXPECT_EQ(params.vThdB, 444) << "not in the file: kept";
     EXPECT_EQ(StatusLine(), "Parameter file incomplete - missing values kept!");
 
     std::ofstream(file, std::ios::binary) << "garbage\n";
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(params.vThdB, 444);
     EXPECT_EQ(StatusLine(), "Parameter file incomplete - missing values kept!");
 
     fs::remove(file);
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Parameter file unreadable - parameters kept!");
 }
 
 TEST_F(Params, CancelledDialogsWriteNothing) {
     SetFileDialogHook([](const FileDialogRequest&, std::string*) { return 0; });
     Radio(RBTFile, 1);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(StatusLine(), "Transmit...");
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
+    FirePopup(CHECKFile, EVENT_COMMIT);
     EXPECT_EQ(Value(panels.panelPopUp, CHECKFile), 0);
     EXPECT_TRUE(fs::is_empty(dir));
     params.tTol = 99;
-    CallCtrlCallback(panels.panelHandle, BTNGet, EVENT_COMMIT);
+    Fire(BTNGet, EVENT_COMMIT);
     EXPECT_EQ(Value(panels.panelHandle, NEDITTolLeff), 99) << "panel refreshed all the same";
 }
 
@@ -194,24 +194,24 @@ TEST_F(Params, MeasurementPathStaysApartFromParameterFiles) {
     const fs::path measure = dir / "m.dat";
     AnswerDialogs(measure);
     SetCtrlVal(panels.panelPopUp, CHECKFile, 1);
-    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
+    FirePopup(CHECKFile, EVENT_COMMIT);
     const std::string zeros = ReadFile(measure);
     EXPECT_EQ(zeros.size(), 128u * 5);
     EXPECT_EQ(zeros.substr(0, 5), "   0\n");
 
     AnswerDialogs(dir / "p.cfg");
     Radio(RBTFile, 1);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
     EXPECT_EQ(files.measurement_file, measure.string());
 
     AnswerDialogs(dir);  // a folder, not a file
-    CallCtrlCallback(panels.panelPopUp, CHECKFile, EVENT_COMMIT);
+    FirePopup(CHECKFile, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Measurement file could not be written!");
 }
 
 TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
     SetCtrlVal(panels.panelPopUp, NEDITVideoThdA, 600);
-    CallCtrlCallback(panels.panelPopUp, NEDITVideoThdA, EVENT_VAL_CHANGED);
+    FirePopup(NEDITVideoThdA, EVENT_VAL_CHANGED);
     const GraphModel* curve = GetGraphModel(panels.panelHandle, GRAPH_CurveA);
     ASSERT_NE(curve, nullptr);
     ASSERT_EQ(curve->plots.size(), 2u);
@@ -219,7 +219,7 @@ TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
     EXPECT_EQ(params.vThdA, 512);
 
     SetCtrlVal(panels.panelHandle, NEDITeachA, 700);
-    CallCtrlCallback(panels.panelHandle, NEDITeachA, EVENT_COMMIT);
+    Fire(NEDITeachA, EVENT_COMMIT);
     const GraphModel* video = GetGraphModel(panels.panelHandle, GRAPH_VideoA);
     ASSERT_GE(video->cursors.size(), 2u);
     EXPECT_EQ(video->cursors[1].x, 700);
@@ -234,7 +234,7 @@ TEST_F(Params, EditFieldsRedrawWithoutChangingTheParameterSet) {
 
 TEST_F(Params, TeachSetsSetPointsFromTheMeasuredValues) {
     Connect();
-    CallCtrlCallback(panels.panelHandle, ButtonTeach, EVENT_COMMIT);
+    Fire(ButtonTeach, EVENT_COMMIT);
     EXPECT_EQ(Commands(), (std::vector<int>{6, 2}));
     EXPECT_EQ(StatusLine(), "Parameter-frame received! - Line Ok!");
     EXPECT_EQ(params.tValA, sensor->Ram()[7]);
@@ -249,7 +249,7 @@ TEST_F(Params, TeachWithoutReplyKeepsTheOldSetPoints) {
     SetTestClockStep(0.1);
     params.tValB = 345;
     station.stop_flag = 0;
-    CallCtrlCallback(panels.panelHandle, ButtonTeach, EVENT_COMMIT);
+    Fire(ButtonTeach, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Timeout RS232-Line!");
     EXPECT_EQ(station.stop_flag, 1);
     EXPECT_EQ(Commands(), (std::vector<int>{6}));
@@ -263,7 +263,7 @@ TEST_F(Params, PopupSwitchAndCloseBox) {
     ASSERT_NE(popup, nullptr);
     const auto flip = [this](int hidden) {
         SetCtrlVal(panels.panelHandle, BIN_Sw_ParaSelect, hidden);
-        CallCtrlCallback(panels.panelHandle, BIN_Sw_ParaSelect, EVENT_VAL_CHANGED);
+        Fire(BIN_Sw_ParaSelect, EVENT_VAL_CHANGED);
     };
     flip(0);
     EXPECT_TRUE(popup->isVisible());

@@ -48,7 +48,7 @@ TEST_F(Selector, PortClosedUnderVideoModeEndsItByOneTimeOut) {
              closedAt = Timer();
              CloseCom(link.com);
          });
-    CallCtrlCallback(panels.panelHandle, BTNVideo, EVENT_COMMIT);
+    Fire(BTNVideo, EVENT_COMMIT);
     ASSERT_GT(closedAt, 0);
     // One time-out of the next measure command, with a few pumps of the test clock around it;
     // three block reads each waiting theirs would take four.
