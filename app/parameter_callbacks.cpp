@@ -4,7 +4,6 @@
 #include "commands.h"
 #include "editfields.h"
 #include "paramfiles.h"
-#include "run_task.h"
 #include "station.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -16,9 +15,9 @@ void OnRadio(void* data, int own, int ownTarget, int other1, int other2) {
     s.target = OnTargetRadio(s.panels, own, ownTarget, other1, other2);
 }
 
-void GetParameters(Station& s) {
+Task<> GetParameters(Station& s) {
     if (s.target == DATFILE) ReadParaFromFile(s.link, s.files, s.params);
-    RunTask(PushGET(s.link, s.target, s.params));
+    co_await PushGET(s.link, s.target, s.params);
 }
 
 }  // namespace
@@ -59,17 +58,15 @@ int CC_BTNSend(int, int, int event, void* data, int, int) {
         if (SelectParameterFileToSave(s.files)) SendParaToFile(s.link, s.panels, s.params, s.files);
         return 0;
     }
-    s.link.WhenLineFree("send", ActionKind::kAction, [&s] {
-        return Sync([&s] { SendToSensor(s.link, s.panels, s.params, s.target); });
-    });
+    s.link.WhenLineFree("send", ActionKind::kAction,
+                        [&s] { return SendToSensor(s.link, s.panels, s.params, s.target); });
     return 0;
 }
 
 int CC_BTNGet(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("get", ActionKind::kAction,
-                        [&s] { return Sync([&s] { GetParameters(s); }); });
+    s.link.WhenLineFree("get", ActionKind::kAction, [&s] { return GetParameters(s); });
     return 0;
 }
 

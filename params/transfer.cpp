@@ -7,7 +7,6 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "mapping.h"
-#include "run_task.h"
 #include "toolkit.h"
 
 int OnTargetRadio(const PanelHandles& panels, int own, int ownTarget, int other1, int other2) {
@@ -32,12 +31,13 @@ int SelectRamTarget(const PanelHandles& panels) {
     return RAM;
 }
 
-void SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target) {
+Task<> SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params,
+                    int target) {
     GetPanelValues(panels, params);
     CopyVarsToPP(params, link.pp);
     std::uint16_t sent[PNUM];
     std::copy(link.pp, link.pp + PNUM, sent);
-    const WriteCheck check = RunTask(WriteParameters(link, target, sent));
+    const WriteCheck check = co_await WriteParameters(link, target, sent);
     if (!check.replied) {
         link.SetStatus("Timeout-RS-232...");
     } else if (check.differing.empty()) {

@@ -15,7 +15,7 @@ int SelectRamTarget(const PanelHandles& panels);
 
 // Sends the panel's parameter set to the sensor's RAM or EEPROM, reads it back and says on
 // the status line what the read-back showed.
-void SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target);
+Task<> SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target);
 
 // "Parameters sent - read-back differs: <names>!" for the differing packet words, the names as
 // the panels show them, as many as fit the status line.

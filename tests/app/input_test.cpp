@@ -102,7 +102,8 @@ TEST_F(Input, MouseClickOnStopEndsRunModeKeyboardActivationDoesNot) {
             });
 
     QTest::mouseClick(run, Qt::LeftButton);
-    Pump(0.05);  // the run callback is dispatched from here and returns when the mode ends
+    Pump(0.05);  // the run callback is dispatched from here
+    Settle();    // and the mode runs until it ends
 
     EXPECT_FALSE(fallback);
     ASSERT_GT(keyAt, 0) << "run mode was started by the mouse click";
@@ -128,7 +129,8 @@ TEST_F(Input, MouseClickOnSendWritesRamKeyboardActivationSendsNothing) {
     SetCtrlVal(panels.panelPopUp, NEDITPowerA, 321);
 
     QTest::mouseClick(send, Qt::LeftButton);
-    Pump(0.05);
+    Pump(0.05);  // the click is dispatched from here
+    Settle();
     EXPECT_EQ(Commands(), (std::vector<int>{1, 2})) << "written, then read back";
     EXPECT_EQ(sensor->Ram()[0], 321);
     EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
@@ -175,6 +177,7 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
             });
     QTest::mouseClick(run, Qt::LeftButton);
     Pump(0.05);
+    Settle();
 
     EXPECT_FALSE(fallback);
     ASSERT_GT(escapeAt, 0);
@@ -207,6 +210,7 @@ TEST_F(Input, SpacePausesTheChartsWhileRunModeGoesOnEscapeStopsIt) {
             [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
     QTest::mouseClick(run, Qt::LeftButton);
     Pump(0.05);
+    Settle();
     EXPECT_GE(CountCommand(8), before + 5);
     EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Pause), 0);
     EXPECT_FALSE(strip->paused);
