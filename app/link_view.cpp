@@ -9,7 +9,6 @@
 #include "event_loop.h"
 #include "port_table.h"
 #include "rs232.h"
-#include "run_task.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "trace.h"
@@ -92,16 +91,16 @@ bool LinkView::DeviceBack() const {
     return e && !e->gone;
 }
 
-void LinkView::Reconnect() {
-    if (!watch_.waiting || link_.com != watch_.port) return;
+Task<> LinkView::Reconnect() {
+    if (!watch_.waiting || link_.com != watch_.port) co_return;
     link_.ShowStatus("Init COM-Port ...");
     CloseCom(link_.com);
-    if (reconnect_) reconnect_();
+    if (reconnect_) co_await reconnect_();
     // The device answered the open: it is back, whatever its sensor says.
     const LinkHealth h = link_.Health().health;
     if (h == LinkHealth::kConnected || h == LinkHealth::kNoReply) {
         StopWaiting();
-        return;
+        co_return;
     }
     // Back but not yet to be opened (another program probing it, permissions not yet set):
     // no device event may follow, so look again once a second.
@@ -115,8 +114,7 @@ void LinkView::CheckReturn() {
     watch_.lastAttempt = Timer();
     // As a port pick does, and behind anything that holds the line; a user's pick under the
     // same key replaces it.
-    link_.WhenLineFree("port", ActionKind::kAction,
-                       [this] { return Sync([this] { Reconnect(); }); });
+    link_.WhenLineFree("port", ActionKind::kAction, [this] { return Reconnect(); });
 }
 
 void LinkView::StartWaiting(int port) {
@@ -198,7 +196,7 @@ void LinkView::OnDevices(bool devices) {
     CheckReturn();
 }
 
-void LinkView::Install(std::function<void()> reconnect) {
+void LinkView::Install(Activity reconnect) {
     reconnect_ = std::move(reconnect);
     if (!lostHandler_) lostHandler_ = OnComDeviceLost([this](int port) { OnLost(port); });
     if (!deviceWatch_) deviceWatch_ = WatchDevices([this](bool devices) { OnDevices(devices); });

@@ -21,7 +21,7 @@ class LinkView {
     LinkView& operator=(const LinkView&) = delete;
 
     // Watches devices; `reconnect` connects the link's port again once its device is back.
-    void Install(std::function<void()> reconnect);
+    void Install(Activity reconnect);
     // Shows a change of the link's state in the link element and on standard error (why a port
     // cannot be opened), and marks the values stale when the line fails.
     void Show(const LinkStatus& status);
@@ -53,14 +53,14 @@ class LinkView {
     void StartWaiting(int port);
     bool DeviceBack() const;
     void CheckReturn();
-    void Reconnect();
+    Task<> Reconnect();
     void OnLost(int port);
     void OnDevices(bool devices);
 
     SensorLink& link_;
     Gui& gui_;
     const PanelHandles& panels_;
-    std::function<void()> reconnect_;
+    Activity reconnect_;
     Watch watch_;
     std::string state_ = "no port opened";
     std::string traceProblem_;

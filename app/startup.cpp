@@ -15,7 +15,6 @@
 #include "port_table.h"
 #include "qtor_version.h"
 #include "replay_callbacks.h"
-#include "run_task.h"
 #include "sensor.h"
 #include "signals.h"
 #include "station.h"
@@ -220,8 +219,12 @@ int OpenStation(Station& s) {
 
 int CC_PANEL(int, int, int event, void* data, int, int) {
     if (event == EVENT_CLOSE && data) {
-        StationOf(data).link.CloseLine();
-        QuitUserInterface(0);
+        // The activity under way ends at once on the closed port (a mode by its time-out, as
+        // it would), and its last steps run before the event loop ends.
+        SensorLink& link = StationOf(data).link;
+        link.DropQueued();
+        link.CloseLine();
+        link.WhenIdle([] { QuitUserInterface(0); });
     }
     return 0;
 }
@@ -234,6 +237,18 @@ int CC_POPUP(int, int, int event, void* data, int, int) {
     }
     return 0;
 }
+
+namespace {
+
+Task<> PickPort(Station& s, int picked) {
+    s.replay.Close();  // a port picked ends a replay: the sensor again
+    co_await s.link.CloseLineAfterFrame();
+    if (picked > 0) s.link.com = picked;
+    s.link.ShowStatus("Init COM-Port ...");
+    co_await InitRS232(s.link, s.params);
+}
+
+}  // namespace
 
 // A pick made while the line is busy (a connect under way, a mode) waits for it; of several
 // such picks the last one wins, since each replaces the one still waiting.
@@ -249,15 +264,7 @@ int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
     // A selector that cannot be read keeps the port in use.
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
-    s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] {
-        return Sync([&s, picked] {
-            s.replay.Close();  // a port picked ends a replay: the sensor again
-            s.link.CloseLine();
-            if (picked > 0) s.link.com = picked;
-            s.link.ShowStatus("Init COM-Port ...");
-            RunTask(InitRS232(s.link, s.params));
-        });
-    });
+    s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] { return PickPort(s, picked); });
     return 0;
 }
 
@@ -295,7 +302,8 @@ int ApplyOptions(Station& station, const Options& options) {
 
 int StartLine(Station& station, const Options& options) {
     if (options.replay.empty()) {
-        RunTask(InitRS232(station.link, station.params));
+        station.link.WhenLineFree("port", ActionKind::kAction,
+                                  [&station] { return InitRS232(station.link, station.params); });
         return 0;
     }
     if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {
@@ -331,9 +339,12 @@ int WinMain(int argc, char** argv) {
                                        station.link.com);
     FillPortSelector(panels, station.link.com);
     if (const int status = StartLine(station, options); status != 0) return status;
-    station.remembered.RestorePlacement(panels);
-    DisplayPanel(panels.panelHandle);
-    station.remembered.RestorePopup(panels);
+    // The panel is shown once the sensor has answered, or its line check has given up.
+    station.link.WhenIdle([&station, &panels] {
+        station.remembered.RestorePlacement(panels);
+        DisplayPanel(panels.panelHandle);
+        station.remembered.RestorePopup(panels);
+    });
     RunUserInterface();
     OnTerminationRequest(nullptr);
     station.remembered.SaveSettingsAtExit(panels, station.files, station.link.com);

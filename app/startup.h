@@ -25,7 +25,8 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options);
 // What the options ask of a station whose panels are adopted: the alarm's K, the recording
 // and the trace (an existing file refused before either is made). -1 after saying why.
 int ApplyOptions(Station& station, const Options& options);
-// Connects to the sensor, or plays back the file --replay names: 2 when it is refused.
+// Starts the connect to the sensor, or plays back the file --replay names: 2 when it is
+// refused.
 int StartLine(Station& station, const Options& options);
 
 // The program's logic entry: returns the process exit status (0 after a normal end, -1 when

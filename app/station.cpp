@@ -9,7 +9,6 @@
 #include "graph_model.h"
 #include "mapping.h"
 #include "quality_text.h"
-#include "run_task.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -69,7 +68,7 @@ void Station::AdoptPanels(PanelHandles loaded) {
     };
     quality.onEvent = [this](const AlarmEvent& event) { recorder.RecordEvent(event); };
     ApplyParameterRanges(panels);
-    linkView.Install([this] { RunTask(InitRS232(link, params)); });
+    linkView.Install([this] { return InitRS232(link, params); });
     link.views.health = [this](const LinkStatus& st) {
         linkView.Show(st);
         // A line that fails while records come is an event of the run.
