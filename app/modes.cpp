@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "QtorKMBscope10.h"
 #include "arrays.h"
@@ -10,7 +12,6 @@
 #include "exchange.h"
 #include "paramfiles.h"
 #include "ranges.h"
-#include "run_task.h"
 #include "station.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -25,18 +26,27 @@ void Show(const Station& s, std::initializer_list<int> controls, int visible) {
     for (int c : controls) SetCtrlAttribute(s.panels.panelHandle, c, ATTR_VISIBLE, visible);
 }
 
-// Waits for the record of the measure command `measure`; the record, or a time-out that has
-// stopped the mode. A reply in the pass that runs out of time is too late.
-Received AwaitRecord(Station& s, Exchange& measure) {
-    Received record = measure.AwaitFrame(Tie::kTimeOutWins);
+// Both halves of channel A's video line, then of channel B's.
+std::vector<std::pair<int, int>> VideoBlocks() {
+    return {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}};
+}
+// Both halves of the measured-value buffer.
+std::vector<std::pair<int, int>> BufferBlocks() { return {{0, MVBUF}, {64, MVBUF}}; }
+
+// Writes the measure command with `words` and waits for its record; the record, or a time-out
+// that has stopped the mode. A reply in the pass that runs out of time is too late.
+Task<Received> MeasureRecord(Station& s, const std::uint16_t* words) {
+    Exchange measure(s.link);
+    co_await measure.Write(protocol::kMeasure, words, Discard::kInThenOut);
+    const Received record = co_await measure.Frame(Tie::kTimeOutWins);
     if (!record.ok()) {
         s.link.ShowStatus("Timeout RS232-Line!");
         s.stop_flag = 1;
     }
-    return record;
+    co_return record;
 }
 
-void RunMode(Station& s) {
+Task<> RunMode(Station& s) {
     SensorLink& link = s.link;
     ModeScope mode(link);
     // A new run is watched live: a pause left on from the last one ends.
@@ -48,13 +58,13 @@ void RunMode(Station& s) {
     Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
     Dim(s, {BTNRun, BTNVideo, BTNGet, BTNData}, 1);
     CopyVarsToPP(s.params, link.pp);
-    auto measure =
-        std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
-    if (measure->written() == kFrameBytes) link.ShowStatus("Line Ok!");
+    auto measure = std::make_unique<Exchange>(link);
+    const int written = co_await measure->Write(protocol::kMeasure, link.pp, Discard::kInThenOut);
+    if (written == kFrameBytes) link.ShowStatus("Line Ok!");
     s.stop_flag = 0;
     s.StartRun();
     for (;;) {
-        const Received record = measure->AwaitFrame(Tie::kReplyWins, &s.stop_flag);
+        const Received record = co_await measure->Frame(Tie::kReplyWins, &s.stop_flag);
         if (record.result == WaitResult::kTimeOut) {
             link.ShowStatus("Timeout RS232-Line!");
             s.stop_flag = 1;
@@ -69,21 +79,21 @@ void RunMode(Station& s) {
         s.gui.PlotRAWGraphB(s.meas, s.params, s.plots, zoom);
         // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
         // and the next command carries what they changed.
-        RunTask(link.ServeQueuedActions());
+        co_await link.ServeQueuedActions();
         if (s.stop_flag != 0) break;
         CopyVarsToPP(s.params, link.pp);
-        measure =
-            std::make_unique<Exchange>(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
+        measure = std::make_unique<Exchange>(link);
+        co_await measure->Write(protocol::kMeasure, link.pp, Discard::kInThenOut);
     }
     measure.reset();
     s.EndRun();
     s.recorder.FlushRecording();
-    link.FlushQueuesBlocking();
+    co_await link.FlushQueues();
     Dim(s, {BTNRun}, 0);
-    RunTask(link.ServeQueuedActions());  // pressed in the pass that ended the mode
+    co_await link.ServeQueuedActions();  // pressed in the pass that ended the mode
 }
 
-void VideoMode(Station& s) {
+Task<> VideoMode(Station& s) {
     SensorLink& link = s.link;
     ModeScope mode(link);
     Show(s, {STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
@@ -92,48 +102,40 @@ void VideoMode(Station& s) {
     s.target = SelectRamTarget(s.panels);
     s.stop_flag = 0;
     while (s.stop_flag == 0) {
-        Received record;
-        {
-            // pp is sent as it is: the record of the previous cycle.
-            Exchange measure(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
-            record = AwaitRecord(s, measure);
-        }
+        // pp is sent as it is: the record of the previous cycle.
+        const Received record = co_await MeasureRecord(s, link.pp);
         if (record.ok()) {
             CopyPPtoRAWVars(record.words, s.meas, s.params);
-            RunTask(ReadBlocks(link, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}}, s.plots,
-                               nullptr));
+            co_await ReadBlocks(link, VideoBlocks(), s.plots, nullptr);
             s.gui.PlotDATACurveA(s.plots);
             s.gui.PlotDATACurveB(s.plots);
             s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
         }
-        ProcessSystemEvents();
-        RunTask(link.ServeQueuedActions());
+        // The event loop has its turn between two cycles, whatever came meanwhile.
+        co_await link.Yield();
+        co_await link.ServeQueuedActions();
     }
     Dim(s, {BTNRun, BTNVideo, BTNData}, 0);
     link.InstallRxNotification();
-    link.DiscardQueuesBlocking(Discard::kOutThenIn);
-    RunTask(link.ServeQueuedActions());  // pressed in the cycle that ended the mode
+    co_await link.DiscardQueues(Discard::kOutThenIn);
+    co_await link.ServeQueuedActions();  // pressed in the cycle that ended the mode
 }
 
-void DataBufferAcquisition(Station& s) {
+Task<> DataBufferAcquisition(Station& s) {
     SensorLink& link = s.link;
     PlotArrays& plots = s.plots;
     Show(s, {STRIP_RawA, GRAPH_Buffer}, 1);
     Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
-    Received record;
-    {
-        Exchange measure(link, protocol::kMeasure, link.pp, Discard::kInThenOut);
-        s.stop_flag = 0;
-        record = AwaitRecord(s, measure);
-    }
-    if (!record.ok()) return;
+    s.stop_flag = 0;
+    const Received record = co_await MeasureRecord(s, link.pp);
+    if (!record.ok()) co_return;
     CopyPPtoRAWVars(record.words, s.meas, s.params);
     const BufferLines lines =
         DataBufferLines(s.params.eModeA, s.params.tValA, s.params.tValB, s.params.tTol);
     s.meas.tVal = static_cast<std::uint16_t>(lines.centre);
     s.gui.PlotVIDEOBarGraph(s.meas, s.params, plots);
     std::string failure;
-    const bool complete = RunTask(ReadBlocks(link, {{0, MVBUF}, {64, MVBUF}}, plots, &failure));
+    const bool complete = co_await ReadBlocks(link, BufferBlocks(), plots, &failure);
     if (!complete) {
         // A later good block must not hide that the buffer is not whole.
         link.SetStatus(failure.c_str());
@@ -157,7 +159,7 @@ void DataBufferAcquisition(Station& s) {
 int CC_BTNRun(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("run", ActionKind::kMode, [&s] { return Sync([&s] { RunMode(s); }); });
+    s.link.WhenLineFree("run", ActionKind::kMode, [&s] { return RunMode(s); });
     return 0;
 }
 
@@ -165,6 +167,7 @@ int CC_BTNStop(int, int, int event, void* data, int, int) {
     if (event != EVENT_LEFT_CLICK || !data) return 0;
     Station& s = StationOf(data);
     s.stop_flag = 1;
+    s.link.Wake();  // a mode waiting for its record ends at once
     Dim(s, {BTNVideo, BTNRun, BTNGet, BTNData, BTNSend}, 0);
     return 0;
 }
@@ -172,14 +175,13 @@ int CC_BTNStop(int, int, int event, void* data, int, int) {
 int CC_BTNVideo(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("video", ActionKind::kMode, [&s] { return Sync([&s] { VideoMode(s); }); });
+    s.link.WhenLineFree("video", ActionKind::kMode, [&s] { return VideoMode(s); });
     return 0;
 }
 
 int CC_BTNData(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
-    s.link.WhenLineFree("data", ActionKind::kAction,
-                        [&s] { return Sync([&s] { DataBufferAcquisition(s); }); });
+    s.link.WhenLineFree("data", ActionKind::kAction, [&s] { return DataBufferAcquisition(s); });
     return 0;
 }

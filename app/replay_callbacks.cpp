@@ -8,7 +8,6 @@
 #include "commands.h"
 #include "files.h"
 #include "ranges.h"
-#include "run_task.h"
 #include "station.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -170,6 +169,20 @@ bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::
     return true;
 }
 
+namespace {
+
+// Started in its turn on the line, once no mode runs any more; the line is closed at once.
+Task<> OpenReplay(Station& s, std::string path) {
+    int speed = 0;
+    GetCtrlVal(s.panels.panelHandle, DropSpeed, &speed);
+    std::string error;
+    if (!StartReplay(s, path, static_cast<Replay::Speed>(speed), &error))
+        s.link.ShowStatus(error.c_str());
+    co_return;
+}
+
+}  // namespace
+
 // Live modes end first: the file is opened once no mode runs any more.
 int CC_BTNOpenRecording(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
@@ -179,16 +192,8 @@ int CC_BTNOpenRecording(int, int, int event, void* data, int, int) {
                         "Q-TOR-Replay", VAL_LOAD_BUTTON, &path) < 1)
         return 0;
     s.files.record_dir = FolderOf(path);
-    s.stop_flag = 1;
-    s.link.WhenLineFree("replay", ActionKind::kMode, [&s, path] {
-        return Sync([&s, path] {
-            int speed = 0;
-            GetCtrlVal(s.panels.panelHandle, DropSpeed, &speed);
-            std::string error;
-            if (!StartReplay(s, path, static_cast<Replay::Speed>(speed), &error))
-                s.link.ShowStatus(error.c_str());
-        });
-    });
+    s.link.Wake();
+    s.link.WhenLineFree("replay", ActionKind::kMode, [&s, path] { return OpenReplay(s, path); });
     return 0;
 }
 

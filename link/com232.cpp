@@ -94,6 +94,8 @@ Task<> SensorLink::Pause(double seconds) {
     while (Timer() < until) co_await wake_.Next(until - Timer());
 }
 
+Task<> SensorLink::Yield() { co_await wake_.Next(0.0); }
+
 void SensorLink::DiscardQueuesBlocking(Discard order) {
     const auto discardOutput = [this] {
         ComDrain(com);

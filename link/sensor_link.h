@@ -97,6 +97,8 @@ class SensorLink {
     Task<> CloseLineAfterFrame();
     // The same, waiting without the event loop: at shutdown, where nothing else is to run.
     void CloseLine();
+    // Lets the event loop have its turn before the activity goes on.
+    Task<> Yield();
     // While activities still wait by pumping: the same, waiting without the event loop.
     void DiscardQueuesBlocking(Discard order);
     void FlushQueuesBlocking() { DiscardQueuesBlocking(Discard::kInThenOut); }
