@@ -31,6 +31,12 @@ void Pump(double seconds) {
     while (Timer() < end) ProcessSystemEvents();
 }
 
+// Presses a control as a user would, and waits until what that started on the line has ended.
+void Press(const Station& s, int panel, int control, int event) {
+    CallCtrlCallback(panel, control, event);
+    while (s.link.Active()) ProcessSystemEvents();
+}
+
 bool Save(int panel, const std::string& path) {
     if (SavePanelImage(panel, path.c_str()) < 0) {
         std::fprintf(stderr, "qtor-panel-shot: cannot write %s\n", path.c_str());
@@ -81,15 +87,15 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
     QTimer::singleShot(5000, [&s] { SetPause(s, 1); });
     QTimer::singleShot(5600, [&] { ok = SaveScreen(s, base + "run.png") && ok; });
     QTimer::singleShot(5800, [p] { CallCtrlCallback(p, BTNStop, EVENT_LEFT_CLICK); });
-    CallCtrlCallback(p, BTNRun, EVENT_COMMIT);
+    Press(s, p, BTNRun, EVENT_COMMIT);
     s.recorder.Stop();
     SetPause(s, 0);
 
     QTimer::singleShot(2500, [&] { ok = SaveScreen(s, base + "video.png") && ok; });
     QTimer::singleShot(2700, [p] { CallCtrlCallback(p, BTNStop, EVENT_LEFT_CLICK); });
-    CallCtrlCallback(p, BTNVideo, EVENT_COMMIT);
+    Press(s, p, BTNVideo, EVENT_COMMIT);
 
-    CallCtrlCallback(p, BTNData, EVENT_COMMIT);
+    Press(s, p, BTNData, EVENT_COMMIT);
     Pump(0.5);
     ScrollToCtrl(p, GRAPH_Buffer);
     Pump(0.3);
@@ -143,7 +149,7 @@ int main(int argc, char** argv) {
     RunTask(InitRS232(s.link, s.params));
     SetCtrlVal(panels.panelPopUp, DropEvalMode, 2);
     SetCtrlVal(panels.panelHandle, NEDITeachB, 380);
-    CallCtrlCallback(panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
+    Press(s, panels.panelHandle, BTNSend, EVENT_LEFT_CLICK);
     Pump(0.05);
     RunTask(PushGET(s.link, RAM, s.params));
 
@@ -172,7 +178,7 @@ int main(int argc, char** argv) {
     RunTask(InitRS232(s.link, s.params));
     QTimer::singleShot(
         4000, [&panels] { CallCtrlCallback(panels.panelHandle, BTNStop, EVENT_LEFT_CLICK); });
-    CallCtrlCallback(panels.panelHandle, BTNRun, EVENT_COMMIT);
+    Press(s, panels.panelHandle, BTNRun, EVENT_COMMIT);
     ok = Save(panels.panelHandle, dir + "/main-panel-run.png") && ok;
 
     ok = Save(panels.panelPopUp, dir + "/popup.png") && ok;

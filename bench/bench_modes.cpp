@@ -64,6 +64,7 @@ Figures RunMode(Station& s, int button, double seconds, long long (*count)(const
     const std::clock_t c0 = std::clock();
     const double t0 = Timer();
     CallCtrlCallback(panel, button, EVENT_COMMIT);
+    while (s.link.Active()) ProcessSystemEvents(0.1);
     Figures f;
     f.seconds = Timer() - t0;
     f.cpuSeconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
@@ -84,7 +85,8 @@ Figures RawExchange(Station& s, double seconds) {
     const std::clock_t c0 = std::clock();
     const double t0 = Timer();
     while (Timer() - t0 < seconds) {
-        link.FlushQueuesBlocking();
+        FlushInQ(link.com);  // nothing is crossing after a reply: no wait before the discard
+        FlushOutQ(link.com);
         const unsigned long before = link.FramesReceived();
         CopyVarsToPP(s.params, link.pp);
         link.FillTxBuf(protocol::kMeasure, link.pp);

@@ -137,6 +137,7 @@ int main(int argc, char** argv) {
     c0 = std::clock();
     t0 = Timer();
     CallCtrlCallback(panel, BTNRun, EVENT_COMMIT);
+    while (s.link.Active()) ProcessSystemEvents(0.1);
     const double runCpu = double(std::clock() - c0) / CLOCKS_PER_SEC / (Timer() - t0);
     std::printf("%-40s %7.1f records/s  CPU %5.1f %% of one core\n", "live run mode, paced sensor",
                 s.quality.Stats(Channel::kA).n / (Timer() - t0), 100 * runCpu);

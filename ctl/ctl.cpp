@@ -218,15 +218,16 @@ std::string OpenFailure(int port, const char* text) {
 }
 
 // Open and echo check.
-void CheckLine(Line& l) {
-    const int opened = RunTask(OpenLine(l.link));
+Task<> CheckLine(Line& l) {
+    const int opened = co_await OpenLine(l.link);
     if (opened < 0) throw Failure{kCtlLink, OpenFailure(l.link.com, OpenErrorText(opened))};
-    if (RunTask(CheckComLine(l.link, l.params)) != 1) throw Failure{kCtlLink, l.link.szStatus};
+    const int echo = co_await CheckComLine(l.link, l.params);
+    if (echo != 1) throw Failure{kCtlLink, l.link.szStatus};
 }
 
-void ReadTarget(Line& l, int target, Words words) {
-    if (!RunTask(ReadParameters(l.link, target, l.params)))
-        throw Failure{kCtlLink, l.link.szStatus};
+Task<> ReadTarget(Line& l, int target, std::uint16_t* words) {
+    const bool read = co_await ReadParameters(l.link, target, l.params);
+    if (!read) throw Failure{kCtlLink, l.link.szStatus};
     ExpectReplySync(l);
     ParameterWords(l.params, words);
 }
@@ -342,11 +343,12 @@ std::vector<std::string> RecordColumns() {
 }
 
 // One measure command and its record in pp; a silent sensor ends the command.
-void Measure(Line& l, Tie tie) {
+Task<> Measure(Line& l, Tie tie) {
     Received record;
     {
-        Exchange measure(l.link, protocol::kMeasure, l.link.pp, Discard::kInThenOut);
-        record = measure.AwaitFrame(tie);
+        Exchange measure(l.link);
+        co_await measure.Write(protocol::kMeasure, l.link.pp, Discard::kInThenOut);
+        record = co_await measure.Frame(tie);
     }
     if (!record.ok()) throw Failure{kCtlLink, "Timeout RS232-Line!"};
     ExpectReplySync(l);
@@ -354,14 +356,19 @@ void Measure(Line& l, Tie tie) {
 }
 
 // A block that does not come whole ends the command.
-void ReadBlocks(Line& l, std::vector<std::pair<int, int>> blocks) {
+Task<> ReadBlocks(Line& l, std::vector<std::pair<int, int>> blocks) {
     std::string failure;
-    if (!RunTask(::ReadBlocks(l.link, std::move(blocks), l.plots, &failure)))
-        throw Failure{kCtlLink, failure};
+    const bool whole = co_await ::ReadBlocks(l.link, std::move(blocks), l.plots, &failure);
+    if (!whole) throw Failure{kCtlLink, failure};
 }
 
-int Info(const Options& o, Line& l, std::ostream& out) {
-    const ConnectResult r = RunTask(Connect(l.link, l.params));
+std::vector<std::pair<int, int>> VideoBlocks() {
+    return {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}};
+}
+std::vector<std::pair<int, int>> BufferBlocks() { return {{0, MVBUF}, {64, MVBUF}}; }
+
+Task<int> Info(const Options& o, Line& l, std::ostream& out) {
+    const ConnectResult r = co_await Connect(l.link, l.params);
     if (r == ConnectResult::kCannotOpen)
         throw Failure{kCtlLink, OpenFailure(l.link.com, l.link.szStatus)};
     if (r != ConnectResult::kConnected) throw Failure{kCtlLink, l.link.szStatus};
@@ -369,13 +376,13 @@ int Info(const Options& o, Line& l, std::ostream& out) {
         out << "{\"firmware\":" << JsonString(l.link.szVersion) << "}\n";
     else
         out << l.link.szVersion << "\n";
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Get(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
-    CheckLine(l);
+Task<int> Get(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
+    co_await CheckLine(l);
     Words words;
-    ReadTarget(l, TargetOf(o.args[0]), words);
+    co_await ReadTarget(l, TargetOf(o.args[0]), words);
     Correct(words, err);
     if (o.args.size() == 2) WriteFileWords(o.args[1], words);
     if (o.json) {
@@ -390,16 +397,16 @@ int Get(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     } else if (o.args.size() == 1) {
         out << FileLayout(words);
     }
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
+Task<int> Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     // The file is read whole before anything goes out: a bad file never half-writes a sensor.
     Words words;
     ReadFileWords(o.args[1], words);
     Correct(words, err);
-    CheckLine(l);
-    const WriteCheck check = RunTask(WriteParameters(l.link, TargetOf(o.args[0]), words));
+    co_await CheckLine(l);
+    const WriteCheck check = co_await WriteParameters(l.link, TargetOf(o.args[0]), words);
     if (!check.replied) throw Failure{kCtlLink, "Timeout-RS-232..."};
     if (o.json) {
         std::string differs;
@@ -417,18 +424,18 @@ int Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     } else {
         for (int k : check.differing) out << kParameterNames[k] << "\n";
     }
-    return check.differing.empty() ? kCtlOk : kCtlDiffers;
+    co_return check.differing.empty() ? kCtlOk : kCtlDiffers;
 }
 
-int Compare(const Options& o, Line& l, std::ostream& out) {
+Task<int> Compare(const Options& o, Line& l, std::ostream& out) {
     Words sets[2];
     bool checked = false;
     for (int i = 0; i < 2; ++i) {
         const std::string& src = o.args[i];
         if (src == "ram" || src == "eeprom") {
-            if (!checked) CheckLine(l);
+            if (!checked) co_await CheckLine(l);
             checked = true;
-            ReadTarget(l, TargetOf(src), sets[i]);
+            co_await ReadTarget(l, TargetOf(src), sets[i]);
         } else {
             ReadFileWords(src, sets[i]);
         }
@@ -456,40 +463,43 @@ int Compare(const Options& o, Line& l, std::ostream& out) {
             out << row;
         }
     }
-    return differing.empty() ? kCtlOk : kCtlDiffers;
+    co_return differing.empty() ? kCtlOk : kCtlDiffers;
 }
 
-int Teach(const Options& o, Line& l, std::ostream& out) {
-    CheckLine(l);
+Task<int> Teach(const Options& o, Line& l, std::ostream& out) {
+    co_await CheckLine(l);
     bool taught = false;
     {
         // Sent with pp as it is, as the teach button does.
-        Exchange teach(l.link, protocol::kTeach, l.link.pp, Discard::kInThenOut);
-        taught = teach.AwaitFrame(Tie::kReplyWins).ok();
+        Exchange teach(l.link);
+        co_await teach.Write(protocol::kTeach, l.link.pp, Discard::kInThenOut);
+        const Received reply = co_await teach.Frame(Tie::kReplyWins);
+        taught = reply.ok();
     }
     if (!taught) throw Failure{kCtlLink, "Timeout RS232-Line!"};
     Words words;
-    ReadTarget(l, RAM, words);
+    co_await ReadTarget(l, RAM, words);
     const ParameterSet& p = l.params;
     if (o.json)
         out << "{\"tValA\":" << p.tValA << ",\"tValB\":" << p.tValB << "}\n";
     else
         out << "tValA " << p.tValA << "\ntValB " << p.tValB << "\n";
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Reset(const Options& o, Line& l, std::ostream& out) {
-    CheckLine(l);
-    if (!RunTask(ResetExtremes(l.link))) throw Failure{kCtlLink, l.link.szStatus};
+Task<int> Reset(const Options& o, Line& l, std::ostream& out) {
+    co_await CheckLine(l);
+    const bool reset = co_await ResetExtremes(l.link);
+    if (!reset) throw Failure{kCtlLink, l.link.szStatus};
     if (o.json) out << "{}\n";
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Record(const Options& o, Line& l, std::ostream& out) {
-    CheckLine(l);
+Task<int> Record(const Options& o, Line& l, std::ostream& out) {
+    co_await CheckLine(l);
     // The measure commands carry the sensor's own set, as run mode's do after a connect.
     Words words;
-    ReadTarget(l, RAM, words);
+    co_await ReadTarget(l, RAM, words);
     Table table(o, out, RecordColumns());
     // A recording into a file has its alarms' events beside it, as the program's has.
     CsvAppender events;
@@ -504,7 +514,7 @@ int Record(const Options& o, Line& l, std::ostream& out) {
     };
     for (long long i = 0; i < o.count; ++i) {
         CopyVarsToPP(l.params, l.link.pp);
-        Measure(l, Tie::kReplyWins);
+        co_await Measure(l, Tie::kReplyWins);
         std::string row = RecordCsvRow(std::chrono::system_clock::now(), i, l.link.pp);
         row.pop_back();  // the line break
         std::vector<std::string> cells;
@@ -519,29 +529,29 @@ int Record(const Options& o, Line& l, std::ostream& out) {
     table.Finish();
     if (events.IsOpen() && !events.Close())
         throw Failure{kCtlFile, "events file could not be written"};
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Video(const Options& o, Line& l, std::ostream& out) {
-    CheckLine(l);
+Task<int> Video(const Options& o, Line& l, std::ostream& out) {
+    co_await CheckLine(l);
     Table table(o, out, {"cycle", "pixel", "A", "B"});
     for (long long cycle = 0; cycle < o.count; ++cycle) {
         // pp is sent as it is: the record of the previous cycle, as video mode does.
-        Measure(l, Tie::kTimeOutWins);
-        ReadBlocks(l, {{0, MASTER}, {64, MASTER}, {0, SLAVE}, {64, SLAVE}});
+        co_await Measure(l, Tie::kTimeOutWins);
+        co_await ReadBlocks(l, VideoBlocks());
         for (int i = 0; i < MAXPOINT; ++i) {
             table.Row({std::to_string(cycle), std::to_string(8 * i),
                        std::to_string(l.plots.adcbufA[i]), std::to_string(l.plots.adcbufB[i])});
         }
     }
     table.Finish();
-    return kCtlOk;
+    co_return kCtlOk;
 }
 
-int Buffer(const Options& o, Line& l, std::ostream& out) {
-    CheckLine(l);
-    Measure(l, Tie::kTimeOutWins);
-    ReadBlocks(l, {{0, MVBUF}, {64, MVBUF}});
+Task<int> Buffer(const Options& o, Line& l, std::ostream& out) {
+    co_await CheckLine(l);
+    co_await Measure(l, Tie::kTimeOutWins);
+    co_await ReadBlocks(l, BufferBlocks());
     PlotArrays& plots = l.plots;
     RingOrder(plots.databuf, plots.newbuf);
     Table table(o, out, {"index", "value"});
@@ -550,7 +560,27 @@ int Buffer(const Options& o, Line& l, std::ostream& out) {
                                           static_cast<std::uint16_t>(plots.newbuf[i])))});
     }
     table.Finish();
-    return kCtlOk;
+    co_return kCtlOk;
+}
+
+// The command named on the command line, on the line; a failure says why and gives its status.
+Task<int> RunCommand(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
+    try {
+        const std::string& c = o.command;
+        if (c == "info") co_return co_await Info(o, l, out);
+        if (c == "get") co_return co_await Get(o, l, out, err);
+        if (c == "send") co_return co_await Send(o, l, out, err);
+        if (c == "compare") co_return co_await Compare(o, l, out);
+        if (c == "teach") co_return co_await Teach(o, l, out);
+        if (c == "reset") co_return co_await Reset(o, l, out);
+        if (c == "record") co_return co_await Record(o, l, out);
+        if (c == "video") co_return co_await Video(o, l, out);
+        if (c == "buffer") co_return co_await Buffer(o, l, out);
+    } catch (const Failure& f) {
+        err << "qtor-ctl: " << f.message << "\n";
+        co_return f.status;
+    }
+    co_return kCtlOk;
 }
 
 // The port number the command talks to: a number as the program numbers its ports, or a
@@ -598,22 +628,7 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kCtlFile;
     }
     Line l(ResolvePort(o));
-    int status = kCtlOk;
-    try {
-        const std::string& c = o.command;
-        if (c == "info") status = Info(o, l, out);
-        if (c == "get") status = Get(o, l, out, err);
-        if (c == "send") status = Send(o, l, out, err);
-        if (c == "compare") status = Compare(o, l, out);
-        if (c == "teach") status = Teach(o, l, out);
-        if (c == "reset") status = Reset(o, l, out);
-        if (c == "record") status = Record(o, l, out);
-        if (c == "video") status = Video(o, l, out);
-        if (c == "buffer") status = Buffer(o, l, out);
-    } catch (const Failure& f) {
-        err << "qtor-ctl: " << f.message << "\n";
-        status = f.status;
-    }
+    const int status = RunTask(RunCommand(o, l, out, err));
     out.flush();
     l.link.CloseLine();
     StopComTrace();

@@ -95,18 +95,3 @@ Task<> SensorLink::Pause(double seconds) {
 }
 
 Task<> SensorLink::Yield() { co_await wake_.Next(0.0); }
-
-void SensorLink::DiscardQueuesBlocking(Discard order) {
-    const auto discardOutput = [this] {
-        ComDrain(com);
-        Delay(crossedAt_ - Timer());
-        FlushOutQ(com);
-    };
-    if (order == Discard::kInThenOut) {
-        FlushInQ(com);
-        discardOutput();
-    } else if (order == Discard::kOutThenIn) {
-        discardOutput();
-        FlushInQ(com);
-    }
-}

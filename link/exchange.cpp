@@ -4,17 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "event_loop.h"
 #include "rs232.h"
 #include "timer.h"
-
-namespace {
-
-// Polling the input queue without pumping events: pause between polls so the wait does not
-// occupy a core.
-constexpr double kQueuePollPause = 0.0002;
-
-}  // namespace
 
 Exchange::Exchange(SensorLink& link) : link_(link) {
     if (link_.busy_) {
@@ -101,22 +92,6 @@ Task<int> Exchange::Bytes(int count, bool* timedOut) {
     }
 }
 
-Exchange::Exchange(SensorLink& link, int order, const std::uint16_t* words, Discard discard)
-    : link_(link) {
-    if (link_.busy_) {
-        refused_ = true;
-        written_ = kLineBusy;
-        return;
-    }
-    link_.busy_ = true;
-    link_.DiscardQueuesBlocking(discard);
-    link_.FillTxBuf(static_cast<std::uint16_t>(order), words);
-    framesBefore_ = link_.frames_;
-    written_ = link_.WriteFrame();
-    link_.tstart = Timer();
-    link_.tdiff = 0.0;
-}
-
 Exchange::~Exchange() {
     if (refused_) return;
     link_.busy_ = false;
@@ -127,42 +102,6 @@ double Exchange::Elapsed() {
     return link_.tdiff;
 }
 
-// A reply, a stop and a lost device all arrive as events, so a wait sleeps until one comes
-// or the time-out is due; waking every few milliseconds would cost more than the exchange.
-// Woken at least ten times a second all the same.
-void Exchange::PumpUntilTimeOut() {
-    ProcessSystemEvents(std::clamp(TIMEOUT - Elapsed(), 0.001, 0.1));
-}
-
-Received Exchange::AwaitFrame(Tie tie, const int* stop) {
-    Received got;
-    if (refused_) return got;
-    const int port = link_.com;
-    for (;;) {
-        // A reply taken while another link was waited for needs no more waiting.
-        if (link_.frames_ == framesBefore_) PumpUntilTimeOut();
-        const bool replied = link_.frames_ != framesBefore_;
-        const bool late = Elapsed() > TIMEOUT;
-        if (stop && *stop) {
-            got.result = WaitResult::kStopped;
-            return got;
-        }
-        if (replied && (tie == Tie::kReplyWins || !late)) {
-            link_.ReportReply();
-            got.result = WaitResult::kReply;
-            std::memcpy(got.frame.data(), link_.szReadBuf, got.frame.size());
-            std::copy(link_.pp, link_.pp + PNUM, got.words);
-            return got;
-        }
-        // A vanished device never answers, nor does a port closed meanwhile: no need to
-        // wait out the time-out.
-        if (late || ComDeviceLost(port) || !ComIsOpen(port)) {
-            TimedOut();
-            return got;
-        }
-    }
-}
-
 void Exchange::TimedOut() {
     const int port = link_.com;
     // A port closed meanwhile was closed by whoever has said why (a vanished device, a pick).
@@ -170,27 +109,6 @@ void Exchange::TimedOut() {
     const bool lost = ComDeviceLost(port);
     link_.ReportLink(lost ? LinkHealth::kDisconnected : LinkHealth::kNoReply, port,
                      lost ? kDeviceVanished : "no reply");
-}
-
-int Exchange::AwaitBytes(int count, bool pump, bool* timedOut) {
-    *timedOut = true;
-    if (refused_) return 0;
-    for (;;) {
-        if (pump) PumpUntilTimeOut();
-        const int waiting = GetInQLen(link_.com);
-        // A port closed meanwhile (the main panel closed, another port chosen) never answers.
-        if (Elapsed() > TIMEOUT || waiting < 0) {
-            TimedOut();
-            return waiting;
-        }
-        if (waiting >= count) {
-            link_.FrameAnswered();
-            *timedOut = false;
-            link_.ReportReply();
-            return waiting;
-        }
-        if (!pump) Delay(kQueuePollPause);
-    }
 }
 
 ModeScope::ModeScope(SensorLink& link) : link_(link) { ++link_.modes_; }

@@ -2,15 +2,19 @@
 //
 // The protocol has no framing and no request ids: a reply is known only by arriving after its
 // command. So no command is written while another awaits its reply. An action that needs the
-// line while it is busy (a button pressed inside a wait's event pumping, a port picked during a
-// connect) is queued on the link instead (SensorLink::WhenLineFree): a running mode carries it
-// out between two cycles, otherwise it runs once the exchange under way has ended.
+// line while another runs on it (a button pressed during a mode or a get, a port picked during
+// a connect) waits for its turn on the link (SensorLink::WhenLineFree): a running mode carries
+// it out between two cycles, otherwise it starts once the activity under way has ended.
+//
+// An exchange is written and returns; its reply, its time-out or the device's loss resumes the
+// step that awaits it, from the event loop.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
 #include "sensor_link.h"
+#include "task.h"
 
 // How a reply that arrives in the same pass as the time-out counts.
 enum class Tie { kReplyWins, kTimeOutWins };
@@ -30,12 +34,20 @@ struct Received {
     std::uint16_t SyncWord() const { return protocol::GetWord(frame.data()); }
 };
 
-// One command and the wait for its reply. The line is busy from the write until the object
-// is destroyed.
+// One command and the wait for its reply. The line is busy from the claim until the object is
+// destroyed.
 class Exchange {
   public:
     // Claims the line for one exchange; refused while another awaits its reply on the link.
     explicit Exchange(SensorLink& link);
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+    bool refused() const { return refused_; }
+    // The count written, or a negative error (kLineBusy when refused).
+    int written() const { return written_; }
+
     // Builds the frame for `order` from `words`, discards the queues of the link's port
     // (waiting first for a frame still crossing), writes it and starts the reply clock
     // (tstart). Returns the count written, or kLineBusy when refused.
@@ -48,31 +60,10 @@ class Exchange {
     // time-out passed first.
     Task<int> Bytes(int count, bool* timedOut);
 
-    // Discards the queues of the link's port, builds the frame for `order` from `words`, writes
-    // it and starts the reply clock (tstart). Refused, writing nothing, while another exchange
-    // is under way on the same link.
-    Exchange(SensorLink& link, int order, const std::uint16_t* words, Discard discard);
-    ~Exchange();
-    Exchange(const Exchange&) = delete;
-    Exchange& operator=(const Exchange&) = delete;
-
-    bool refused() const { return refused_; }
-    // The count written, or a negative error (kLineBusy when refused).
-    int written() const { return written_; }
-
-    // Waits, pumping events, for the receive notification to take the reply, at most TIMEOUT
-    // after the write. A set *stop ends the wait at the end of the pass that set it.
-    Received AwaitFrame(Tie tie, const int* stop = nullptr);
-    // Waits for `count` bytes in the input queue (with the notification removed), pumping
-    // events or polling without. Returns the queue length at the end, negative when the port
-    // was closed meanwhile; `*timedOut` tells whether the time-out passed first.
-    int AwaitBytes(int count, bool pump, bool* timedOut);
-
   private:
     bool Decided(Tie tie, const int* stop, Received* got);
     double WakeAfter() { return std::clamp(TIMEOUT - Elapsed(), 0.001, 0.1); }
     double Elapsed();
-    void PumpUntilTimeOut();
     void TimedOut();
     SensorLink& link_;
     bool refused_ = false;

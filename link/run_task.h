@@ -2,8 +2,6 @@
 // command, a tool, a test. The event loop runs until the task has ended.
 #pragma once
 
-#include <functional>
-
 #include "event_loop.h"
 #include "task.h"
 
@@ -13,10 +11,4 @@ T RunTask(Task<T> task) {
     task.Start([&done] { done = true; });
     RunEventLoopUntil(done);
     return task.Result();
-}
-
-// While activities still wait by pumping: a plain action as a task.
-inline Task<> Sync(std::function<void()> action) {
-    action();
-    co_return;
 }

@@ -99,9 +99,6 @@ class SensorLink {
     void CloseLine();
     // Lets the event loop have its turn before the activity goes on.
     Task<> Yield();
-    // While activities still wait by pumping: the same, waiting without the event loop.
-    void DiscardQueuesBlocking(Discard order);
-    void FlushQueuesBlocking() { DiscardQueuesBlocking(Discard::kInThenOut); }
     // A pause of `seconds` on the line's clock (an EEPROM storing), the line free for nobody else.
     Task<> Pause(double seconds);
 

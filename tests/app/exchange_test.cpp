@@ -138,19 +138,27 @@ TEST_F(OneExchange, PortsPickedDuringAConnectWaitAndTheLastPickWins) {
     EXPECT_EQ(StatusLine(), sensor->FirmwareText());
 }
 
+// Writes `order` through the claimed exchange and waits for its reply.
+Task<WaitResult> WriteAndWait(Exchange& e, SensorLink& link, int order) {
+    co_await e.Write(order, link.pp, Discard::kInThenOut);
+    const Received reply = co_await e.Frame(Tie::kReplyWins);
+    co_return reply.result;
+}
+
 TEST_F(OneExchange, NoCommandIsWrittenWhileAnotherAwaitsItsReply) {
     Connect();
     {
-        Exchange first(link, 8, link.pp, Discard::kInThenOut);
+        Exchange first(link);
         EXPECT_FALSE(first.refused());
-        Exchange second(link, 11, link.pp, Discard::kInThenOut);
+        Exchange second(link);
         EXPECT_TRUE(second.refused());
+        EXPECT_EQ(RunTask(second.Write(11, link.pp, Discard::kInThenOut)), kLineBusy);
         EXPECT_EQ(second.written(), kLineBusy);
-        EXPECT_EQ(first.AwaitFrame(Tie::kReplyWins).result, WaitResult::kReply);
+        EXPECT_EQ(RunTask(WriteAndWait(first, link, 8)), WaitResult::kReply);
     }
-    Exchange after(link, 11, link.pp, Discard::kInThenOut);
+    Exchange after(link);
     EXPECT_FALSE(after.refused());
-    EXPECT_EQ(after.AwaitFrame(Tie::kReplyWins).result, WaitResult::kReply);
+    EXPECT_EQ(RunTask(WriteAndWait(after, link, 11)), WaitResult::kReply);
     EXPECT_EQ(Commands(), (std::vector<int>{8, 11}));
 }
 
@@ -165,8 +173,8 @@ TEST_F(OneExchange, APortClosedDuringAWaitEndsItAndKeepsTheLinkState) {
              link.ReportLink(LinkHealth::kDisconnected, 1, kDeviceVanished);
          });
     const double start = Timer();
-    Exchange measure(link, 8, link.pp, Discard::kInThenOut);
-    EXPECT_EQ(measure.AwaitFrame(Tie::kReplyWins).result, WaitResult::kTimeOut);
+    Exchange measure(link);
+    EXPECT_EQ(RunTask(WriteAndWait(measure, link, 8)), WaitResult::kTimeOut);
     EXPECT_LT(Timer() - start, 0.5 * TIMEOUT);
     EXPECT_EQ(link.Health().health, LinkHealth::kDisconnected);
 }

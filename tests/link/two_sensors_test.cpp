@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
+#include "event_loop.h"
 #include "exchange.h"
 #include "port_table.h"
 #include "rs232.h"
@@ -11,6 +13,16 @@
 #include "timer.h"
 
 namespace {
+
+// `cycles` measure commands on `link`, each after the last one's record; what each wait brought.
+Task<> Cycles(SensorLink& link, int cycles, std::vector<Received>* got) {
+    const std::uint16_t none[PNUM] = {};
+    for (int i = 0; i < cycles; ++i) {
+        Exchange measure(link);
+        co_await measure.Write(protocol::kMeasure, none, Discard::kInThenOut);
+        got->push_back(co_await measure.Frame(Tie::kReplyWins));
+    }
+}
 
 TEST(TwoSensors, RunSideBySideAndOneUnpluggedLeavesTheOtherGoing) {
     PortTableReset();
@@ -27,38 +39,45 @@ TEST(TwoSensors, RunSideBySideAndOneUnpluggedLeavesTheOtherGoing) {
         ASSERT_EQ(OpenComConfig(link->com, "", 19200, NOPARITY, 8, 1, 4096, 4096), 0);
         link->InstallRxNotification();
     }
-    const std::uint16_t none[PNUM] = {};
-    // One run-mode cycle on both lines at once: both commands out, then both records.
-    auto cycle = [&](Received* ra, Received* rb) {
-        Exchange ea(a, protocol::kMeasure, none, Discard::kInThenOut);
-        Exchange eb(b, protocol::kMeasure, none, Discard::kInThenOut);
-        EXPECT_FALSE(eb.refused()) << "a busy line does not hold up another one";
-        *ra = ea.AwaitFrame(Tie::kReplyWins);
-        *rb = eb.AwaitFrame(Tie::kReplyWins);
+    // Each line runs its own cycles, one command and its record after the other, and neither
+    // waits for the other: both are written before either reply has come.
+    auto both = [&](int cycles, std::vector<Received>* ra, std::vector<Received>* rb) {
+        Task<> ta = Cycles(a, cycles, ra);
+        Task<> tb = Cycles(b, cycles, rb);
+        int ended = 0;
+        bool done = false;
+        auto end = [&] { done = ++ended == 2; };
+        ta.Start(end);
+        tb.Start(end);
+        RunEventLoopUntil(done);
     };
 
     constexpr int kCycles = 20;
+    std::vector<Received> ra, rb;
+    both(kCycles, &ra, &rb);
+    ASSERT_EQ(ra.size(), static_cast<std::size_t>(kCycles));
+    ASSERT_EQ(rb.size(), static_cast<std::size_t>(kCycles));
     for (int i = 0; i < kCycles; ++i) {
-        Received ra, rb;
-        cycle(&ra, &rb);
-        ASSERT_TRUE(ra.ok() && rb.ok()) << i;
-        EXPECT_EQ(ra.words[protocol::kSIndex], i);
-        EXPECT_EQ(rb.words[protocol::kSIndex], i);
-        EXPECT_EQ(ra.words[protocol::kLeftA], sensorA->View(1.0).leftA);
-        EXPECT_EQ(rb.words[protocol::kLeftA], sensorB->View(5.0).leftA);
+        ASSERT_TRUE(ra[i].ok() && rb[i].ok()) << i;
+        EXPECT_EQ(ra[i].words[protocol::kSIndex], i);
+        EXPECT_EQ(rb[i].words[protocol::kSIndex], i);
+        EXPECT_EQ(ra[i].words[protocol::kLeftA], sensorA->View(1.0).leftA);
+        EXPECT_EQ(rb[i].words[protocol::kLeftA], sensorB->View(5.0).leftA);
     }
-    // Both commands of a cycle were on their lines at once, not one after the other's reply.
+    // The lines went side by side: the commands of each cycle reached both sensors at about
+    // the same time, not one after the other's reply.
     ASSERT_EQ(sensorA->Log().size(), sensorB->Log().size());
     for (std::size_t i = 0; i < sensorA->Log().size(); ++i)
         EXPECT_LT(std::abs(sensorA->Log()[i].time - sensorB->Log()[i].time), 0.01) << i;
 
     // A is unplugged in the middle of an exchange: it fails at once, B goes on.
     sensorA->SetFault(protocol::kMeasure, sim::Fault{sim::FaultKind::kHangUp});
+    ra.clear();
+    rb.clear();
+    both(5, &ra, &rb);
     for (int i = 0; i < 5; ++i) {
-        Received ra, rb;
-        cycle(&ra, &rb);
-        EXPECT_FALSE(ra.ok());
-        EXPECT_TRUE(rb.ok()) << i;
+        EXPECT_FALSE(ra[i].ok());
+        EXPECT_TRUE(rb[i].ok()) << i;
     }
     EXPECT_EQ(b.Health().health, LinkHealth::kNone) << "B never stopped answering";
     EXPECT_TRUE(ComDeviceLost(1));
