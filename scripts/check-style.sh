@@ -6,7 +6,13 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 root=$(pwd)
 
+# The tracked files: without git (or outside a checkout) the check would check nothing.
+command -v git >/dev/null || { echo "check-style: git is needed to list the files" >&2; exit 1; }
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [ ${#files[@]} -lt 50 ]; then
+    echo "check-style: only ${#files[@]} C++ files found; is this a checkout?" >&2
+    exit 1
+fi
 clang-format-14 --dry-run --Werror "${files[@]}"
 echo "clang-format: ${#files[@]} files in style"
 
