@@ -101,8 +101,8 @@ TEST_F(TextFiles, AFileReplacedKeepsItsPermissionsAndALinkKeepsPointingAtIt) {
 // longer than a folder allows, for every user (root included).
 TEST_F(TextFiles, AWriteThatCannotBeMadeBesideTheOldFileLeavesItWhole) {
     const fs::path p = dir / (std::string(250, 'k') + ".cfg");
-    const std::uint32_t first[] = {5};
-    ASSERT_EQ(ArrayToFile(p.string(), first, 1, 4), 0);
+    std::ofstream(p) << "   5\n";
+    ASSERT_EQ(ReadFile(p), "   5\n");
     const std::uint32_t second[] = {6};
     EXPECT_LT(ArrayToFile(p.string(), second, 1, 4), 0);
     EXPECT_EQ(ReadFile(p), "   5\n");
