@@ -1,34 +1,25 @@
 #include "quality.h"
 
 void Quality::StartRun() {
-    for (ChannelAccumulator& a : acc_) a.Reset();
-    detectors_[0] = AlarmDetector("A", alarmAfter);
-    detectors_[1] = AlarmDetector("B", alarmAfter);
-    outside_[0] = outside_[1] = false;
+    run_ = RunQuality(alarmAfter);
     running_ = true;
     ++changes_;
 }
 
 void Quality::Add(const std::uint16_t* words, long long index, const std::string& time) {
-    const RecordSamples samples(words);
     lastIndex_ = index;
-    for (Channel c : {Channel::kA, Channel::kB}) {
-        const ChannelSample& s = samples.Of(c);
-        const int i = Index(c);
-        acc_[i].Add(s);
-        outside_[i] = s.Outside();
-        const AlarmStep step = detectors_[i].Add(index, time, s);
-        if (step.started) {
+    const RunQuality::Step step = run_.Add(words, index, time);
+    for (int i : {0, 1}) {
+        if (step.started[i]) {
             alarmed_[i] = true;
             ++changes_;
         }
-        if (step.ended) Event(*step.ended);
+        if (step.ended[i]) Event(*step.ended[i]);
     }
 }
 
 void Quality::EndRun() {
-    for (AlarmDetector& d : detectors_)
-        if (auto event = d.Finish()) Event(*event);
+    for (const AlarmEvent& event : run_.Finish()) Event(event);
     running_ = false;
     ++changes_;
 }

@@ -1,6 +1,6 @@
 // The quality numbers of a run: both channels' statistics for the run so far, debounced alarms
 // (a channel stays marked until acknowledged) and the last events, kept for the station to
-// show and the recording to write. The arithmetic is core's (stats.h, alarms.h).
+// show and the recording to write. The arithmetic is core's (run_quality.h).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "alarms.h"
+#include "run_quality.h"
 #include "stats.h"
 
 class Quality {
@@ -31,23 +32,21 @@ class Quality {
     // A click on the channel's mark: the alarm is seen.
     void Acknowledge(Channel c) { alarmed_[Index(c)] = false; }
 
-    ChannelStats Stats(Channel c) const { return acc_[Index(c)].Stats(); }
+    ChannelStats Stats(Channel c) const { return run_.Stats(c); }
     bool Alarmed(Channel c) const { return alarmed_[Index(c)]; }
     // The last record of the channel lay outside its limits.
-    bool Outside(Channel c) const { return outside_[Index(c)]; }
+    bool Outside(Channel c) const { return run_.Outside(c); }
     bool Running() const { return running_; }
     const std::deque<AlarmEvent>& Events() const { return events_; }
     // Grows whenever what an operator sees of the alarms and events changes.
     unsigned long Changes() const { return changes_; }
 
   private:
-    static int Index(Channel c) { return c == Channel::kA ? 0 : 1; }
+    static int Index(Channel c) { return RunQuality::Index(c); }
     void Event(const AlarmEvent& event);
 
-    ChannelAccumulator acc_[2];
-    AlarmDetector detectors_[2] = {AlarmDetector("A"), AlarmDetector("B")};
+    RunQuality run_;
     bool alarmed_[2] = {false, false};
-    bool outside_[2] = {false, false};
     bool running_ = false;
     long long lastIndex_ = -1;
     std::deque<AlarmEvent> events_;

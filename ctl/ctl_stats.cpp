@@ -9,35 +9,11 @@
 #include "alarms.h"
 #include "ctl_output.h"
 #include "recording_file.h"
+#include "run_quality.h"
 
 namespace {
 
-struct Result {
-    ChannelStats a, b;
-    std::vector<AlarmEvent> events;
-};
-
-Result Evaluate(const std::vector<RecordingRow>& rows, const StatsRequest& r) {
-    const std::size_t from =
-        r.last > 0 && static_cast<std::size_t>(r.last) < rows.size() ? rows.size() - r.last : 0;
-    ChannelAccumulator a, b;
-    AlarmDetector alarmA("A", r.alarmAfter), alarmB("B", r.alarmAfter);
-    Result result;
-    for (std::size_t i = from; i < rows.size(); ++i) {
-        const RecordingRow& row = rows[i];
-        const RecordSamples s(row.words.data());
-        a.Add(s.a);
-        b.Add(s.b);
-        if (auto e = alarmA.Add(row.index, row.time, s.a).ended) result.events.push_back(*e);
-        if (auto e = alarmB.Add(row.index, row.time, s.b).ended) result.events.push_back(*e);
-    }
-    // Events in the order they end, as the program writes them beside a recording.
-    if (auto e = alarmA.Finish()) result.events.push_back(*e);
-    if (auto e = alarmB.Finish()) result.events.push_back(*e);
-    result.a = a.Stats();
-    result.b = b.Stats();
-    return result;
-}
+using Result = RowsQuality;
 
 // Numbers as text whatever the locale: the application object takes the user's.
 std::string Fixed(const std::optional<double>& v, int decimals) {
@@ -127,7 +103,7 @@ int RunStats(const StatsRequest& request, std::ostream& out, std::ostream& err) 
         err << "qtor-ctl: " << path << ": " << recording.Error() << "\n";
         return kCtlUsage;
     }
-    const Result result = Evaluate(recording.rows, request);
+    const Result result = EvaluateRows(recording.rows, request.last, request.alarmAfter);
     if (request.json)
         PrintJson(result, out);
     else

@@ -35,7 +35,11 @@ std::string RecordTimeText(std::chrono::system_clock::time_point when) {
 
 std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long index,
                          const std::uint16_t* words) {
-    std::string row = RecordTimeText(when) + "," + std::to_string(index);
+    return RecordCsvRow(RecordTimeText(when), index, words);
+}
+
+std::string RecordCsvRow(const std::string& time, long long index, const std::uint16_t* words) {
+    std::string row = time + "," + std::to_string(index);
     char word[8];
     for (int k = 0; k < 16; ++k) {
         std::snprintf(word, sizeof word, ",%u", static_cast<unsigned>(words[k]));
@@ -110,10 +114,12 @@ bool RecordWriter::Open(const std::string& path, bool refuseExisting, std::strin
 }
 
 bool RecordWriter::Add(const std::uint16_t* words) {
-    const auto now = std::chrono::system_clock::now();
-    std::string row = RecordCsvRow(now, index_, words);
-    if (!file_.Add(row)) return false;
-    lastTime_ = row.substr(0, row.find(','));
+    return Add(RecordTimeText(std::chrono::system_clock::now()), words);
+}
+
+bool RecordWriter::Add(const std::string& time, const std::uint16_t* words) {
+    if (!file_.Add(RecordCsvRow(time, index_, words))) return false;
+    lastTime_ = time;
     ++index_;
     return true;
 }

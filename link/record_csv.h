@@ -16,6 +16,8 @@ std::string RecordTimeText(std::chrono::system_clock::time_point when);
 // One row for `words` (the 16 words of a measurement record) received at `when`.
 std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long index,
                          const std::uint16_t* words);
+// The same with the time as its text gives it.
+std::string RecordCsvRow(const std::string& time, long long index, const std::uint16_t* words);
 // The events file beside a recording: "run.csv" gives "run-events.csv".
 std::string EventsPathFor(const std::string& recordingPath);
 
@@ -54,8 +56,9 @@ class CsvAppender {
 class RecordWriter {
   public:
     bool Open(const std::string& path, bool refuseExisting, std::string* error);
-    // Writes one row with the time now; false once a write has failed.
+    // Writes one row with the time now, or with `time`; false once a write has failed.
     bool Add(const std::uint16_t* words);
+    bool Add(const std::string& time, const std::uint16_t* words);
     bool Flush() { return file_.Flush(); }
     bool Close() { return file_.Close(); }
     bool IsOpen() const { return file_.IsOpen(); }
