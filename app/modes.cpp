@@ -71,12 +71,9 @@ Task<> RunMode(Station& s) {
         }
         if (!record.ok()) break;
         measure.reset();
-        CopyPPtoRAWVars(record.words, s.meas, s.params);
+        // Into the measurement variables, and on to the strip charts, bar graphs, values,
+        // recording, statistics and whatever else takes the station's records.
         s.TakeRecord(record.words);
-        s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
-        const bool zoom = s.Toggled(TOGBTN_Zoom);
-        s.gui.PlotRAWGraphA(s.meas, s.params, s.plots, zoom);
-        s.gui.PlotRAWGraphB(s.meas, s.params, s.plots, zoom);
         // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
         // and the next command carries what they changed.
         co_await link.ServeQueuedActions();
@@ -87,7 +84,6 @@ Task<> RunMode(Station& s) {
     }
     measure.reset();
     s.EndRun();
-    s.recorder.FlushRecording();
     co_await link.FlushQueues();
     Dim(s, {BTNRun}, 0);
     co_await link.ServeQueuedActions();  // pressed in the pass that ended the mode
@@ -107,8 +103,7 @@ Task<> VideoMode(Station& s) {
         if (record.ok()) {
             CopyPPtoRAWVars(record.words, s.meas, s.params);
             co_await ReadBlocks(link, VideoBlocks(), s.plots, nullptr);
-            s.gui.PlotDATACurveA(s.plots);
-            s.gui.PlotDATACurveB(s.plots);
+            s.DrawVideoLines();
             s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
         }
         // The event loop has its turn between two cycles, whatever came meanwhile.
@@ -141,11 +136,7 @@ Task<> DataBufferAcquisition(Station& s) {
         link.SetStatus(failure.c_str());
         link.ShowStatus(link.szStatus);
     }
-    RingOrder(plots.databuf, plots.newbuf);
-    Set1D(plots.tolArrayHI, MAXPOINT, lines.upper);
-    Set1D(plots.tolArrayLO, MAXPOINT, lines.lower);
-    Set1D(plots.teachArray, MAXPOINT, lines.centre);
-    s.gui.PlotDATABuffer(plots, plots.newbuf, s.Toggled(TOGBTN_Zoom));
+    s.DrawDataBuffer(lines);
     for (int i = 0; i < MAXPOINT; ++i) {
         plots.dummybuf[i] = static_cast<std::uint16_t>(plots.newbuf[i]);
     }

@@ -29,6 +29,11 @@ class Quality {
     void EndRun();
     // The link was lost after the last record, noticed at `time`.
     void LinkLost(const std::string& time);
+    // The events listed so far are forgotten (a replay lists its file's own).
+    void ClearEvents() {
+        events_.clear();
+        ++changes_;
+    }
     // A click on the channel's mark: the alarm is seen.
     void Acknowledge(Channel c) { alarmed_[Index(c)] = false; }
 

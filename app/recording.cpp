@@ -29,8 +29,8 @@ bool Recorder::Stop() {
     return writer_.Close() && events;
 }
 
-void Recorder::RecordMeasurement(const std::uint16_t* words) {
-    if (writer_.IsOpen() && !writer_.Add(words)) Failed();
+void Recorder::RecordMeasurement(const std::string& time, const std::uint16_t* words) {
+    if (writer_.IsOpen() && !writer_.Add(time, words)) Failed();
 }
 
 void Recorder::RecordEvent(const AlarmEvent& event) {

@@ -33,7 +33,7 @@ class Recorder {
 
     // One row for the record in `words` (its 16 words as received). A failed write ends the
     // recording, keeping what was written, and calls onFailure with the file's path.
-    void RecordMeasurement(const std::uint16_t* words);
+    void RecordMeasurement(const std::string& time, const std::uint16_t* words);
     // One row of the events file.
     void RecordEvent(const AlarmEvent& event);
     // Writes what is buffered (run mode calls it when it ends; a timer does so every half

@@ -39,17 +39,11 @@ void Show(const Station& s, std::initializer_list<int> controls, int visible) {
     for (int c : controls) SetCtrlAttribute(s.panels.panelHandle, c, ATTR_VISIBLE, visible);
 }
 
-// A record as run mode takes it: into the numbers and onto the strip charts.
-void Record(Station& s, Scene& scene, const std::uint16_t* words, long long index,
-            const std::string& time) {
-    CopyPPtoRAWVars(words, s.meas, s.params);
-    s.quality.Add(words, index, time);
-    const bool zoom = s.Toggled(TOGBTN_Zoom);
-    const double ms = RecordTimeMs(time);
-    s.gui.PlotRAWGraphA(s.meas, s.params, s.plots, zoom, ms);
-    s.gui.PlotRAWGraphB(s.meas, s.params, s.plots, zoom, ms);
+// A record to the consumers run mode's records go to, shown when the replay draws.
+void PlayRecord(Station& s, Scene& scene, const std::uint16_t* words, long long index,
+                const std::string& time) {
+    s.HandRecord(words, index, time, RecordTimeMs(time), false);
     ++scene.records;
-    scene.bars = true;
 }
 
 // An exchange of a trace where the live frame went.
@@ -66,7 +60,7 @@ void Exchanged(Station& s, Scene& scene, std::size_t i) {
             } else {
                 char time[32];
                 std::snprintf(time, sizeof time, "%.3f s", e.time);
-                Record(s, scene, e.words.data(), scene.records, time);
+                PlayRecord(s, scene, e.words.data(), scene.records, time);
             }
             break;
         case protocol::kDataBlock: {
@@ -91,28 +85,22 @@ void Exchanged(Station& s, Scene& scene, std::size_t i) {
 }
 
 void Draw(Station& s, Scene& scene) {
-    PlotArrays& plots = s.plots;
-    if (scene.bars) s.gui.PlotVIDEOBarGraph(s.meas, s.params, plots);
+    if (scene.bars) s.gui.PlotVIDEOBarGraph(s.meas, s.params, s.plots);
+    s.records.Show();
     if (scene.curves) {
         Show(s, {STRIP_RawA, STRIP_RawB, GRAPH_Buffer}, 0);
         Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 1);
-        s.gui.PlotDATACurveA(plots);
-        s.gui.PlotDATACurveB(plots);
+        s.DrawVideoLines();
     }
     if (scene.buffer) {
         const ParameterSet& p = s.params;
-        const BufferLines lines = DataBufferLines(p.eModeA, p.tValA, p.tValB, p.tTol);
-        RingOrder(plots.databuf, plots.newbuf);
-        Set1D(plots.tolArrayHI, MAXPOINT, lines.upper);
-        Set1D(plots.tolArrayLO, MAXPOINT, lines.lower);
-        Set1D(plots.teachArray, MAXPOINT, lines.centre);
         Show(s, {STRIP_RawA, GRAPH_Buffer}, 1);
         Show(s, {GRAPH_CurveA, GRAPH_CurveB}, 0);
-        s.gui.PlotDATABuffer(plots, plots.newbuf, s.Toggled(TOGBTN_Zoom));
+        s.DrawDataBuffer(DataBufferLines(p.eModeA, p.tValA, p.tValB, p.tTol));
     }
     // Taken elsewhere while it stands, no later drawing would bring the numbers and the
     // channels' states up to date: they are shown at once.
-    if (scene.records > 0) s.ShowQuality(!s.replay.Playing());
+    if (scene.records > 0 && !s.replay.Playing()) s.ShowQuality(true);
     scene.bars = scene.curves = scene.buffer = false;
     // The slider follows four times a second, or at the end.
     if (Timer() - scene.sliderAt >= 0.25 || s.replay.Position() == s.replay.Size()) {
@@ -133,22 +121,22 @@ bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::
         *scene = Scene{};
         ClearStripChart(s.panels.panelHandle, STRIP_RawA);
         ClearStripChart(s.panels.panelHandle, STRIP_RawB);
-        s.quality.StartRun();
-        // Played from the start again, the file's alarms are yet to come: none stands.
+        // Played from the start again, the file's alarms and events are yet to come.
+        s.quality.ClearEvents();
         for (Channel c : {Channel::kA, Channel::kB}) s.quality.Acknowledge(c);
+        s.StartRun();
     };
     s.replay.onStep = [&s, scene](std::size_t i) {
         if (s.replay.IsTrace()) {
             Exchanged(s, *scene, i);
         } else {
             const RecordingRow& row = s.replay.Rows().rows[i];
-            Record(s, *scene, row.words.data(), row.index, row.time);
+            PlayRecord(s, *scene, row.words.data(), row.index, row.time);
         }
     };
     s.replay.onDraw = [&s, scene] { Draw(s, *scene); };
     s.replay.onDone = [&s, scene](std::size_t n) {
-        s.quality.EndRun();
-        s.ShowQuality(true);
+        s.EndRun();
         SetCtrlVal(s.panels.panelHandle, TOGBTN_Play, 0);
         const std::string text =
             "Replay done: " + std::to_string(n) + (s.replay.IsTrace() ? " frames" : " records");

@@ -1,10 +1,13 @@
 #include "station.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 #include "QtorKMBscope10.h"
+#include "arrays.h"
 #include "commands.h"
 #include "graph_model.h"
 #include "mapping.h"
@@ -66,7 +69,12 @@ void Station::AdoptPanels(PanelHandles loaded) {
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
         ShowStatusWithName("Recording stopped, write failed:", path);
     };
-    quality.onEvent = [this](const AlarmEvent& event) { recorder.RecordEvent(event); };
+    // A replay's events are the file's, not new ones of this sensor.
+    quality.onEvent = [this](const AlarmEvent& event) {
+        if (!replay.Loaded()) recorder.RecordEvent(event);
+    };
+    for (RecordConsumer* c : std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers})
+        records.Register(c);
     ApplyParameterRanges(panels);
     linkView.Install([this] { return InitRS232(link, params); });
     link.views.health = [this](const LinkStatus& st) {
@@ -96,31 +104,78 @@ void Station::ShowStatusWithName(const std::string& text, const std::string& pat
 }
 
 void Station::StartRun() {
-    quality.StartRun();
     runIndex_ = 0;
-    ShowQuality(true);
+    records.RunStarted();
 }
 
 void Station::TakeRecord(const std::uint16_t* words) {
     // In a recording the events name the rows that hold their records.
-    long long index = runIndex_++;
-    std::string time;
-    if (recorder.Recording()) {
-        index = recorder.Rows();
-        recorder.RecordMeasurement(words);
-    }
-    if (!qualityOn) return;
-    if (recorder.Recording())
-        time = recorder.LastTime();
-    else
-        time = RecordTimeText(std::chrono::system_clock::now());
-    quality.Add(words, index, time);
-    ShowQuality();
+    const long long index = recorder.Recording() ? recorder.Rows() : runIndex_;
+    ++runIndex_;
+    HandRecord(words, index, RecordTimeText(std::chrono::system_clock::now()), -1, true);
+    records.Show();
 }
 
-void Station::EndRun() {
-    quality.EndRun();
-    ShowQuality(true);
+void Station::HandRecord(const std::uint16_t* words, long long index, const std::string& time,
+                         double timeMs, bool live) {
+    CopyPPtoRAWVars(words, meas, params);
+    Record r;
+    std::copy(words, words + PNUM, r.words.begin());
+    r.index = index;
+    r.time = time;
+    r.timeMs = timeMs;
+    r.live = live;
+    records.Hand(r);
+}
+
+void Station::EndRun() { records.RunEnded(); }
+
+void Station::DrawVideoLines() {
+    gui.PlotDATACurveA(plots);
+    gui.PlotDATACurveB(plots);
+}
+
+void Station::DrawDataBuffer(const BufferLines& lines) {
+    RingOrder(plots.databuf, plots.newbuf);
+    Set1D(plots.tolArrayHI, MAXPOINT, lines.upper);
+    Set1D(plots.tolArrayLO, MAXPOINT, lines.lower);
+    Set1D(plots.teachArray, MAXPOINT, lines.centre);
+    gui.PlotDATABuffer(plots, plots.newbuf, Toggled(TOGBTN_Zoom));
+}
+
+void ChartsOfRecords::Take(const Record& record) {
+    const bool zoom = s_.Toggled(TOGBTN_Zoom);
+    s_.gui.PlotRAWGraphA(s_.meas, s_.params, s_.plots, zoom, record.timeMs);
+    s_.gui.PlotRAWGraphB(s_.meas, s_.params, s_.plots, zoom, record.timeMs);
+    bars_ = true;
+}
+
+void ChartsOfRecords::Show() {
+    if (!bars_) return;
+    bars_ = false;
+    s_.gui.PlotVIDEOBarGraph(s_.meas, s_.params, s_.plots);
+}
+
+void RecordingOfRecords::Take(const Record& record) {
+    if (record.live) s_.recorder.RecordMeasurement(record.time, record.words.data());
+}
+
+void RecordingOfRecords::RunEnded() { s_.recorder.FlushRecording(); }
+
+void NumbersOfRecords::RunStarted() {
+    s_.quality.StartRun();
+    s_.ShowQuality(true);
+}
+
+void NumbersOfRecords::Take(const Record& record) {
+    s_.quality.Add(record.words.data(), record.index, record.time);
+}
+
+void NumbersOfRecords::Show() { s_.ShowQuality(); }
+
+void NumbersOfRecords::RunEnded() {
+    s_.quality.EndRun();
+    s_.ShowQuality(true);
 }
 
 void Station::ShowQuality(bool now) {

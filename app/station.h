@@ -10,10 +10,49 @@
 #include "panels.h"
 #include "paramfiles.h"
 #include "quality.h"
+#include "ranges.h"
+#include "record_stream.h"
 #include "recording.h"
 #include "remembered.h"
 #include "replay.h"
 #include "sensor_link.h"
+
+class Station;
+
+// The station's own consumers of its records.
+// The strip charts take every record; the bar graphs and values show the last one.
+class ChartsOfRecords final : public RecordConsumer {
+  public:
+    explicit ChartsOfRecords(Station& s) : s_(s) {}
+    void Take(const Record& record) override;
+    void Show() override;
+
+  private:
+    Station& s_;
+    bool bars_ = false;
+};
+// The recording takes the live records (a replay is no new data).
+class RecordingOfRecords final : public RecordConsumer {
+  public:
+    explicit RecordingOfRecords(Station& s) : s_(s) {}
+    void Take(const Record& record) override;
+    void RunEnded() override;
+
+  private:
+    Station& s_;
+};
+// The run's statistics and alarms, and how they read on the panel.
+class NumbersOfRecords final : public RecordConsumer {
+  public:
+    explicit NumbersOfRecords(Station& s) : s_(s) {}
+    void RunStarted() override;
+    void Take(const Record& record) override;
+    void Show() override;
+    void RunEnded() override;
+
+  private:
+    Station& s_;
+};
 
 class Station {
   public:
@@ -40,9 +79,14 @@ class Station {
     Recorder recorder;
     Replay replay;
     Quality quality;
-    bool qualityOn = true;  // off, run mode only records and draws (for the benchmark)
     LinkView linkView;
     Remembered remembered;
+    // Every record of the sensor, or of a replay, goes to the consumers registered here: the
+    // station's own below, registered when it adopts its panels, and any other.
+    RecordStream records;
+    ChartsOfRecords charts{*this};
+    RecordingOfRecords recording{*this};
+    NumbersOfRecords numbers{*this};
 
     // The state of a toggle on the main panel (Zoom, Pause, ...).
     bool Toggled(int control) const;
@@ -51,11 +95,19 @@ class Station {
     // "<text> <file name>" shown at once, the name cut to fit the status line.
     void ShowStatusWithName(const std::string& text, const std::string& path) const;
 
-    // Run mode's records: the quality numbers start afresh, each record goes into the
-    // recording and the numbers, and the end delivers an alarm still on.
+    // A run of records starts, goes on, ends: the record stream's consumers hear of it.
     void StartRun();
+    // A live record: numbered in the run (the recording's row when one is written), timed now,
+    // handed on and shown.
     void TakeRecord(const std::uint16_t* words);
+    // A record into the measurement variables and on to the consumers (not yet shown).
+    void HandRecord(const std::uint16_t* words, long long index, const std::string& time,
+                    double timeMs, bool live);
     void EndRun();
+    // The video lines of both channels, as the last block reads left them.
+    void DrawVideoLines();
+    // The measured-value buffer in ring order with the lines of the evaluation mode.
+    void DrawDataBuffer(const BufferLines& lines);
     // Shows the quality numbers, the channels' states and the events; at most four times a
     // second unless `now`.
     void ShowQuality(bool now = false);
@@ -66,6 +118,7 @@ class Station {
     std::string shownTable_;            // the numbers as shown
     int shownStates_[2] = {-1, -1};     // the channels' states as shown
     long long runIndex_ = 0;  // records of the run so far, when no recording gives the index
+    friend class NumbersOfRecords;
 };
 
 // The station a callback belongs to, from its callback data.

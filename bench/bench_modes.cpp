@@ -189,10 +189,10 @@ int main(int argc, char** argv) {
     }
     // The quality numbers and alarms off: what they cost is the difference to the case above.
     if (wanted("paced-run-nostats")) {
-        s.qualityOn = false;
+        s.records.Unregister(&s.numbers);
         Print("paced: run mode without statistics", RunMode(s, BTNRun, seconds, DrawnRecords),
               runLimit);
-        s.qualityOn = true;
+        s.records.Register(&s.numbers);
     }
 
     // Video cycles are counted by the measure commands the sensor received.

@@ -230,7 +230,9 @@ TEST_F(DataOut, AFailedWriteEndsTheRecordingKeepingItsRowsWhileRunModeGoesOn) {
     const rlimit headerOnly{fs::file_size(dir / "last.csv"), oldLimit.rlim_max};
     setrlimit(RLIMIT_FSIZE, &headerOnly);
     signal(SIGXFSZ, SIG_IGN);
-    for (int i = 0; i < 3; ++i) station.recorder.RecordMeasurement(link.pp);
+    for (int i = 0; i < 3; ++i)
+        station.recorder.RecordMeasurement(RecordTimeText(std::chrono::system_clock::now()),
+                                           link.pp);
     SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
     Fire(TOGBTN_Record, EVENT_COMMIT);
     setrlimit(RLIMIT_FSIZE, &oldLimit);

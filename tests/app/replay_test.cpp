@@ -7,8 +7,8 @@
 #include "app_fixture.h"
 #include "ctl.h"
 #include "read_file.h"
-#include "recording_file.h"
 #include "record_csv.h"
+#include "recording_file.h"
 #include "replay_callbacks.h"
 #include "startup.h"
 
@@ -41,8 +41,7 @@ class Replays : public AppTest {
     // clock (the test clock may run faster).
     void UntilDone() {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < end &&
-               StatusLine().rfind("Replay done", 0) != 0)
+        while (std::chrono::steady_clock::now() < end && StatusLine().rfind("Replay done", 0) != 0)
             ProcessSystemEvents();
     }
     fs::path dir;
@@ -142,6 +141,56 @@ TEST_F(Replays, ARecordingPlaysAtItsPaceOrTenTimesItToItsLastRecord) {
     EXPECT_GE(Timer() - t0, 0.9);
     EXPECT_EQ(station.quality.Stats(Channel::kA).n, kRows);
     EXPECT_EQ(Value(panels.panelHandle, NUM_Avalue), 100 + kRows - 1);
+}
+
+// Counts what a consumer registered with the station is handed.
+struct Taken : RecordConsumer {
+    void RunStarted() override { ++starts; }
+    void Take(const Record& r) override {
+        indexes.push_back(r.index);
+        lastA = r.words[protocol::kAvalue];
+        live += r.live;
+    }
+    void RunEnded() override { ++ends; }
+    std::vector<long long> indexes;
+    int starts = 0, ends = 0, live = 0, lastA = -1;
+};
+
+// A consumer registered with the station takes every record of a run, in order, and the same
+// records again when the run's recording is played back (not live then). A replay lists its
+// file's events afresh, not below the live ones.
+TEST_F(Replays, ARegisteredConsumerTakesEveryRecordOfARunAndOfItsReplay) {
+    Connect();
+    sensor->Hold(0.0);
+    sensor->SetExcursion(10, 5);
+    const std::string file = (dir / "taken.csv").string();
+    std::string error;
+    ASSERT_TRUE(station.recorder.Start(file, true, &error)) << error;
+    Taken taken;
+    station.records.Register(&taken);
+    When([this] { return CountCommand(8) >= 40; }, [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
+    Fire(BTNRun, EVENT_COMMIT);
+    station.recorder.Stop();
+    const long long n = station.quality.Stats(Channel::kA).n;
+    ASSERT_GE(n, 40);
+    std::vector<long long> all(static_cast<std::size_t>(n));
+    for (long long i = 0; i < n; ++i) all[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(taken.indexes, all);
+    EXPECT_EQ(taken.live, n);
+    EXPECT_EQ(taken.lastA, meas.Avalue);
+    EXPECT_EQ(taken.starts, 1);
+    EXPECT_EQ(taken.ends, 1);
+    ASSERT_EQ(station.quality.Events().size(), 1u);
+
+    taken = Taken{};
+    ASSERT_TRUE(StartReplay(station, file, Replay::Speed::kMax, &error)) << error;
+    UntilDone();
+    EXPECT_EQ(taken.indexes, all) << "the same records, from the file";
+    EXPECT_EQ(taken.live, 0);
+    EXPECT_EQ(taken.starts, 1);
+    EXPECT_EQ(taken.ends, 1);
+    EXPECT_EQ(station.quality.Events().size(), 1u) << "the file's one event, listed once";
+    station.records.Unregister(&taken);
 }
 
 TEST_F(Replays, AVideoModeTraceReplaysIntoTheVideoCurves) {
