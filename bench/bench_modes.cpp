@@ -75,7 +75,7 @@ Figures RunMode(Station& s, int button, double seconds, long long (*count)(const
 
 long long DrawnRecords(const Station& s) {
     const StripChartModel* m = GetStripChartModel(s.panels.panelHandle, STRIP_RawA);
-    return m ? m->appendedPoints / 100 : 0;
+    return m ? m->history.total : 0;
 }
 
 // The bare exchange: command 8, wait for the notification, next command; no drawing.

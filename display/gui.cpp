@@ -5,6 +5,7 @@
 
 #include "QtorKMBscope10.h"
 #include "arrays.h"
+#include "graph_model.h"
 #include "toolkit.h"
 
 namespace {
@@ -55,7 +56,14 @@ void Gui::PlotRawGraph(int chart, double* history, int tVal, int tTol, int value
         SetTraceAttribute(p, chart, t + 1, ATTR_TRACE_LINE_STYLE, styles[t]);
     }
     SetCtrlAttribute(p, chart, ATTR_NUM_TRACES, kStripTraces);
-    PlotStripChart(p, chart, history, kHistory, 0, 0);
+    // A chart that shows the history already takes the newest sample alone: the same picture
+    // as the whole window appended again, without rebuilding it. A chart just started or
+    // cleared takes the whole window once.
+    const StripChartModel* shown = GetStripChartModel(p, chart);
+    if (shown && shown->appendedPoints > 0)
+        PlotStripChart(p, chart, history + kHistory - kStripTraces, kStripTraces, 0, 0);
+    else
+        PlotStripChart(p, chart, history, kHistory, 0, 0);
     // The chart's long history takes the newest sample once: scrolled back over and exported.
     PlotStripChartRecord(p, chart, history + kHistory - kStripTraces, kStripTraces, timeMs);
 }

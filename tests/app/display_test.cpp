@@ -149,6 +149,12 @@ TEST_F(Display, StripChartKeepsTheHistoryAndZoomsAroundTheSetPoint) {
     SetCtrlVal(panels.panelHandle, TOGBTN_Zoom, 0);
     station.gui.PlotRAWGraphA(meas, params, plots, station.Toggled(TOGBTN_Zoom));
     EXPECT_EQ(plots.arrayNORM_A[493], 2000) << "the earlier sample moved down by five";
+    // On screen: the 99 empty samples, the first record and the newest, in that order.
+    const std::deque<double>& values = Strip(STRIP_RawA).traces[3];
+    ASSERT_EQ(values.size(), 101u);
+    EXPECT_EQ(values[98], 0);
+    EXPECT_EQ(values[99], 2000);
+    EXPECT_EQ(values[100], 10);
     EXPECT_EQ(Strip(STRIP_RawA).y.min, 0);
     EXPECT_EQ(Strip(STRIP_RawA).y.max, 1024);
 

@@ -60,7 +60,7 @@ class Faults : public AppTest {
 
     long long StripRecords() const {
         const StripChartModel* m = GetStripChartModel(panels.panelHandle, STRIP_RawA);
-        return m ? m->appendedPoints / 100 : -1;
+        return m ? m->history.total : -1;  // a record a sample
     }
 
     // Sets `fault` on `command` once `commands` measure commands have reached the sensor;
