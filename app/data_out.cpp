@@ -55,8 +55,8 @@ int CC_TOGBTN_Trace(int panel, int control, int event, void* data, int, int) {
     int on = 0;
     GetCtrlVal(panel, control, &on);
     if (on == 0) {
-        if (ComTracing()) {
-            StopComTrace();
+        if (s.link.trace.Tracing()) {
+            s.link.trace.Stop();
             s.link.ShowStatus("Trace ended");
         }
         return 0;
@@ -66,7 +66,7 @@ int CC_TOGBTN_Trace(int panel, int control, int event, void* data, int, int) {
     if (path.empty()) return 0;
     std::string error;
     // The dialog has asked before replacing a file.
-    if (!StartComTrace(path, false, &error)) {
+    if (!s.link.StartTrace(path, false, &error)) {
         SetCtrlVal(panel, control, 0);
         s.ShowStatusWithName("Trace not started, cannot write:", path);
         return 0;

@@ -69,10 +69,8 @@ LinkView::LinkView(SensorLink& link, Gui& gui, const PanelHandles& panels)
 LinkView::~LinkView() {
     StopWaiting();
     if (lostHandler_) RemoveComDeviceLostHandler(lostHandler_);
-    if (deviceWatch_) {
-        StopWatchingDevices(deviceWatch_);
-        OnComTraceFailure(nullptr);
-    }
+    if (deviceWatch_) StopWatchingDevices(deviceWatch_);
+    link_.trace.onFailure = nullptr;
 }
 
 void LinkView::StopWaiting() {
@@ -200,7 +198,7 @@ void LinkView::Install(Activity reconnect) {
     reconnect_ = std::move(reconnect);
     if (!lostHandler_) lostHandler_ = OnComDeviceLost([this](int port) { OnLost(port); });
     if (!deviceWatch_) deviceWatch_ = WatchDevices([this](bool devices) { OnDevices(devices); });
-    OnComTraceFailure([this](const std::string& why) { TraceFailed(why); });
+    link_.trace.onFailure = [this](const std::string& why) { TraceFailed(why); };
     Show(link_.Health());
 }
 

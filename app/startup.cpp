@@ -290,7 +290,7 @@ int ApplyOptions(Station& station, const Options& options) {
     }
     if (!options.trace.empty()) {
         std::string error;
-        if (StartComTrace(options.trace, true, &error)) {
+        if (station.link.StartTrace(options.trace, true, &error)) {
             station.linkView.TraceStarted();
         } else {
             // Without its trace the program still runs: it says so and goes on.
@@ -351,7 +351,7 @@ int WinMain(int argc, char** argv) {
     if (!station.recorder.Stop())
         std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
     station.link.CloseLine();
-    StopComTrace();
+    station.link.trace.Stop();
     DiscardPanel(panels.panelPopUp);
     DiscardPanel(panels.panelHandle);
     return 0;

@@ -622,15 +622,15 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
                                    o.alarmAfter >= 1 ? o.alarmAfter : 3, o.json};
         return RunStats(request, out, err);
     }
+    Line l(ResolvePort(o));
     // A file that exists is somebody's data, as for a recording.
-    if (!o.trace.empty() && !StartComTrace(o.trace, true, &why)) {
+    if (!o.trace.empty() && !l.link.StartTrace(o.trace, true, &why)) {
         err << "qtor-ctl: trace " << why << "\n";
         return kCtlFile;
     }
-    Line l(ResolvePort(o));
     const int status = RunTask(RunCommand(o, l, out, err));
     out.flush();
     l.link.CloseLine();
-    StopComTrace();
+    l.link.trace.Stop();
     return status;
 }

@@ -6,6 +6,7 @@
 #include "exchange.h"
 #include "rs232.h"
 #include "timer.h"
+#include "trace.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ Task<int> OpenLine(SensorLink& link) {
     const int port = link.com;
     const int opened = OpenComConfig(port, "", 19200, NOPARITY, 8, 1, 4096, 4096);
     if (opened < 0) co_return opened;
+    SetComTrace(port, &link.trace);
     SetComTime(port, 2.0);
     co_await link.FlushQueues();
     SetCTSMode(port, LWRS_HWHANDSHAKE_OFF);

@@ -21,6 +21,12 @@ SensorLink::~SensorLink() {
     CloseCom(com);
 }
 
+bool SensorLink::StartTrace(const std::string& path, bool refuseExisting, std::string* error) {
+    if (!trace.Start(path, refuseExisting, error)) return false;
+    SetComTrace(com, &trace);
+    return true;
+}
+
 void SensorLink::SetStatus(const char* text) { CopyStatusText(szStatus, text); }
 
 void SensorLink::ShowStatus(const char* text) const {

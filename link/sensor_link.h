@@ -13,6 +13,7 @@
 #include "link_state.h"
 #include "model.h"
 #include "task.h"
+#include "trace.h"
 #include "wakeup.h"
 
 // Which queues a command discards before it is written, in that order.
@@ -57,6 +58,10 @@ class SensorLink {
     char szStatus[kStatusSize] = "InitVars";  // an outcome, until shown
     char szVersion[kStatusSize] = {};         // the firmware text
     LinkViews views;
+    // The protocol trace of this link's line, whichever port it is on.
+    ComTrace trace;
+    // Starts the trace into `path` and traces the port from now on; false with *error.
+    bool StartTrace(const std::string& path, bool refuseExisting, std::string* error);
 
     // Keeps `text` (cut to 71 characters) as the outcome in szStatus.
     void SetStatus(const char* text);

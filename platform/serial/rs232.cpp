@@ -36,6 +36,8 @@ struct Port {
     bool lostReported = false;
     std::function<void()> waiter;  // NotifyWhenInQueue
     int waiterCount = 0;
+    ComTrace* trace = nullptr;
+    bool Tracing() const { return trace && trace->Tracing(); }
 };
 
 std::array<Port, kMaxPorts + 1> g_ports;
@@ -251,7 +253,7 @@ int ComWrt(int port, const std::uint8_t* buffer, int count) {
     if (count < 0 || (count > 0 && !buffer)) return kComInvalidParameter;
     if (count == 0) return 0;
     const int n = ch->Write(buffer, count, g_ports[port].timeout);
-    if (n > 0 && ComTracing()) TraceTx(buffer, n);
+    if (n > 0 && g_ports[port].Tracing()) g_ports[port].trace->Tx(buffer, n);
     return n;
 }
 
@@ -261,7 +263,7 @@ int ComRd(int port, std::uint8_t* buffer, int count) {
     if (!ch) return error;
     if (count < 0 || (count > 0 && !buffer)) return kComInvalidParameter;
     const int n = count == 0 ? 0 : ch->Read(buffer, count, g_ports[port].timeout);
-    if (n > 0 && ComTracing()) TraceRx(buffer, n, false);
+    if (n > 0 && g_ports[port].Tracing()) g_ports[port].trace->Rx(buffer, n, false);
     Rearm(port);
     return n;
 }
@@ -279,12 +281,12 @@ int FlushInQ(int port) {
     int error = 0;
     SerialChannel* ch = Channel(port, &error);
     if (!ch) return error;
-    if (ComTracing()) {
+    if (g_ports[port].Tracing()) {
         // What is discarded was on the line too: a trace without it would hide stray bytes.
         if (const int waiting = ch->QueueLength(true); waiting > 0) {
             std::vector<std::uint8_t> dropped(static_cast<std::size_t>(waiting));
             const int n = ch->Read(dropped.data(), waiting, 0.0);
-            TraceRx(dropped.data(), n, true);
+            g_ports[port].trace->Rx(dropped.data(), n, true);
         }
     }
     const int r = ch->FlushInput();
@@ -297,6 +299,10 @@ int FlushOutQ(int port) {
     SerialChannel* ch = Channel(port, &error);
     if (!ch) return error;
     return ch->FlushOutput();
+}
+
+void SetComTrace(int port, ComTrace* trace) {
+    if (ValidNumber(port)) g_ports[port].trace = trace;
 }
 
 int ComDrain(int port) {

@@ -1,30 +1,26 @@
 #include "trace.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "protocol.h"
 #include "timer.h"
 
-namespace {
+ComTrace::~ComTrace() { Stop(); }
 
-std::FILE* g_file = nullptr;
-std::string g_path;
-std::function<void(const std::string&)> g_onFailure;
-
-void Fail() {
+void ComTrace::Fail() {
     const std::string why =
-        "trace " + g_path + " cannot be written (" + std::strerror(errno) + ") - tracing stopped";
-    std::fclose(g_file);
-    g_file = nullptr;
+        "trace " + path_ + " cannot be written (" + std::strerror(errno) + ") - tracing stopped";
+    std::fclose(file_);
+    file_ = nullptr;
     std::fprintf(stderr, "%s\n", why.c_str());
-    if (g_onFailure) g_onFailure(why);
+    if (onFailure) onFailure(why);
 }
 
-void Line(const char* direction, const unsigned char* bytes, int count, const char* note) {
-    if (!g_file || count <= 0) return;
+void ComTrace::Line(const char* direction, const unsigned char* bytes, int count,
+                    const char* note) {
+    if (!file_ || count <= 0) return;
     // Hex digits are written by hand: a line per frame at the line's rate must stay cheap.
     static constexpr char kHex[] = "0123456789abcdef";
     std::string text;
@@ -43,40 +39,32 @@ void Line(const char* direction, const unsigned char* bytes, int count, const ch
     }
     text += '\n';
     // Line-buffered: every line reaches the file at once, so nothing is lost to a crash.
-    if (std::fputs(text.c_str(), g_file) < 0 || std::fflush(g_file) != 0) Fail();
+    if (std::fputs(text.c_str(), file_) < 0 || std::fflush(file_) != 0) Fail();
 }
 
-}  // namespace
-
-bool StartComTrace(const std::string& path, bool refuseExisting, std::string* error) {
-    StopComTrace();
+bool ComTrace::Start(const std::string& path, bool refuseExisting, std::string* error) {
+    Stop();
     std::error_code ec;
     if (refuseExisting && std::filesystem::exists(path, ec)) {
         *error = path + " exists; not overwritten";
         return false;
     }
     // Exclusive creation: a file made meanwhile by someone else is not replaced either.
-    g_file = std::fopen(path.c_str(), refuseExisting ? "wx" : "w");
-    if (!g_file) {
+    file_ = std::fopen(path.c_str(), refuseExisting ? "wx" : "w");
+    if (!file_) {
         *error = path + ": " + std::strerror(errno);
         return false;
     }
-    g_path = path;
+    path_ = path;
     return true;
 }
 
-void StopComTrace() {
-    if (g_file) std::fclose(g_file);
-    g_file = nullptr;
+void ComTrace::Stop() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
 }
 
-bool ComTracing() { return g_file != nullptr; }
-
-void OnComTraceFailure(std::function<void(const std::string&)> handler) {
-    g_onFailure = std::move(handler);
-}
-
-void TraceTx(const unsigned char* bytes, int count) {
+void ComTrace::Tx(const unsigned char* bytes, int count) {
     const char* name = nullptr;
     if (count == static_cast<int>(protocol::kFrameBytes) &&
         protocol::GetWord(bytes) == protocol::kCommandSync)
@@ -84,6 +72,6 @@ void TraceTx(const unsigned char* bytes, int count) {
     Line("TX", bytes, count, name);
 }
 
-void TraceRx(const unsigned char* bytes, int count, bool discarded) {
+void ComTrace::Rx(const unsigned char* bytes, int count, bool discarded) {
     Line("RX", bytes, count, discarded ? "(discarded)" : nullptr);
 }

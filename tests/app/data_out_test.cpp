@@ -68,7 +68,7 @@ class DataOut : public AppTest {
     }
     void TearDown() override {
         station.recorder.Stop();
-        StopComTrace();
+        link.trace.Stop();
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
         SetCtrlVal(panels.panelHandle, TOGBTN_Trace, 0);
         HidePanel(panels.panelHandle);
@@ -170,7 +170,7 @@ TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     };
     Answer(dir / "plain" / "t.txt");
     toggle(1);
-    EXPECT_FALSE(ComTracing());
+    EXPECT_FALSE(link.trace.Tracing());
     EXPECT_EQ(Value(panels.panelHandle, TOGBTN_Trace), 0);
     EXPECT_EQ(StatusLine(), "Trace not started, cannot write: t.txt");
 
@@ -181,7 +181,7 @@ TEST_F(DataOut, TraceToggleTracesTheLineUntilSwitchedOff) {
     EXPECT_EQ(StatusLine(), "Tracing the line to line.txt");
     Connect();
     toggle(0);
-    EXPECT_FALSE(ComTracing());
+    EXPECT_FALSE(link.trace.Tracing());
     EXPECT_EQ(StatusLine(), "Trace ended");
     RunTask(InitRS232(link, params));  // after the trace: not in the file
     const std::vector<std::string> lines = Lines(dir / "line.txt");

@@ -29,7 +29,7 @@ class LinkWatch : public AppTest {
         PortTableSetDevice(1, path);
     }
     void TearDown() override {
-        StopComTrace();
+        link.trace.Stop();
         AppTest::TearDown();
         sim.reset();
         fs::remove(path);
@@ -98,7 +98,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     RunTask(InitRS232(link, params));
     const std::string trace = path + ".trace";
     std::string why;
-    ASSERT_TRUE(StartComTrace(trace, false, &why)) << why;
+    ASSERT_TRUE(link.StartTrace(trace, false, &why)) << why;
     When([this] { return link.Health().health == LinkHealth::kConnected; },
          [this] { When([] { return true; }, [this] { Unplug(); }); });
     const double t0 = Timer();
@@ -110,7 +110,7 @@ TEST_F(LinkWatch, ARunningModeEndsAndIsNotRestartedAndAPickWinsOverTheWatch) {
     Plug();
     ASSERT_GE(Until(LinkHealth::kConnected, 3.0), 0);
     Pump(0.3);
-    StopComTrace();
+    link.trace.Stop();
     // After the reconnect's echo, parameter read and firmware request, no measure command.
     std::ifstream in(trace);
     std::vector<std::string> sent;

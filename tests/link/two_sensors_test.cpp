@@ -1,8 +1,12 @@
 // Two sensors on two ports in one process: each link keeps its own line, packet, busy flag and
 // state, so both run at once and one that is unplugged leaves the other going.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "event_loop.h"
@@ -11,6 +15,8 @@
 #include "rs232.h"
 #include "sensor.h"
 #include "timer.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,9 +58,30 @@ TEST(TwoSensors, RunSideBySideAndOneUnpluggedLeavesTheOtherGoing) {
         RunEventLoopUntil(done);
     };
 
+    // Each link traces its own line.
+    const std::string traces[2] = {
+        (fs::temp_directory_path() / ("qtor-trace-a-" + std::to_string(getpid()))).string(),
+        (fs::temp_directory_path() / ("qtor-trace-b-" + std::to_string(getpid()))).string()};
+    std::string why;
+    ASSERT_TRUE(a.StartTrace(traces[0], false, &why)) << why;
+    ASSERT_TRUE(b.StartTrace(traces[1], false, &why)) << why;
+
     constexpr int kCycles = 20;
     std::vector<Received> ra, rb;
     both(kCycles, &ra, &rb);
+    a.trace.Stop();
+    b.trace.Stop();
+    for (const std::string& path : traces) {
+        std::ifstream in(path);
+        int tx = 0, rx = 0;
+        for (std::string line; std::getline(in, line);) {
+            tx += line.find(" TX 00 55 00 08 ") != std::string::npos;
+            rx += line.find(" RX 00 aa ") != std::string::npos;
+        }
+        EXPECT_EQ(tx, kCycles) << path << ": its own commands only";
+        EXPECT_EQ(rx, kCycles) << path;
+        fs::remove(path);
+    }
     ASSERT_EQ(ra.size(), static_cast<std::size_t>(kCycles));
     ASSERT_EQ(rb.size(), static_cast<std::size_t>(kCycles));
     for (int i = 0; i < kCycles; ++i) {
