@@ -1,7 +1,7 @@
 #include "run_quality.h"
 
 RunQuality::RunQuality(long long alarmAfter)
-    : detectors_{AlarmDetector("A", alarmAfter), AlarmDetector("B", alarmAfter)} {}
+    : detectors_{{AlarmDetector("A", alarmAfter), AlarmDetector("B", alarmAfter)}} {}
 
 RunQuality::Step RunQuality::Add(const std::uint16_t* words, long long index,
                                  const std::string& time) {

@@ -3,6 +3,7 @@
 // qtor-ctl stats all take their numbers from here.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,9 +33,9 @@ class RunQuality {
     static int Index(Channel c) { return c == Channel::kA ? 0 : 1; }
 
   private:
-    ChannelAccumulator acc_[2];
-    AlarmDetector detectors_[2];
-    bool outside_[2] = {false, false};
+    std::array<ChannelAccumulator, 2> acc_;
+    std::array<AlarmDetector, 2> detectors_;
+    std::array<bool, 2> outside_ = {false, false};
 };
 
 // The numbers of a recording's rows, of the last `last` of them (0: all), and every event in

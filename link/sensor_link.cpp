@@ -47,7 +47,7 @@ void SensorLink::ReportReply() {
 void SensorLink::WhenLineFree(const std::string& key, ActionKind kind, Activity activity) {
     // In turn: an activity pressed while others wait for theirs goes behind them.
     if (!running_ && queue_.empty()) {
-        Run(std::move(activity));
+        Run(activity);
         return;
     }
     std::erase_if(queue_, [&key](const Queued& q) { return q.key == key; });
@@ -55,7 +55,7 @@ void SensorLink::WhenLineFree(const std::string& key, ActionKind kind, Activity 
     PostDrain();
 }
 
-void SensorLink::Run(Activity activity) {
+void SensorLink::Run(const Activity& activity) {
     running_ = true;
     current_ = activity();
     current_.Start([this] { ActivityEnded(); });
@@ -83,7 +83,7 @@ void SensorLink::PostDrain() {
         if (link.running_ || link.queue_.empty()) return;
         Activity next = std::move(link.queue_.front().activity);
         link.queue_.erase(link.queue_.begin());
-        link.Run(std::move(next));
+        link.Run(next);
     });
 }
 

@@ -138,7 +138,7 @@ class SensorLink {
         ActionKind kind;
         Activity activity;
     };
-    void Run(Activity activity);
+    void Run(const Activity& activity);
     void ActivityEnded();
     void PostDrain();
 

@@ -67,9 +67,9 @@ class TaskBase {
     bool Done() const { return !h_ || h_.done(); }
     // Runs the task until it first waits; `onDone` is called when it has ended (perhaps before
     // Start returns). The task object may be destroyed from `onDone`.
-    void Start(std::function<void()> onDone = {}) {
+    void Start(const std::function<void()>& onDone = {}) {
         const Handle h = h_;
-        h.promise().onDone = std::move(onDone);
+        h.promise().onDone = onDone;
         h.resume();
     }
     // Cancels a task that has not ended: its frame and what it holds are destroyed.
