@@ -3,8 +3,8 @@
 // Prints figures; asserts nothing.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes [seconds-per-case] [case ...]
-// Cases: paced-raw paced-run paced-run-nostats paced-video unpaced-raw unpaced-run (all when
-// none is named).
+// Cases: paced-raw paced-run paced-run-nostats paced-run-nocharts paced-video unpaced-raw
+// unpaced-run (all when none is named).
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS port=PATH [device-raw device-run
 //   device-record]
 // runs the bare loop, run mode and run mode recording to a CSV file against a sensor on the
@@ -195,6 +195,21 @@ int main(int argc, char** argv) {
         s.records.Register(&s.numbers);
     }
 
+    // Without the charts, then without any consumer of records: the mode's own cost beside the
+    // bare loop, and what each consumer adds.
+    if (wanted("paced-run-nocharts")) {
+        s.records.Unregister(&s.charts);
+        Print("paced: run mode without charts", RunMode(s, BTNRun, seconds, MeasureCommands),
+              runLimit);
+        s.records.Unregister(&s.numbers);
+        s.records.Unregister(&s.recording);
+        Print("paced: run mode, no consumer", RunMode(s, BTNRun, seconds, MeasureCommands),
+              runLimit);
+        for (RecordConsumer* c :
+             {static_cast<RecordConsumer*>(&s.charts), static_cast<RecordConsumer*>(&s.recording),
+              static_cast<RecordConsumer*>(&s.numbers)})
+            s.records.Register(c);
+    }
     // Video cycles are counted by the measure commands the sensor received.
     if (wanted("paced-video")) {
         PortSimSensor(1)->ClearLog();

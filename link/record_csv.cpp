@@ -26,10 +26,17 @@ std::string RecordCsvHeader() { return RecordingHeader() + "\n"; }
 std::string RecordTimeText(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
     const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count() % 1000;
-    const std::tm tm = LocalTime(system_clock::to_time_t(when));
+    // The local time of a second is looked up once: the lookup reads the zone's file, and
+    // records come many times a second.
+    static std::time_t lastSecond = -1;
+    static char secondText[40];
+    if (const std::time_t t = system_clock::to_time_t(when); t != lastSecond) {
+        const std::tm tm = LocalTime(t);
+        std::strftime(secondText, sizeof secondText, "%Y-%m-%dT%H:%M:%S", &tm);
+        lastSecond = t;
+    }
     char stamp[48];
-    const std::size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
-    std::snprintf(stamp + n, sizeof stamp - n, ".%03d", static_cast<int>(ms));
+    std::snprintf(stamp, sizeof stamp, "%s.%03d", secondText, static_cast<int>(ms));
     return stamp;
 }
 
