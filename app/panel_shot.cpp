@@ -19,6 +19,8 @@
 #include "replay_callbacks.h"
 #include "rs232.h"
 #include "run_task.h"
+#include "sensor.h"
+#include "sensors.h"
 #include "startup.h"
 #include "station.h"
 #include "timer.h"
@@ -121,14 +123,54 @@ bool Screens(Station& s, const std::string& name, const std::string& dir) {
     return ok;
 }
 
+// Three simulated sensors in one window, all in run mode, the second one's channel A in ALARM,
+// the first sensor's tab shown: the overview tells of the other's alarm.
+bool SensorsScreen(const std::string& name, const std::string& dir) {
+    Sensors sensors;
+    for (int n = 1; n <= 3; ++n) {
+        PortTableSetSimulated(n, true);
+        PortSimSensor(n)->SetPhase(2.7 * (n - 1));
+        if (!sensors.Add(n, true)) return false;
+    }
+    // The first and third objects rest near their set-points; the second's channel A leaves
+    // its window after 20 records and stays out.
+    PortSimSensor(1)->Hold(0.1);
+    PortSimSensor(3)->Hold(-5.4 - 0.1);
+    PortSimSensor(2)->SetExcursion(20, 1000000);
+    for (std::size_t i = 0; i < sensors.Count(); ++i) {
+        Station& s = sensors.At(i);
+        RunTask(InitRS232(s.link, s.params));
+    }
+    sensors.Show(sensors.At(0));
+    DisplayPanel(sensors.Window());
+    Pump(1.0);  // placed and framed by the window manager
+    for (std::size_t i = 0; i < sensors.Count(); ++i)
+        CallCtrlCallback(sensors.At(i).panels.panelHandle, BTNRun, EVENT_COMMIT);
+    Pump(5.0);
+    sensors.Refresh();
+    ScrollToCtrl(sensors.At(0).panels.panelHandle, STRIP_RawA);
+    Pump(0.5);
+    const std::string path = dir + "/screen-" + name + "-sensors.png";
+    const bool ok = SaveScreenImage(sensors.Window(), path.c_str()) == 0;
+    if (ok) std::printf("%s\n", path.c_str());
+    for (std::size_t i = 0; i < sensors.Count(); ++i)
+        CallCtrlCallback(sensors.At(i).panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
+    for (std::size_t i = 0; i < sensors.Count(); ++i)
+        while (sensors.At(i).link.Active()) ProcessSystemEvents();
+    for (std::size_t i = 0; i < sensors.Count(); ++i) sensors.At(i).link.CloseLine();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool screen = argc == 4 && std::string(argv[1]) == "--screen";
-    if (argc != 2 && !screen) {
+    const bool sensors = argc == 4 && std::string(argv[1]) == "--sensors";
+    if (argc != 2 && !screen && !sensors) {
         std::fputs(
             "usage: qtor-panel-shot OUTPUT-FOLDER\n"
-            "       qtor-panel-shot --screen NAME OUTPUT-FOLDER   (on a display)\n",
+            "       qtor-panel-shot --screen NAME OUTPUT-FOLDER    (on a display)\n"
+            "       qtor-panel-shot --sensors NAME OUTPUT-FOLDER   (three sensors, on a display)\n",
             stderr);
         return 2;
     }
@@ -136,6 +178,10 @@ int main(int argc, char** argv) {
     if (!screen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (InitPlatform(argc, argv) < 0) return 1;
+    if (sensors) {
+        RegisterCallbacks();
+        return SensorsScreen(argv[2], dir) ? 0 : 1;
+    }
     Station s;
     if (OpenStation(s) < 0) return 1;
     const PanelHandles& panels = s.panels;

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "QtorKMBscope10.h"
 #include "commands.h"
@@ -16,6 +19,7 @@
 #include "qtor_version.h"
 #include "replay_callbacks.h"
 #include "sensor.h"
+#include "sensors.h"
 #include "signals.h"
 #include "station.h"
 #include "teach.h"
@@ -26,13 +30,15 @@ namespace {
 
 constexpr int kInfoBlue = 0x0080FF;
 constexpr const char* kUsage =
-    "Usage: qtor-kmb [--port DEVICE | --demo] [--record FILE.csv] [--trace FILE]\n"
+    "Usage: qtor-kmb [--port DEVICE ... | --demo [N]] [--record FILE.csv] [--trace FILE]\n"
     "                [--alarm-after K] [--replay FILE [--speed 1|10|max]] [--help] [--version]\n"
     "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
-    "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1\n"
-    "  --demo         use the built-in simulated sensor as port 1, paced at 19200 baud\n"
+    "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1; given\n"
+    "                 again, a sensor each, on ports 2, 3, ... in that order\n"
+    "  --demo [N]     N built-in simulated sensors (1 by default), paced at 19200 baud\n"
     "  --record FILE  record every run-mode record to the new CSV file FILE, and the\n"
-    "                 alarms' events to FILE-events.csv beside it\n"
+    "                 alarms' events to FILE-events.csv beside it; with several sensors\n"
+    "                 each its own, its name before the extension (run-COM1.csv)\n"
     "  --alarm-after K  an alarm needs K records in a row outside the tolerance (default 3)\n"
     "  --trace FILE   write every frame on the line to the new file FILE (seconds, TX or\n"
     "                 RX, hex bytes); an existing FILE is refused\n"
@@ -57,9 +63,18 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
             return Parsed::Exit;
         }
         if (arg == "--demo") {
-            options->demo = true;
+            // --demo N: N simulated sensors; alone, one.
+            options->demo = 1;
+            if (i + 1 < argc &&
+                std::string(argv[i + 1]).find_first_not_of("0123456789") == std::string::npos) {
+                options->demo = std::atoi(argv[++i]);
+                if (options->demo < 1 || options->demo > 16) {
+                    std::fprintf(stderr, "qtor-kmb: --demo takes 1 to 16 sensors\n");
+                    return Parsed::Error;
+                }
+            }
         } else if (arg == "--port" && i + 1 < argc) {
-            options->port = argv[++i];
+            options->ports.push_back(argv[++i]);
         } else if (arg == "--record" && i + 1 < argc) {
             options->record = argv[++i];
         } else if (arg == "--trace" && i + 1 < argc) {
@@ -167,6 +182,9 @@ void RegisterCallbacks() {
         {"CC_TOGBTN_Play", CC_TOGBTN_Play},
         {"CC_DropSpeed", CC_DropSpeed},
         {"CC_SLIDE_Position", CC_SLIDE_Position},
+        {"CC_SENSORS", CC_SENSORS},
+        {"CC_BTNAddSensor", CC_BTNAddSensor},
+        {"CC_BTNRemoveSensor", CC_BTNRemoveSensor},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -264,6 +282,13 @@ int CC_DropDCom(int panel, int control, int event, void* data, int, int) {
     // A selector that cannot be read keeps the port in use.
     int picked = 0;
     if (GetCtrlVal(panel, control, &picked) < 0) picked = 0;
+    // Two sensors of one window never share a port.
+    if (picked > 0 && picked != s.link.com && s.portTaken && s.portTaken(picked)) {
+        const std::string text = "COM" + std::to_string(picked) + " is used by another sensor";
+        s.link.ShowStatus(text.c_str());
+        FillPortSelector(s.panels, s.link.com);
+        return 0;
+    }
     s.link.WhenLineFree("port", ActionKind::kAction, [&s, picked] { return PickPort(s, picked); });
     return 0;
 }
@@ -313,46 +338,111 @@ int StartLine(Station& station, const Options& options) {
     return 0;
 }
 
+namespace {
+
+// The ports of the sensors the program starts with: those the command line gives (devices, then
+// --demo's simulated sensors), or the set remembered from the last run.
+std::vector<int> StartPorts(const Options& options) {
+    std::vector<int> ports;
+    for (const std::string& device : options.ports) {
+        const int n = static_cast<int>(ports.size()) + 1;
+        PortTableSetDevice(n, device);
+        ports.push_back(n);
+    }
+    for (int i = 0; i < options.demo; ++i) {
+        const int n = static_cast<int>(ports.size()) + 1;
+        PortTableSetSimulated(n, true);
+        // Each sensor's object elsewhere on its path, so that their records differ.
+        if (sim::Sensor* sensor = PortSimSensor(n)) sensor->SetPhase(2.7 * i);
+        ports.push_back(n);
+    }
+    if (ports.empty())
+        for (int n = 1; n <= RememberedSensorCount(); ++n) ports.push_back(n);
+    return ports;
+}
+
+// The record and trace files of each sensor: the names given, or, with several sensors, each
+// sensor's name put before the extension. Every one that exists is refused before any is made.
+bool ApplyOptionsToAll(Sensors& sensors, const Options& options) {
+    std::vector<Options> each;
+    for (std::size_t i = 0; i < sensors.Count(); ++i) {
+        Options mine = options;
+        const std::string name = sensors.At(i).Name();
+        if (sensors.Count() > 1 && !mine.record.empty())
+            mine.record = PerSensorPath(mine.record, name);
+        if (sensors.Count() > 1 && !mine.trace.empty())
+            mine.trace = PerSensorPath(mine.trace, name);
+        for (const auto& [path, what] :
+             {std::pair{&mine.record, "record"}, {&mine.trace, "trace"}}) {
+            if (std::error_code ec; !path->empty() && std::filesystem::exists(*path, ec)) {
+                std::fprintf(stderr, "qtor-kmb: cannot %s: %s exists; not overwritten\n", what,
+                             path->c_str());
+                return false;
+            }
+        }
+        each.push_back(std::move(mine));
+    }
+    for (std::size_t i = 0; i < sensors.Count(); ++i)
+        if (ApplyOptions(sensors.At(i), each[i]) < 0) return false;
+    return true;
+}
+
+}  // namespace
+
 int WinMain(int argc, char** argv) {
     Options options;
     const Parsed parsed = ParseCommandLine(argc, argv, &options);
     if (parsed == Parsed::Exit) return 0;
     if (parsed == Parsed::Error) return -1;
     if (InitPlatform(argc, argv) < 0) return -1;  // it has said why on standard error
-    if (options.demo) PortTableSetSimulated(1, true);
-    if (!options.port.empty()) PortTableSetDevice(1, options.port);
+    const bool portsGiven = options.demo > 0 || !options.ports.empty();
+    const std::vector<int> ports = StartPorts(options);
     // Nobody reads a simulated sensor's frame log in the program: keeping none keeps the
     // memory flat however long a demonstration runs.
-    for (int number : {1, PortTableSimulatedNumber()})
+    for (int number = 1; number <= kMaxPorts; ++number)
         if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
     RegisterCallbacks();
-    PanelHandles loaded;
-    if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
-    Station station;
-    station.AdoptPanels(loaded);
-    const PanelHandles& panels = station.panels;
-    if (ApplyOptions(station, options) < 0) return -1;
-    station.files.proj_dir = GetProjectDir();
-    OnTerminationRequest([&panels] { CallCtrlCallback(panels.panelHandle, 0, EVENT_CLOSE); });
-    InitVars(station);
-    station.remembered.RestoreSettings(options.demo || !options.port.empty(), station.files,
-                                       station.link.com);
-    FillPortSelector(panels, station.link.com);
-    if (const int status = StartLine(station, options); status != 0) return status;
-    // The panel is shown once the sensor has answered, or its line check has given up.
-    station.link.WhenIdle([&station, &panels] {
-        station.remembered.RestorePlacement(panels);
-        DisplayPanel(panels.panelHandle);
-        station.remembered.RestorePopup(panels);
+    Sensors sensors;
+    for (int port : ports) {
+        if (!sensors.Add(port, portsGiven)) return -1;
+    }
+    if (!ApplyOptionsToAll(sensors, options)) return -1;
+    OnTerminationRequest([&sensors] {
+        if (sensors.Tabbed())
+            sensors.CloseAll();
+        else
+            CallCtrlCallback(sensors.At(0).panels.panelHandle, 0, EVENT_CLOSE);
     });
+    // A replay is the first sensor's; the others connect.
+    Options others = options;
+    others.replay.clear();
+    for (std::size_t i = 0; i < sensors.Count(); ++i)
+        if (const int status = StartLine(sensors.At(i), i == 0 ? options : others); status != 0)
+            return status;
+    // The window is shown once every sensor has answered, or its line check has given up.
+    auto connecting = std::make_shared<std::size_t>(sensors.Count());
+    const int shownTab = portsGiven ? 0 : RememberedShownTab();
+    for (std::size_t i = 0; i < sensors.Count(); ++i) {
+        sensors.At(i).link.WhenIdle([&sensors, connecting, shownTab] {
+            if (--*connecting > 0) return;
+            Station& first = sensors.At(0);
+            first.remembered.RestorePlacement(sensors.Window());
+            if (shownTab > 0 && static_cast<std::size_t>(shownTab) < sensors.Count())
+                sensors.Show(sensors.At(static_cast<std::size_t>(shownTab)));
+            DisplayPanel(sensors.Window());
+            for (std::size_t k = 0; k < sensors.Count(); ++k)
+                sensors.At(k).remembered.RestorePopup(sensors.At(k).panels);
+        });
+    }
     RunUserInterface();
     OnTerminationRequest(nullptr);
-    station.remembered.SaveSettingsAtExit(panels, station.files, station.link.com);
-    if (!station.recorder.Stop())
-        std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
-    station.link.CloseLine();
-    station.link.trace.Stop();
-    DiscardPanel(panels.panelPopUp);
-    DiscardPanel(panels.panelHandle);
+    sensors.SaveSettings(portsGiven);
+    for (std::size_t i = 0; i < sensors.Count(); ++i) {
+        Station& s = sensors.At(i);
+        if (!s.recorder.Stop())
+            std::fprintf(stderr, "qtor-kmb: the recording's last rows were not written\n");
+        s.link.CloseLine();
+        s.link.trace.Stop();
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "panels.h"
 #include "replay.h"
@@ -10,10 +11,10 @@ class Station;
 
 // What the command line asks for.
 struct Options {
-    std::string port;    // device for port 1
-    std::string record;  // CSV file run mode records to
-    std::string trace;   // protocol trace file
-    bool demo = false;
+    std::vector<std::string> ports;  // devices for ports 1, 2, ...
+    std::string record;              // CSV file run mode records to
+    std::string trace;               // protocol trace file
+    int demo = 0;                    // simulated sensors
     long long alarmAfter = 3;
     std::string replay;  // file played back instead of a sensor
     Replay::Speed speed = Replay::Speed::kReal;

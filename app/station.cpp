@@ -87,6 +87,22 @@ void Station::AdoptPanels(PanelHandles loaded) {
     ShowQuality(true);
 }
 
+ChannelState Station::State(Channel c) const {
+    return quality.Alarmed(c)        ? ChannelState::kAlarm
+           : quality.Stats(c).n == 0 ? ChannelState::kNone
+           : quality.Outside(c)      ? ChannelState::kOut
+                                     : ChannelState::kOk;
+}
+
+std::string Station::ModeName() const {
+    const std::string& key = link.ActivityKey();
+    if (key == "run") return "Run";
+    if (key == "video") return "Video";
+    if (key == "data") return "Data buffer";
+    if (replay.Loaded()) return "Replay";
+    return "Idle";
+}
+
 bool Station::Toggled(int control) const {
     int on = 0;
     GetCtrlVal(panels.panelHandle, control, &on);
@@ -194,10 +210,7 @@ void Station::ShowQuality(bool now) {
     }
     const int marks[2] = {BTNStateA, BTNStateB};
     for (Channel c : {Channel::kA, Channel::kB}) {
-        const ChannelState state = quality.Alarmed(c)        ? ChannelState::kAlarm
-                                   : quality.Stats(c).n == 0 ? ChannelState::kNone
-                                   : quality.Outside(c)      ? ChannelState::kOut
-                                                             : ChannelState::kOk;
+        const ChannelState state = State(c);
         const int i = c == Channel::kA ? 0 : 1;
         if (shownStates_[i] == static_cast<int>(state)) continue;
         shownStates_[i] = static_cast<int>(state);

@@ -4,12 +4,16 @@
 // callback of its panels receives it as callback data, so two stations share nothing.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "gui.h"
 #include "link_view.h"
 #include "model.h"
 #include "panels.h"
 #include "paramfiles.h"
 #include "quality.h"
+#include "quality_text.h"
 #include "ranges.h"
 #include "record_stream.h"
 #include "recording.h"
@@ -87,6 +91,17 @@ class Station {
     ChartsOfRecords charts{*this};
     RecordingOfRecords recording{*this};
     NumbersOfRecords numbers{*this};
+
+    // Set by the window that holds several stations: its Add sensor and Remove buttons, and
+    // whether a port is in use by another station of the window.
+    std::function<void()> addSensor, removeSensor;
+    std::function<bool(int com)> portTaken;
+    // "COMn": the station's name in its tab, the overview and its file names.
+    std::string Name() const { return "COM" + std::to_string(link.com); }
+    // OK, OUT or ALARM of a channel as its mark shows it (none before the first record).
+    ChannelState State(Channel c) const;
+    // Idle, Run, Video, Data buffer or Replay.
+    std::string ModeName() const;
 
     // The state of a toggle on the main panel (Zoom, Pause, ...).
     bool Toggled(int control) const;

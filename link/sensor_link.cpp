@@ -47,7 +47,7 @@ void SensorLink::ReportReply() {
 void SensorLink::WhenLineFree(const std::string& key, ActionKind kind, Activity activity) {
     // In turn: an activity pressed while others wait for theirs goes behind them.
     if (!running_ && queue_.empty()) {
-        Run(activity);
+        Run(key, activity);
         return;
     }
     std::erase_if(queue_, [&key](const Queued& q) { return q.key == key; });
@@ -55,14 +55,16 @@ void SensorLink::WhenLineFree(const std::string& key, ActionKind kind, Activity 
     PostDrain();
 }
 
-void SensorLink::Run(const Activity& activity) {
+void SensorLink::Run(const std::string& key, const Activity& activity) {
     running_ = true;
+    activityKey_ = key;
     current_ = activity();
     current_.Start([this] { ActivityEnded(); });
 }
 
 void SensorLink::ActivityEnded() {
     running_ = false;
+    activityKey_.clear();
     current_.Result();  // an activity that threw ends the program, as a callback's throw would
     current_.Reset();   // it has ended: its frame goes
     PostDrain();
@@ -81,9 +83,9 @@ void SensorLink::PostDrain() {
         SensorLink& link = **self;
         link.drainPosted_ = false;
         if (link.running_ || link.queue_.empty()) return;
-        Activity next = std::move(link.queue_.front().activity);
+        const Queued next = std::move(link.queue_.front());
         link.queue_.erase(link.queue_.begin());
-        link.Run(next);
+        link.Run(next.key, next.activity);
     });
 }
 
@@ -112,4 +114,5 @@ void SensorLink::CancelActivities() {
     whenIdle_.clear();
     current_.Reset();
     running_ = false;
+    activityKey_.clear();
 }

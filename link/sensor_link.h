@@ -115,6 +115,8 @@ class SensorLink {
     bool ModeRunning() const { return modes_ > 0; }
     // True while an activity runs on the line or one waits for its turn.
     bool Active() const { return running_ || !queue_.empty(); }
+    // The key the activity under way was started with ("run", "video", ...); empty when none.
+    const std::string& ActivityKey() const { return activityKey_; }
     // Starts `activity` now when no other runs on the line; otherwise it waits for its turn.
     // One queued under the same key replaces the earlier one (the last port picked wins).
     // Modes are never started from inside another activity.
@@ -138,13 +140,14 @@ class SensorLink {
         ActionKind kind;
         Activity activity;
     };
-    void Run(const Activity& activity);
+    void Run(const std::string& key, const Activity& activity);
     void ActivityEnded();
     void PostDrain();
 
     bool busy_ = false;
     int modes_ = 0;
     bool running_ = false;
+    std::string activityKey_;
     bool drainPosted_ = false;
     std::vector<Queued> queue_;
     Task<> current_;

@@ -174,6 +174,7 @@ void Sensor::ApplyFault(int command, std::optional<Reply>& reply) {
 }
 
 ObjectView Sensor::View(double t) const {
+    t += phase_;
     // The object drifts across the line and breathes a little, slowly enough to follow by eye.
     const double centre = 512.0 + 220.0 * std::sin(2.0 * kPi * t / 8.0);
     const double width = 140.0 + 40.0 * std::sin(2.0 * kPi * t / 13.0);

@@ -84,6 +84,9 @@ class Sensor {
     // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
     // it move again. Tests that compare replies taken apart in time need this.
     void Hold(std::optional<double> t) { held_ = t; }
+    // Puts the object `seconds` further along its path than another sensor's at the same time:
+    // several simulated sensors then see different objects.
+    void SetPhase(double seconds) { phase_ = seconds; }
     // Records `first` to `first + count - 1` (by their index word) put channel A's measured
     // value outside its tolerance window, beyond the upper limit (below the lower one where
     // the upper is at the end of the line): an excursion a production line would alarm on.
@@ -120,6 +123,7 @@ class Sensor {
     std::string firmware_ = "Q-TOR SIM V1.0";
     std::vector<std::uint16_t> firmwareWords_;
     std::optional<double> held_;
+    double phase_ = 0.0;
     std::vector<std::uint16_t> ring_;
     std::map<int, Fault> faults_;
     struct Store {

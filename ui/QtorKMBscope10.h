@@ -58,6 +58,8 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, DropSpeed, 48)        \
     X(PANEL, SLIDE_Position, 49)   \
     X(PANEL, BTNOpenRecording, 50) \
+    X(PANEL, BTNAddSensor, 51)     \
+    X(PANEL, BTNRemoveSensor, 52)  \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

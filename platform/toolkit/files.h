@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 enum FileButton : int { VAL_OK_BUTTON = 0, VAL_LOAD_BUTTON = 1 };
 
@@ -22,3 +23,9 @@ struct FileDialogRequest {
 };
 using FileDialogHook = std::function<int(const FileDialogRequest&, std::string* path)>;
 void SetFileDialogHook(FileDialogHook hook);
+
+// A list to pick one entry from: 1 and its index in *picked when one was picked, 0 when
+// cancelled. Tests answer it with a hook, as they answer file dialogs.
+int ListSelectPopup(const std::string& title, const std::vector<std::string>& entries, int* picked);
+void SetListDialogHook(
+    std::function<int(const std::string&, const std::vector<std::string>&, int*)> hook);

@@ -21,6 +21,8 @@ enum EventKind : int {
     // A ring's list is about to open: its callback may fill it afresh. Sent at once, not
     // queued, so the callback must not pump events.
     EVENT_DROPPED = 7,
+    // A tabbed panel shows another tab (GetShownPanelTab tells which).
+    EVENT_TAB_CHANGED = 8,
 };
 
 // Panel and control callbacks: (panel, control, event, callback data, event data 1, 2).
@@ -51,9 +53,32 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId);
 int CheckPanelCallbacks(int panel);
 int DisplayPanel(int panel);
 int HidePanel(int panel);
+// 1 while the panel (or the tab it is in) is on screen.
+int PanelShown(int panel);
 int DiscardPanel(int panel);
 int RunUserInterface();
 int QuitUserInterface(int returnCode);
+
+// A window holding several panels as tabs, under a row of overview entries (one a tab, a
+// click on it shows that tab). It is a panel of its own: its callback, registered under
+// `callback`, hears the close box (EVENT_CLOSE) and a change of tab (EVENT_TAB_CHANGED).
+// Ctrl+Tab and Ctrl+Shift+Tab go from tab to tab. Returns its handle.
+int NewTabbedPanel(const char* title, const char* callback);
+// Moves the window of `panel` into a tab at `index` (-1: last) under `label`; DisplayPanel of
+// the panel then shows the window and that tab. Returns the tab's index.
+int InsertPanelTab(int tabbed, int panel, int index, const char* label);
+// Takes `panel` out of its tab: a window of its own again, hidden.
+int RemovePanelTab(int tabbed, int panel);
+int SetPanelTabLabel(int tabbed, int panel, const char* label, const char* tooltip);
+int ShowPanelTab(int tabbed, int panel);
+// The panel whose tab is shown, or 0.
+int GetShownPanelTab(int tabbed);
+// The overview entry of the panel's tab: its text (lines apart by \n), background colour and
+// tooltip; set only where they change.
+int SetPanelTabOverview(int tabbed, int panel, const char* text, int colour, const char* tooltip);
+int GetPanelTabOverview(int tabbed, int panel, std::string* text, int* colour);
+// A click on the overview entry, as a user's.
+int ClickPanelTabOverview(int tabbed, int panel);
 
 // Control values: number, switch, ring index, text.
 int SetCtrlVal(int panel, int control, int value);

@@ -139,12 +139,15 @@ class KeyFilter : public QObject {
         auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
         QWidget* window = static_cast<QWidget*>(watched)->window();
+        bool bound = false;
         for (const Entry& e : entries) {
             if (!e.widget || e.widget->window() != window || e.key != pressed) continue;
             const bool text = !key->text().isEmpty() && key->text().at(0).isPrint();
             if (text && TakesText(window->focusWidget())) return false;
             if (key->isAutoRepeat()) return true;  // one action per press
-            if (!e.widget->isEnabled() || !e.widget->isVisible()) return true;
+            bound = true;
+            // Several panels in tabs of one window: the key is the shown panel's.
+            if (!e.widget->isEnabled() || !e.widget->isVisible()) continue;
             auto* button = qobject_cast<QAbstractButton*>(e.widget.data());
             if (button && button->isCheckable())
                 button->click();  // a toggle flips: value changed, then commit
@@ -152,7 +155,7 @@ class KeyFilter : public QObject {
                 PostEvents(e.panel, e.control, {EVENT_LEFT_CLICK, EVENT_COMMIT});
             return true;
         }
-        return false;
+        return bound;
     }
 };
 

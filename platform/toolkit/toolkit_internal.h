@@ -47,6 +47,10 @@ struct Panel {
 };
 
 Panel* FindPanel(int handle);
+// The handle the next panel gets.
+int NextPanelHandle();
+// Property of a panel window put into a tab: the tabbed panel's handle (0: none).
+constexpr const char* kTabbedBy = "qtorTabbedBy";
 Control* FindControl(int panel, int control);
 // Every loaded panel, by handle.
 std::map<int, std::unique_ptr<Panel>>& Panels();

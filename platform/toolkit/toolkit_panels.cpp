@@ -68,6 +68,8 @@ bool FictitiousScreen(const QScreen* screen) {
 
 }  // namespace
 
+int NextPanelHandle() { return g_nextHandle++; }
+
 }  // namespace qtor
 
 using namespace qtor;
@@ -146,7 +148,7 @@ int LoadPanel(int parentPanel, const char* fileName, int panelId) {
         said.insert(path + '\n' + w);
         std::fprintf(stderr, "LoadPanel: panel file %s: %s\n", qPrintable(path), qPrintable(w));
     }
-    panel->handle = g_nextHandle++;
+    panel->handle = NextPanelHandle();
     Panel& p = *panel;
     Panels()[p.handle] = std::move(panel);
     WirePanel(p);
@@ -158,6 +160,11 @@ int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p) return kErrBadPanel;
     QWidget* w = p->window;
+    // A panel in a tab is shown by its tab and the window that holds the tabs.
+    if (const int tabbed = w->property(kTabbedBy).toInt(); tabbed > 0) {
+        ShowPanelTab(tabbed, panel);
+        return DisplayPanel(tabbed);
+    }
     if (!w->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
         // A panel shown for the first time while another is on screen opens over its centre,
         // not wherever the window system puts new windows, and stays above it.
@@ -184,9 +191,15 @@ int DisplayPanel(int panel) {
     return 0;
 }
 
+int PanelShown(int panel) {
+    Panel* p = FindPanel(panel);
+    return p && p->window && p->window->isVisible() ? 1 : 0;
+}
+
 int HidePanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p) return kErrBadPanel;
+    if (p->window->property(kTabbedBy).toInt() > 0) return 0;  // its tab stays
     p->window->hide();
     return 0;
 }
@@ -194,6 +207,9 @@ int HidePanel(int panel) {
 int DiscardPanel(int panel) {
     auto it = Panels().find(panel);
     if (it == Panels().end()) return kErrBadPanel;
+    if (const int tabbed = it->second->window ? it->second->window->property(kTabbedBy).toInt() : 0;
+        tabbed > 0)
+        RemovePanelTab(tabbed, panel);
     std::unique_ptr<Panel> p = std::move(it->second);
     Panels().erase(it);
     // Events already queued for it find no panel and are dropped.
