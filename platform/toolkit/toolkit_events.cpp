@@ -176,6 +176,8 @@ void WatchKeys(QWidget* window) {
 
 }  // namespace
 
+void WatchWindowKeys(QWidget* window) { WatchKeys(window); }
+
 void WirePanel(Panel& panel) {
     panel.window->setProperty(kHandle, panel.handle);
     panel.window->installEventFilter(Filter());

@@ -70,6 +70,8 @@ void ShowPendingIndicators();
 void WireControl(Panel& panel, int id, Control& control);
 // Catches the close box of a panel window.
 void WirePanel(Panel& panel);
+// Keys bound to controls act wherever the focus is in `window` (a window holding tabs).
+void WatchWindowKeys(QWidget* window);
 
 // Property of a numeric field: the value last reported or set, so that Qt's re-announcement
 // of an unchanged value on Enter is not taken for a change.

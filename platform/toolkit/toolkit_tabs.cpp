@@ -80,6 +80,7 @@ int NewTabbedPanel(const char* title, const char* callback) {
     Panel& p = *panel;
     Panels()[handle] = std::move(panel);
     WirePanel(p);
+    WatchWindowKeys(window);
     TabbedPanels()[handle] = Tabbed{tabs, overview, {}};
     QObject::connect(tabs, &QTabWidget::currentChanged, tabs,
                      [handle](int) { PostEvent(handle, 0, EVENT_TAB_CHANGED); });

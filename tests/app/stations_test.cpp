@@ -4,6 +4,7 @@
 // unplugged leaves the other going and connects again by itself when it comes back.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -14,12 +15,15 @@
 #include "commands.h"
 #include "event_loop.h"
 #include "exchange.h"
+#include "files.h"
 #include "link_view.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "sensors.h"
 #include "startup.h"
 #include "station.h"
 #include "toolkit.h"
+#include "toolkit_internal.h"
 
 namespace fs = std::filesystem;
 
@@ -160,6 +164,173 @@ TEST_F(TwoStations, RunAtTheLinesPaceStopAndUnplugOneLeaveTheOtherGoing) {
     Press(1, BTNStop, EVENT_LEFT_CLICK);
     RunFor(2, [this] { return !stations[1]->link.Active(); });
     EXPECT_FALSE(stations[1]->link.Active());
+}
+
+// Three sensors in one window, each on its own paced pseudo-terminal sensor, the second and
+// third added through the first one's Add sensor button: all run at the line's pace through
+// their panels; Escape stops the shown one only; an alarm of a hidden tab stays on the overview
+// until it is acknowledged; one unplugged says so on the overview and connects again by itself
+// while the others keep their pace.
+class ThreeSensors : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RegisterCallbacks();
+        PortTableReset();
+        for (int i = 0; i < 3; ++i) {
+            paths[i] = (fs::temp_directory_path() /
+                        ("qtor-sensors-" + std::to_string(i) + "-" + std::to_string(getpid())))
+                           .string();
+            Plug(i);
+            PortTableSetDevice(i + 1, paths[i]);
+        }
+    }
+    void TearDown() override {
+        SetListDialogHook({});
+        for (std::size_t i = 0; i < sensors.Count(); ++i) sensors.At(i).link.CloseLine();
+        for (int i = 0; i < 3; ++i) {
+            sims[i].reset();
+            fs::remove(paths[i]);
+        }
+    }
+    void Plug(int i) {
+        std::vector<std::string> args = {"--link", paths[i], "--hold", std::to_string(0.1 * i)};
+        // The first sensor's channel A leaves its window from its 30th record on.
+        if (i == 0) args.insert(args.end(), {"--excursion", "30:100000000"});
+        sims[i] = std::make_unique<SimProcess>(args);
+        ASSERT_FALSE(sims[i]->path().empty());
+    }
+    // The Add sensor button of the first sensor, its list answered with port `com`.
+    void AddThrough(int com) {
+        SetListDialogHook(
+            [com](const std::string&, const std::vector<std::string>& entries, int* picked) {
+                const std::string name = "COM" + std::to_string(com) + " ";
+                for (std::size_t i = 0; i < entries.size(); ++i)
+                    if (entries[i].rfind(name, 0) == 0) *picked = static_cast<int>(i);
+                return 1;
+            });
+        CallCtrlCallback(sensors.At(0).panels.panelHandle, BTNAddSensor, EVENT_COMMIT);
+    }
+    void Press(std::size_t i, int control, int event) {
+        CallCtrlCallback(sensors.At(i).panels.panelHandle, control, event);
+    }
+    static void RunFor(double seconds, const std::function<bool()>& done = {}) {
+        const auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+        while (Clock::now() < end && !(done && done())) ProcessSystemEvents(0.05);
+    }
+    bool AllIdle() const {
+        for (std::size_t i = 0; i < sensors.Count(); ++i)
+            if (sensors.At(i).link.Active()) return false;
+        return true;
+    }
+    long long Records(std::size_t i) const { return sensors.At(i).quality.Stats(Channel::kB).n; }
+    std::string Overview(std::size_t i) const {
+        std::string text;
+        GetPanelTabOverview(sensors.Tabbed(), sensors.At(i).panels.panelHandle, &text, nullptr);
+        return text;
+    }
+    bool Says(std::size_t i, const std::string& words) const {
+        return Overview(i).find(words) != std::string::npos;
+    }
+
+    std::string paths[3];
+    std::unique_ptr<SimProcess> sims[3];
+    Sensors sensors;
+};
+
+TEST_F(ThreeSensors, RunAtTheLinesPaceAndEachKeepsItsOwnStopAlarmAndLink) {
+    ASSERT_NE(sensors.Add(1, true), nullptr);
+    ASSERT_EQ(StartLine(sensors.At(0), Options{}), 0);
+    RunFor(10, [this] { return AllIdle(); });
+    EXPECT_EQ(sensors.Tabbed(), 0) << "one sensor: its main panel is the window";
+    AddThrough(2);
+    AddThrough(3);
+    ASSERT_EQ(sensors.Count(), 3u);
+    ASSERT_GT(sensors.Tabbed(), 0);
+    AddThrough(2);
+    EXPECT_EQ(sensors.Count(), 3u) << "a port in use is refused";
+    std::string status;
+    GetCtrlVal(sensors.At(0).panels.panelHandle, TEXT_Status, &status);
+    EXPECT_EQ(status, "COM2 is used by another sensor");
+    RunFor(10, [this] { return AllIdle(); });
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(sensors.At(i).link.Health().health, LinkHealth::kConnected) << i;
+        EXPECT_EQ(sensors.At(i).link.com, static_cast<int>(i) + 1);
+    }
+    DisplayPanel(sensors.Window());
+
+    // The pace the lines allow: the bare exchange loop on all three at once.
+    constexpr double kBare = 5.0, kRun = 20.0;
+    long long bare[3] = {0, 0, 0};
+    {
+        const auto until = Clock::now() + std::chrono::milliseconds(static_cast<int>(kBare * 1000));
+        std::vector<Task<>> loops;
+        for (std::size_t i = 0; i < 3; ++i)
+            loops.push_back(BareLoop(sensors.At(i).link, until, &bare[i]));
+        int ended = 0;
+        for (Task<>& t : loops) t.Start([&ended] { ++ended; });
+        RunFor(kBare + 3, [&ended] { return ended == 3; });
+        ASSERT_EQ(ended, 3);
+    }
+    for (std::size_t i = 0; i < 3; ++i) Press(i, BTNRun, EVENT_COMMIT);
+    RunFor(kRun);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double bareRate = static_cast<double>(bare[i]) / kBare;
+        const double runRate = static_cast<double>(Records(i)) / kRun;
+        EXPECT_GE(runRate, 0.98 * bareRate)
+            << "sensor " << i << ": " << runRate << " records/s against " << bareRate;
+        EXPECT_TRUE(Says(i, " - Run")) << Overview(i);
+    }
+    EXPECT_NE(sensors.At(1).meas.leftA, sensors.At(2).meas.leftA) << "each shows its own object";
+
+    // The first sensor's alarm, seen on the overview while another tab is shown, until it is
+    // acknowledged in its own tab.
+    sensors.Show(sensors.At(1));
+    RunFor(0.5);
+    EXPECT_TRUE(Says(0, "A ") && Says(0, "ALARM")) << Overview(0);
+    EXPECT_FALSE(Says(1, "ALARM")) << Overview(1);
+    int colour = 0, calm = 0;
+    GetPanelTabOverview(sensors.Tabbed(), sensors.At(0).panels.panelHandle, nullptr, &colour);
+    GetPanelTabOverview(sensors.Tabbed(), sensors.At(1).panels.panelHandle, nullptr, &calm);
+    EXPECT_NE(colour, calm);
+    ClickPanelTabOverview(sensors.Tabbed(), sensors.At(0).panels.panelHandle);
+    RunFor(0.3);
+    EXPECT_EQ(sensors.Shown(), &sensors.At(0)) << "a click on its entry shows its tab";
+    Press(0, BTNStateA, EVENT_COMMIT);
+    RunFor(0.5);
+    EXPECT_TRUE(Says(0, "A ") && !Says(0, "ALARM")) << Overview(0);
+
+    // Escape stops the sensor shown, and only that one.
+    sensors.Show(sensors.At(1));
+    RunFor(0.3);
+    QTest::keyClick(qtor::FindPanel(sensors.Tabbed())->window, Qt::Key_Escape);
+    RunFor(2, [this] { return !sensors.At(1).link.Active(); });
+    EXPECT_FALSE(sensors.At(1).link.Active());
+    sensors.Refresh();
+    EXPECT_TRUE(Says(1, " - Idle")) << Overview(1);
+    const long long stopped = Records(1), first = Records(0), third = Records(2);
+    RunFor(2);
+    EXPECT_EQ(Records(1), stopped);
+    EXPECT_GT(Records(0), first + 30);
+    EXPECT_GT(Records(2), third + 30);
+
+    // The third is unplugged: the overview says so, the first keeps its pace; plugged in
+    // again, the third connects by itself.
+    ASSERT_EQ(sims[2]->Stop(SIGTERM), 0);
+    RunFor(2, [this] { return sensors.At(2).link.Health().health == LinkHealth::kDisconnected; });
+    sensors.Refresh();
+    EXPECT_TRUE(Says(2, "disconnected")) << Overview(2);
+    const long long meanwhile = Records(0);
+    RunFor(2);
+    EXPECT_GT(Records(0), meanwhile + 30) << "the first sensor did not wait for the third";
+    Plug(2);
+    RunFor(5, [this] { return sensors.At(2).link.Health().health == LinkHealth::kConnected; });
+    EXPECT_EQ(sensors.At(2).link.Health().health, LinkHealth::kConnected);
+    sensors.Refresh();
+    EXPECT_TRUE(Says(2, "connected")) << Overview(2);
+
+    Press(0, BTNStop, EVENT_LEFT_CLICK);
+    RunFor(2, [this] { return AllIdle(); });
+    EXPECT_TRUE(AllIdle());
 }
 
 }  // namespace
