@@ -144,6 +144,7 @@ void Sensors::PickAndAdd(Station& from) {
         from.link.ShowStatus("Cannot load the panels of another sensor");
         return;
     }
+    s->remembered.PortPicked();  // picked by the user: remembered for the next start
     s->link.ShowStatus("Init COM-Port ...");
     s->link.WhenLineFree("port", ActionKind::kAction,
                          [s] { return InitRS232(s->link, s->params); });
@@ -275,7 +276,7 @@ void Sensors::Refresh() {
 
 void Sensors::SaveSettings(bool portsGiven) const {
     if (stations_.empty()) return;
-    if (stations_.size() == 1 && portsGiven) {
+    if (stations_.size() == 1 && !portsGiven) {
         const Station& s = *stations_.front();
         s.remembered.SaveSettingsAtExit(s.panels, s.files, s.link.com);
         return;

@@ -7,7 +7,9 @@
 #include <fstream>
 
 #include "app_fixture.h"
+#include "sensors.h"
 #include "settings.h"
+#include "startup.h"
 #include "toolkit_internal.h"
 
 namespace fs = std::filesystem;
@@ -114,3 +116,43 @@ TEST_F(Remembered, ForeignOrGarbledSettingsLeaveTheDefaults) {
 }
 
 }  // namespace
+
+// Several sensors: their set, its order and the tab shown come back at the next start; a run
+// with ports given on the command line leaves the remembered set alone.
+TEST(RememberedSensors, TheSetItsOrderAndTheTabShownComeBack) {
+    RegisterCallbacks();
+    const fs::path dir = fs::temp_directory_path() / ("qtor-set-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    SetSettingsFile((dir / "settings.ini").string());
+    PortTableReset();
+    for (int n = 1; n <= 3; ++n) PortTableSetDevice(n, "/dev/qtor-set-" + std::to_string(n));
+    const std::vector<int> order = {2, 3, 1};
+    {
+        Sensors first;
+        // Added as a user adds them: their ports are to be remembered.
+        for (int com : order) {
+            Station* s = first.Add(com, true);
+            ASSERT_NE(s, nullptr);
+            s->remembered.PortPicked();
+        }
+        first.Show(first.At(2));
+        first.SaveSettings(false);
+    }
+    EXPECT_EQ(RememberedSensorCount(), 3);
+    EXPECT_EQ(RememberedShownTab(), 2);
+    {
+        // The next start: each station's port from what it remembered, whatever it starts on.
+        Sensors next;
+        for (int n = 1; n <= RememberedSensorCount(); ++n) ASSERT_NE(next.Add(n, false), nullptr);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            EXPECT_EQ(next.At(i).link.com, order[i]) << i;
+        // A run with --port: one sensor, the set stays as it was.
+        Sensors given;
+        ASSERT_NE(given.Add(1, true), nullptr);
+        given.SaveSettings(true);
+    }
+    EXPECT_EQ(RememberedSensorCount(), 3);
+    EXPECT_EQ(RememberedShownTab(), 2);
+    SetSettingsFile("");
+    fs::remove_all(dir);
+}

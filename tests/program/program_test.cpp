@@ -326,6 +326,56 @@ TEST(Program, RecordAndTraceRefuseAnExistingFileAndLeaveItAsItWas) {
     fs::remove(fresh.string().substr(0, fresh.string().size() - 4) + "-events.csv");
 }
 
+// With several sensors each records into a file of its own, named after it; one of the names
+// taken refuses them all before any file is made.
+TEST(Program, SeveralSensorsRecordEachIntoItsOwnFileAndOneNameTakenRefusesAll) {
+    const fs::path dir = fs::temp_directory_path() / ("qtor-sensors-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string base = (dir / "run.csv").string(), trace = (dir / "line").string();
+    std::ofstream(dir / "run-COM2.csv") << "somebody's data\n";
+    {
+        Child program = Spawn(
+            {kBin + "/qtor-kmb", "--demo", "2", "--record", base, "--trace", trace}, false, true);
+        ASSERT_GT(program.pid, 0);
+        FILE* out = std::exchange(program.out, nullptr);
+        EXPECT_EQ(WaitFor(program, 10), 255);  // -1
+        std::string err;
+        char buf[512];
+        while (fgets(buf, sizeof buf, out)) err += buf;
+        fclose(out);
+        EXPECT_NE(err.find("run-COM2.csv exists"), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(dir / "run-COM1.csv"));
+        EXPECT_FALSE(fs::exists(dir / "line-COM1"));
+        EXPECT_EQ(ReadFile(dir / "run-COM2.csv"), "somebody's data\n");
+    }
+    fs::remove(dir / "run-COM2.csv");
+    Child program = Spawn({kBin + "/qtor-kmb", "--demo", "2", "--record", base, "--trace", trace},
+                          false, false);
+    ASSERT_GT(program.pid, 0);
+    const auto made = [&dir] {
+        for (const char* f : {"run-COM1.csv", "run-COM2.csv", "line-COM1", "line-COM2"})
+            if (!fs::exists(dir / f)) return false;
+        return true;
+    };
+    for (int i = 0; i < 100 && !made(); ++i) usleep(50000);
+    EXPECT_TRUE(made());
+    // Each line's trace holds its own connect: an echo, a parameter read, the firmware, each
+    // written and answered.
+    const auto lines = [&dir](const char* f) {
+        const std::string text = ReadFile(dir / f);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    for (int i = 0; i < 100 && (lines("line-COM1") < 6 || lines("line-COM2") < 6); ++i)
+        usleep(50000);
+    for (const char* f : {"line-COM1", "line-COM2"}) {
+        EXPECT_EQ(lines(f), 6) << f << "\n" << ReadFile(dir / f);
+        EXPECT_NE(ReadFile(dir / f).find("TX 00 55 00 05"), std::string::npos) << f;
+    }
+    kill(program.pid, SIGTERM);
+    EXPECT_EQ(WaitFor(program, 10), 0);
+    fs::remove_all(dir);
+}
+
 // On a screen wide enough, the main panel comes back where it was and the popup with it; a
 // place off the screen is not taken, and --port leaves the remembered port alone.
 TEST(Program, PanelPlaceAndPopupComeBackInTheNextRun) {
