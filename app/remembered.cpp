@@ -18,7 +18,7 @@ constexpr const char* kFormat = "1";
 }  // namespace
 
 bool Remembered::Read(const char* key, std::string* value) const {
-    return valid_ && ReadSetting((prefix_ + key).c_str(), value);
+    return valid_ && ReadSetting(prefix_ + key, value);
 }
 
 void Remembered::ReadFolder(const char* key, std::string* folder) const {

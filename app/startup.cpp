@@ -74,7 +74,7 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
                 }
             }
         } else if (arg == "--port" && i + 1 < argc) {
-            options->ports.push_back(argv[++i]);
+            options->ports.emplace_back(argv[++i]);
         } else if (arg == "--record" && i + 1 < argc) {
             options->record = argv[++i];
         } else if (arg == "--trace" && i + 1 < argc) {
@@ -403,8 +403,8 @@ int WinMain(int argc, char** argv) {
         if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
     RegisterCallbacks();
     Sensors sensors;
-    for (int port : ports) {
-        if (!sensors.Add(port, portsGiven)) return -1;
+    for (int com : ports) {
+        if (!sensors.Add(com, portsGiven)) return -1;
     }
     if (!ApplyOptionsToAll(sensors, options)) return -1;
     OnTerminationRequest([&sensors] {

@@ -193,7 +193,7 @@ int GetPanelTabOverview(int tabbed, int panel, std::string* text, int* colour) {
     if (text) *text = it->second->text().toStdString();
     if (colour) {
         const QString style = it->second->styleSheet();
-        const int at = style.indexOf('#');
+        const qsizetype at = style.indexOf('#');
         *colour = at < 0 ? 0 : style.mid(at + 1, 6).toInt(nullptr, 16);
     }
     return 0;
