@@ -19,6 +19,7 @@
 #include "link_view.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "sensor.h"
 #include "sensors.h"
 #include "startup.h"
 #include "station.h"
@@ -331,6 +332,38 @@ TEST_F(ThreeSensors, RunAtTheLinesPaceAndEachKeepsItsOwnStopAlarmAndLink) {
     Press(0, BTNStop, EVENT_LEFT_CLICK);
     RunFor(2, [this] { return AllIdle(); });
     EXPECT_TRUE(AllIdle());
+}
+
+// A sensor that does not answer at start-up holds up no other: the one that answers is
+// connected and runs while the silent one's line check still waits, and the overview says
+// which is which.
+TEST(SilentAtStartUp, LeavesTheOtherSensorsWorking) {
+    RegisterCallbacks();
+    PortTableReset();
+    PortTableSetSimulated(1, false);
+    PortTableSetSimulated(2, false);
+    PortSimSensor(2)->SetFault(protocol::kEcho, sim::Fault{sim::FaultKind::kNoReply});
+    Sensors sensors;
+    for (int n : {1, 2}) ASSERT_NE(sensors.Add(n, true), nullptr);
+    for (std::size_t i = 0; i < 2; ++i) ASSERT_EQ(StartLine(sensors.At(i), Options{}), 0);
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < end && sensors.At(0).link.Active()) ProcessSystemEvents(0.05);
+    EXPECT_EQ(sensors.At(0).link.Health().health, LinkHealth::kConnected);
+    EXPECT_TRUE(sensors.At(1).link.Active()) << "the silent one still waits for its echo";
+    CallCtrlCallback(sensors.At(0).panels.panelHandle, BTNRun, EVENT_COMMIT);
+    while (Clock::now() < end && sensors.At(1).link.Active()) ProcessSystemEvents(0.05);
+    EXPECT_EQ(sensors.At(1).link.Health().health, LinkHealth::kNoReply);
+    EXPECT_GT(sensors.At(0).quality.Stats(Channel::kA).n, 10) << "the first ran meanwhile";
+    sensors.Refresh();
+    std::string first, second;
+    GetPanelTabOverview(sensors.Tabbed(), sensors.At(0).panels.panelHandle, &first, nullptr);
+    GetPanelTabOverview(sensors.Tabbed(), sensors.At(1).panels.panelHandle, &second, nullptr);
+    EXPECT_NE(first.find("simulated - Run"), std::string::npos) << first;
+    EXPECT_NE(second.find("no reply - Idle"), std::string::npos) << second;
+    CallCtrlCallback(sensors.At(0).panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
+    while (Clock::now() < end + std::chrono::seconds(2) && sensors.At(0).link.Active())
+        ProcessSystemEvents(0.05);
+    for (std::size_t i = 0; i < 2; ++i) sensors.At(i).link.CloseLine();
 }
 
 }  // namespace
