@@ -2,7 +2,7 @@
 # Pictures of the program on screens of 1024 x 768, 1366 x 768 and 1920 x 1080 at twice the
 # scale, each a virtual X display with a window manager, into docs/ (or the folder given):
 # screen-SIZE-MODE.png for run (paused), video, data buffer, replay and the popup, and three
-# sensors in one window at 1366 x 768 and 1024 x 768 (screen-SIZE-sensors.png). Then the
+# sensors in one window at each size (screen-SIZE-sensors.png). Then the
 # panel pictures that need no display (main-panel.png, main-panel-run.png, popup.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,4 +34,5 @@ shoot 1366 768 1 1366x768
 shoot 1920 1080 2 1920x1080-2x
 shoot 1366 768 1 1366x768 sensors
 shoot 1024 768 1 1024x768 sensors
+shoot 1920 1080 2 1920x1080-2x sensors
 "$bin/qtor-panel-shot" "$out"
