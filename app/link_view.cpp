@@ -9,6 +9,7 @@
 #include "event_loop.h"
 #include "port_table.h"
 #include "rs232.h"
+#include "state_colours.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "trace.h"
@@ -16,11 +17,11 @@
 namespace {
 
 // Pale backgrounds, dark text: the state's word is always there too, colour only helps.
-constexpr int kGreen = 0xC8ECC8;
-constexpr int kAmber = 0xFFE2A0;
-constexpr int kRed = 0xF2C2C2;
-constexpr int kViolet = 0xDCD4F6;
-constexpr int kGrey = 0xE4E4E4;
+constexpr int kGreen = colours::kGood;
+constexpr int kAmber = colours::kWarning;
+constexpr int kRed = colours::kFailed;
+constexpr int kViolet = colours::kSimulated;
+constexpr int kGrey = colours::kNone;
 
 constexpr double kRetryPause = 1.0;  // between two connects to a device that flaps
 

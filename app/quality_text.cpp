@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "state_colours.h"
+
 namespace {
 
 std::string Fixed(const std::optional<double>& v, int decimals) {
@@ -59,12 +61,12 @@ std::string ChannelStateText(Channel c, ChannelState state) {
 
 int ChannelStateColour(ChannelState state) {
     switch (state) {
-        case ChannelState::kOk: return 0xC8ECC8;
-        case ChannelState::kOut: return 0xFFE2A0;
-        case ChannelState::kAlarm: return 0xFF7070;
+        case ChannelState::kOk: return colours::kGood;
+        case ChannelState::kOut: return colours::kWarning;
+        case ChannelState::kAlarm: return colours::kAlarm;
         case ChannelState::kNone: break;
     }
-    return 0xE4E4E4;
+    return colours::kNone;
 }
 
 std::string EventsText(const std::deque<AlarmEvent>& events) {

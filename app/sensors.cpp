@@ -14,6 +14,7 @@
 #include "rs232.h"
 #include "settings.h"
 #include "startup.h"
+#include "state_colours.h"
 #include "toolkit.h"
 
 namespace {
@@ -21,13 +22,7 @@ namespace {
 constexpr double kRefreshPeriod = 0.25;  // the overview follows four times a second
 constexpr std::size_t kTabLabel = 28;    // characters of a tab's label
 
-// Pale backgrounds as the link element's; the words say the same.
-constexpr int kGreen = 0xC8ECC8;
-constexpr int kAmber = 0xFFE2A0;
-constexpr int kRed = 0xF2C2C2;
-constexpr int kAlarmRed = 0xFF7070;
-constexpr int kViolet = 0xDCD4F6;
-constexpr int kGrey = 0xE4E4E4;
+using namespace colours;
 
 std::string Cut(const std::string& s, std::size_t n) {
     return s.size() <= n ? s : s.substr(0, n - 3) + "...";
@@ -247,15 +242,15 @@ std::string Sensors::OverviewText(const Station& s) const {
 
 int Sensors::OverviewColour(const Station& s) const {
     const ChannelState a = s.State(Channel::kA), b = s.State(Channel::kB);
-    if (a == ChannelState::kAlarm || b == ChannelState::kAlarm) return kAlarmRed;
+    if (a == ChannelState::kAlarm || b == ChannelState::kAlarm) return kAlarm;
     const LinkHealth h = s.link.Health().health;
     if (!s.replay.Loaded() && (h == LinkHealth::kDisconnected || h == LinkHealth::kCannotOpen))
-        return kRed;
-    if (a == ChannelState::kOut || b == ChannelState::kOut) return kAmber;
-    if (!s.replay.Loaded() && h == LinkHealth::kNoReply) return kAmber;
+        return kFailed;
+    if (a == ChannelState::kOut || b == ChannelState::kOut) return kWarning;
+    if (!s.replay.Loaded() && h == LinkHealth::kNoReply) return kWarning;
     if (s.replay.Loaded() || (h == LinkHealth::kConnected && PortSimSensor(s.link.com)))
-        return kViolet;
-    return h == LinkHealth::kConnected ? kGreen : kGrey;
+        return kSimulated;
+    return h == LinkHealth::kConnected ? kGood : kNone;
 }
 
 void Sensors::Refresh() {
