@@ -61,8 +61,7 @@ void Case(int n, double seconds) {
     {
         Sensors sensors;
         for (int i = 1; i <= n; ++i) sensors.Add(i, true);
-        for (std::size_t i = 0; i < sensors.Count(); ++i)
-            StartLine(sensors.At(i), Options{});
+        for (std::size_t i = 0; i < sensors.Count(); ++i) StartLine(sensors.At(i), Options{});
         DisplayPanel(sensors.Window());
         RunFor(3);
         std::vector<long long> bare(static_cast<std::size_t>(n), 0);
@@ -82,13 +81,14 @@ void Case(int n, double seconds) {
         const double runCpu = double(std::clock() - c0) / CLOCKS_PER_SEC / seconds;
         double worst = 1e9;
         for (std::size_t i = 0; i < sensors.Count(); ++i) {
-            const double share = double(sensors.At(i).quality.Stats(Channel::kA).n) /
-                                 std::max(1.0, double(bare[i]));
+            const double share =
+                double(sensors.At(i).quality.Stats(Channel::kA).n) / std::max(1.0, double(bare[i]));
             worst = std::min(worst, share);
         }
-        std::printf("%d sensor%s  bare loop CPU %5.1f %%  run mode CPU %5.1f %% of one core  "
-                    "slowest sensor %5.1f %% of its bare loop's records\n",
-                    n, n == 1 ? " " : "s", 100 * bareCpu, 100 * runCpu, 100 * worst);
+        std::printf(
+            "%d sensor%s  bare loop CPU %5.1f %%  run mode CPU %5.1f %% of one core  "
+            "slowest sensor %5.1f %% of its bare loop's records\n",
+            n, n == 1 ? " " : "s", 100 * bareCpu, 100 * runCpu, 100 * worst);
         for (std::size_t i = 0; i < sensors.Count(); ++i)
             CallCtrlCallback(sensors.At(i).panels.panelHandle, BTNStop, EVENT_LEFT_CLICK);
         RunFor(1);
