@@ -63,10 +63,18 @@ void Sensors::Overview::Take(const Record& record) {
 
 Sensors::~Sensors() {
     if (refresh_) StopPeriodic(refresh_);
+    std::vector<PanelHandles> panels;
     for (std::size_t i = 0; i < stations_.size(); ++i) {
         stations_[i]->link.CancelActivities();
         stations_[i]->records.Unregister(overviews_[i].get());
+        panels.push_back(stations_[i]->panels);
     }
+    stations_.clear();  // the stations go before their panels
+    for (const PanelHandles& p : panels) {
+        DiscardPanel(p.panelPopUp);
+        DiscardPanel(p.panelHandle);
+    }
+    if (tabbed_) DiscardPanel(tabbed_);
 }
 
 Station* Sensors::Add(int com, bool portGiven) {

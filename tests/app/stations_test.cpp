@@ -7,6 +7,7 @@
 #include <QTest>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "files.h"
 #include "link_view.h"
 #include "port_table.h"
+#include "record_csv.h"
 #include "rs232.h"
 #include "sensor.h"
 #include "sensors.h"
@@ -364,6 +366,54 @@ TEST(SilentAtStartUp, LeavesTheOtherSensorsWorking) {
     while (Clock::now() < end + std::chrono::seconds(2) && sensors.At(0).link.Active())
         ProcessSystemEvents(0.05);
     for (std::size_t i = 0; i < 2; ++i) sensors.At(i).link.CloseLine();
+}
+
+// Remove ends a sensor's mode, closes its port and its recording and takes its tab away; back
+// to one sensor, its main panel is a window of its own again, and the last one stays.
+TEST(RemoveSensor, EndsItsRunClosesItsPortAndFilesAndTheLastStays) {
+    RegisterCallbacks();
+    PortTableReset();
+    for (int n : {1, 2, 3}) PortTableSetSimulated(n, false);
+    Sensors sensors;
+    for (int n : {1, 2, 3}) ASSERT_NE(sensors.Add(n, true), nullptr);
+    for (std::size_t i = 0; i < 3; ++i) ASSERT_EQ(StartLine(sensors.At(i), Options{}), 0);
+    const auto until = [](const std::function<bool()>& done) {
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < end && !done()) ProcessSystemEvents(0.01);
+    };
+    until([&] { return !sensors.At(0).link.Active() && !sensors.At(1).link.Active(); });
+    const fs::path file = fs::temp_directory_path() / ("qtor-removed-" + std::to_string(getpid()));
+    std::string error;
+    ASSERT_TRUE(sensors.At(1).recorder.Start(file.string(), false, &error)) << error;
+    CallCtrlCallback(sensors.At(1).panels.panelHandle, BTNRun, EVENT_COMMIT);
+    until([&] { return sensors.At(1).quality.Stats(Channel::kA).n > 5; });
+    const int removedPanel = sensors.At(1).panels.panelHandle;
+    CallCtrlCallback(removedPanel, BTNRemoveSensor, EVENT_COMMIT);
+    until([&] { return sensors.Count() == 2; });
+    ASSERT_EQ(sensors.Count(), 2u);
+    EXPECT_FALSE(ComIsOpen(2));
+    EXPECT_EQ(PanelShown(removedPanel), 0);
+    // Its recording was closed whole: every row it took is in the file.
+    std::ifstream in(file);
+    long long rows = -1;
+    for (std::string line; std::getline(in, line);) ++rows;
+    EXPECT_GT(rows, 5);
+    EXPECT_EQ(sensors.At(1).link.com, 3) << "the others stay, in their order";
+
+    CallCtrlCallback(sensors.At(0).panels.panelHandle, BTNRemoveSensor, EVENT_COMMIT);
+    until([&] { return sensors.Count() == 1; });
+    ASSERT_EQ(sensors.Count(), 1u);
+    EXPECT_EQ(sensors.Tabbed(), 0) << "one sensor: no tabs";
+    EXPECT_EQ(sensors.Window(), sensors.At(0).panels.panelHandle);
+    CallCtrlCallback(sensors.At(0).panels.panelHandle, BTNRemoveSensor, EVENT_COMMIT);
+    ProcessSystemEvents(0.01);
+    EXPECT_EQ(sensors.Count(), 1u);
+    std::string status;
+    GetCtrlVal(sensors.At(0).panels.panelHandle, TEXT_Status, &status);
+    EXPECT_EQ(status, "The last sensor stays");
+    sensors.At(0).link.CloseLine();
+    fs::remove(file);
+    fs::remove(EventsPathFor(file.string()));
 }
 
 }  // namespace
