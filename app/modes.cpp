@@ -71,16 +71,25 @@ Task<> RunMode(Station& s) {
         }
         if (!record.ok()) break;
         measure.reset();
-        // Into the measurement variables, and on to the strip charts, bar graphs, values,
-        // recording, statistics and whatever else takes the station's records.
-        s.TakeRecord(record.words);
+        // Into the measurement variables first: the next command carries the record's
+        // set-points and tolerance.
+        CopyPPtoRAWVars(record.words, s.meas, s.params);
         // Between two cycles the line is free: buttons pressed meanwhile are carried out now,
-        // and the next command carries what they changed.
+        // and the next command carries what they changed. The record goes to the strip charts,
+        // bar graphs, values, recording, statistics and whatever else takes the station's
+        // records while the next command crosses the line, so that none of them holds up the
+        // sensor; before the actions, though, which may change what it is drawn against.
+        const bool actions = link.ActionsWaiting();
+        if (actions) s.TakeRecord(record.words);
         co_await link.ServeQueuedActions();
-        if (s.stop_flag != 0) break;
+        if (s.stop_flag != 0) {
+            if (!actions) s.TakeRecord(record.words);
+            break;
+        }
         CopyVarsToPP(s.params, link.pp);
         measure = std::make_unique<Exchange>(link);
         co_await measure->Write(protocol::kMeasure, link.pp, Discard::kInThenOut);
+        if (!actions) s.TakeRecord(record.words);
     }
     measure.reset();
     s.EndRun();

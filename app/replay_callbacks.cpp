@@ -42,6 +42,7 @@ void Show(const Station& s, std::initializer_list<int> controls, int visible) {
 // A record to the consumers run mode's records go to, shown when the replay draws.
 void PlayRecord(Station& s, Scene& scene, const std::uint16_t* words, long long index,
                 const std::string& time) {
+    CopyPPtoRAWVars(words, s.meas, s.params);
     s.HandRecord(words, index, time, RecordTimeMs(time), false);
     ++scene.records;
 }

@@ -134,7 +134,6 @@ void Station::TakeRecord(const std::uint16_t* words) {
 
 void Station::HandRecord(const std::uint16_t* words, long long index, const std::string& time,
                          double timeMs, bool live) {
-    CopyPPtoRAWVars(words, meas, params);
     Record r;
     std::copy(words, words + PNUM, r.words.begin());
     r.index = index;

@@ -112,10 +112,10 @@ class Station {
 
     // A run of records starts, goes on, ends: the record stream's consumers hear of it.
     void StartRun();
-    // A live record: numbered in the run (the recording's row when one is written), timed now,
-    // handed on and shown.
+    // A live record, already in the measurement variables: numbered in the run (the
+    // recording's row when one is written), timed now, handed on and shown.
     void TakeRecord(const std::uint16_t* words);
-    // A record into the measurement variables and on to the consumers (not yet shown).
+    // A record, already in the measurement variables, on to the consumers (not yet shown).
     void HandRecord(const std::uint16_t* words, long long index, const std::string& time,
                     double timeMs, bool live);
     void EndRun();

@@ -124,6 +124,12 @@ class SensorLink {
     // Carries out the actions (not the modes) waiting for their turn; a mode awaits it between
     // two cycles.
     Task<> ServeQueuedActions();
+    // True while an action (not a mode) waits for its turn.
+    bool ActionsWaiting() const {
+        for (const Queued& q : queue_)
+            if (q.kind == ActionKind::kAction) return true;
+        return false;
+    }
     // Forgets the activities waiting for their turn.
     void DropQueued() { queue_.clear(); }
     // Calls `fn` once no activity runs on the line (now, if none does).
