@@ -4,6 +4,7 @@
 // sensors on two ports run side by side.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -126,9 +127,8 @@ class SensorLink {
     Task<> ServeQueuedActions();
     // True while an action (not a mode) waits for its turn.
     bool ActionsWaiting() const {
-        for (const Queued& q : queue_)
-            if (q.kind == ActionKind::kAction) return true;
-        return false;
+        return std::ranges::any_of(queue_,
+                                   [](const Queued& q) { return q.kind == ActionKind::kAction; });
     }
     // Forgets the activities waiting for their turn.
     void DropQueued() { queue_.clear(); }
