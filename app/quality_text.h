@@ -8,9 +8,10 @@
 #include "alarms.h"
 #include "stats.h"
 
-// Rich text: a row per channel, a column per number (n, mean, sigma, min, max, Cp, Cpk, out,
-// out %); "-" where a number is not defined. `inView`: the numbers are of the records a
-// paused strip chart shows, not of the whole run.
+// Plain text, two blocks of a row per channel and a column per number: n, mean, the within and
+// overall sigma, min, max, out, out %; then Cp, Cpk and its 95 % interval, Pp, Ppk and the ppm
+// outside, expected within, expected overall and observed. "-" where a number is not defined.
+// `inView`: the numbers are of the records a paused strip chart shows, not of the whole run.
 std::string QualityTable(const ChannelStats& a, const ChannelStats& b, bool inView);
 
 enum class ChannelState { kNone, kOk, kOut, kAlarm };

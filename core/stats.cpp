@@ -16,6 +16,13 @@ ChannelSample SampleOf(std::uint16_t value, std::uint16_t setPoint, std::uint16_
 
 }  // namespace
 
+double PpmOutside(double mean, double sigma, double low, double high) {
+    // Each tail by erfc, which keeps far tails that 1 - Phi would round to nothing.
+    const double root2 = std::sqrt(2.0);
+    return 1e6 * 0.5 *
+           (std::erfc((mean - low) / (sigma * root2)) + std::erfc((high - mean) / (sigma * root2)));
+}
+
 RecordSamples::RecordSamples(const std::uint16_t* words)
     : a(SampleOf(words[protocol::kAvalue], words[protocol::kRecTValA], words[protocol::kRecTTol])),
       b(SampleOf(words[protocol::kBvalue], words[protocol::kRecTValB], words[protocol::kRecTTol])) {
@@ -32,12 +39,25 @@ ChannelStats ChannelAccumulator::Stats() const {
     s.low = low_;
     s.high = high_;
     s.outPercent = 100.0 * static_cast<double>(out_) / static_cast<double>(n_);
+    s.ppmObserved = 1e6 * static_cast<double>(out_) / static_cast<double>(n_);
     if (n_ < 2) return s;
     const double sigma = std::sqrt(m2_ / static_cast<double>(n_ - 1));
+    const double within = movingRanges_ / static_cast<double>(n_ - 1) / kD2;
     s.sigma = sigma;
-    if (sigma > 0) {
-        s.cp = (high_ - low_) / (6 * sigma);
-        s.cpk = std::min(high_ - mean_, mean_ - low_) / (3 * sigma);
+    s.sigmaWithin = within;
+    // A spread of zero, either way, is a window of one value: nothing to index against.
+    if (sigma > 0 && within > 0) {
+        const double width = high_ - low_, nearer = std::min(high_ - mean_, mean_ - low_);
+        s.cp = width / (6 * within);
+        s.cpk = nearer / (3 * within);
+        s.pp = width / (6 * sigma);
+        s.ppk = nearer / (3 * sigma);
+        const double n = static_cast<double>(n_);
+        const double half = 1.96 * std::sqrt(1 / (9 * n) + *s.cpk * *s.cpk / (2 * (n - 1)));
+        s.cpkLow = *s.cpk - half;
+        s.cpkHigh = *s.cpk + half;
+        s.ppmWithin = PpmOutside(mean_, within, low_, high_);
+        s.ppmOverall = PpmOutside(mean_, sigma, low_, high_);
     }
     return s;
 }

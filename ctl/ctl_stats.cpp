@@ -32,27 +32,40 @@ std::string Json(const std::optional<T>& v) {
         return std::to_string(*v);
 }
 
-// One line of the text table: the channel left, the numbers right-aligned in their columns.
-std::string TableRow(const std::vector<std::string>& cells) {
-    constexpr std::size_t kWidth[] = {7, 9, 10, 9, 6, 6, 6, 6, 8, 8, 7, 7};
+// One line of a text table: the channel left, the numbers right-aligned in their columns.
+std::string TableRow(const std::vector<std::size_t>& widths,
+                     const std::vector<std::string>& cells) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        const std::string gap(kWidth[i] > cells[i].size() ? kWidth[i] - cells[i].size() : 0, ' ');
+        const std::string gap(widths[i] > cells[i].size() ? widths[i] - cells[i].size() : 0, ' ');
         line += i == 0 ? cells[i] + gap : " " + gap + cells[i];
     }
     return line + "\n";
 }
 
 void PrintText(const Result& r, std::ostream& out) {
-    out << TableRow({"channel", "n", "mean", "sigma", "min", "max", "low", "high", "Cp", "Cpk",
-                     "out", "out %"});
-    for (const auto& [name, s] : {std::pair<const char*, const ChannelStats&>{"A", r.a},
-                                  std::pair<const char*, const ChannelStats&>{"B", r.b}}) {
+    using Row = std::pair<const char*, const ChannelStats&>;
+    const Row rows[] = {Row{"A", r.a}, Row{"B", r.b}};
+    // The spread and the counts, then the indices and the ppm outside.
+    const std::vector<std::size_t> spread = {7, 9, 10, 12, 13, 6, 6, 6, 6, 8, 7};
+    out << TableRow(spread, {"channel", "n", "mean", "sigma within", "sigma overall", "min", "max",
+                             "low", "high", "out", "out %"});
+    for (const auto& [name, s] : rows) {
         const bool any = s.n > 0;
-        out << TableRow({name, std::to_string(s.n), Fixed(s.mean, 3), Fixed(s.sigma, 3),
-                         Fixed(s.min, 0), Fixed(s.max, 0), any ? std::to_string(*s.low) : "-",
-                         any ? std::to_string(*s.high) : "-", Fixed(s.cp, 3), Fixed(s.cpk, 3),
+        out << TableRow(spread,
+                        {name, std::to_string(s.n), Fixed(s.mean, 3), Fixed(s.sigmaWithin, 3),
+                         Fixed(s.sigma, 3), Fixed(s.min, 0), Fixed(s.max, 0),
+                         any ? std::to_string(*s.low) : "-", any ? std::to_string(*s.high) : "-",
                          any ? std::to_string(s.out) : "-", Fixed(s.outPercent, 2)});
+    }
+    const std::vector<std::size_t> capability = {7, 7, 7, 15, 7, 7, 10, 11, 12};
+    out << TableRow(capability, {"channel", "Cp", "Cpk", "Cpk 95% CI", "Pp", "Ppk", "ppm within",
+                                 "ppm overall", "ppm observed"});
+    for (const auto& [name, s] : rows) {
+        const std::string ci = s.cpkLow ? Fixed(s.cpkLow, 3) + ".." + Fixed(s.cpkHigh, 3) : "-";
+        out << TableRow(capability,
+                        {name, Fixed(s.cp, 3), Fixed(s.cpk, 3), ci, Fixed(s.pp, 3), Fixed(s.ppk, 3),
+                         Fixed(s.ppmWithin, 1), Fixed(s.ppmOverall, 1), Fixed(s.ppmObserved, 1)});
     }
     for (const AlarmEvent& e : r.events) {
         out << "alarm " << e.channel << ": records " << e.first << " to " << e.last << ", "
@@ -61,12 +74,19 @@ void PrintText(const Result& r, std::ostream& out) {
     }
 }
 
+// `sigma` is the overall spread and `cp`/`cpk` are taken with the within one, as the field
+// reads them; Pp and Ppk carry the overall.
 std::string JsonChannel(const ChannelStats& s) {
     const bool any = s.n > 0;
     return "{\"n\":" + std::to_string(s.n) + ",\"mean\":" + Json(s.mean) +
-           ",\"sigma\":" + Json(s.sigma) + ",\"min\":" + Json(s.min) + ",\"max\":" + Json(s.max) +
-           ",\"low\":" + Json(s.low) + ",\"high\":" + Json(s.high) + ",\"cp\":" + Json(s.cp) +
-           ",\"cpk\":" + Json(s.cpk) + ",\"out\":" + (any ? std::to_string(s.out) : "null") +
+           ",\"sigma\":" + Json(s.sigma) + ",\"sigma_within\":" + Json(s.sigmaWithin) +
+           ",\"sigma_overall\":" + Json(s.sigma) + ",\"min\":" + Json(s.min) +
+           ",\"max\":" + Json(s.max) + ",\"low\":" + Json(s.low) + ",\"high\":" + Json(s.high) +
+           ",\"cp\":" + Json(s.cp) + ",\"cpk\":" + Json(s.cpk) + ",\"pp\":" + Json(s.pp) +
+           ",\"ppk\":" + Json(s.ppk) + ",\"cpk_low\":" + Json(s.cpkLow) +
+           ",\"cpk_high\":" + Json(s.cpkHigh) + ",\"ppm_within\":" + Json(s.ppmWithin) +
+           ",\"ppm_overall\":" + Json(s.ppmOverall) + ",\"ppm_observed\":" + Json(s.ppmObserved) +
+           ",\"out\":" + (any ? std::to_string(s.out) : "null") +
            ",\"out_pct\":" + Json(s.outPercent) + "}";
 }
 

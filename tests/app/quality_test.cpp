@@ -8,6 +8,7 @@
 
 #include "app_fixture.h"
 #include "ctl.h"
+#include "quality_text.h"
 #include "read_file.h"
 #include "recording_file.h"
 #include "replay_callbacks.h"
@@ -93,7 +94,7 @@ TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecor
 
     // The panel: the second run's numbers, channel A alarmed until the click, the event listed.
     char n[32];
-    std::snprintf(n, sizeof n, "\nA      %7lld", station.quality.Stats(Channel::kA).n);
+    std::snprintf(n, sizeof n, "\nA      %8lld", station.quality.Stats(Channel::kA).n);
     EXPECT_LT(station.quality.Stats(Channel::kA).n, static_cast<long long>(rec.rows.size()));
     EXPECT_NE(Text(TEXT_Stats).find(n), std::string::npos) << Text(TEXT_Stats);
     EXPECT_EQ(Text(BTNStateA), "A ALARM");
@@ -125,9 +126,15 @@ TEST_F(QualityNumbers, AnExcursionIsCountedAlarmedListedAndWrittenBesideTheRecor
         EXPECT_NEAR(Json(out.str(), channel, "sigma"), sigma, 1e-9 * sigma);
         EXPECT_EQ(Json(out.str(), channel, "out"), channel == std::string("A") ? 5 : 0);
     }
-    // Only A spreads: B stood still, so its capability is not defined.
-    const double sigmaA = Json(out.str(), "A", "sigma");
-    EXPECT_NEAR(Json(out.str(), "A", "cp"), 200 / (6 * sigmaA), 1e-9);
+    // Only A spreads: B stood still, so its capability is not defined. Cp is taken with the
+    // within sigma (the moving ranges of consecutive records), Pp with the overall one.
+    double ranges = 0;
+    for (std::size_t i = 1; i < rec.rows.size(); ++i)
+        ranges += std::abs(rec.rows[i].words[0] - rec.rows[i - 1].words[0]);
+    const double within = ranges / static_cast<double>(rec.rows.size() - 1) / 1.128;
+    EXPECT_NEAR(Json(out.str(), "A", "sigma_within"), within, 1e-9 * within);
+    EXPECT_NEAR(Json(out.str(), "A", "cp"), 200 / (6 * within), 1e-9);
+    EXPECT_NEAR(Json(out.str(), "A", "pp"), 200 / (6 * Json(out.str(), "A", "sigma")), 1e-9);
     EXPECT_NE(out.str().find("\"cp\":null"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("{\"channel\":\"A\",\"first\":" + std::to_string(outside.front()) +
                              ",\"last\":" + std::to_string(outside.back()) + ",\"records\":5"),
@@ -226,6 +233,65 @@ TEST_F(QualityNumbers, ASilentSensorIsALostLinkInTheEvents) {
     ASSERT_EQ(station.quality.Events().size(), 1u);
     EXPECT_TRUE(station.quality.Events().back().IsLink());
     EXPECT_NE(Text(TEXT_Events).find("link lost"), std::string::npos) << Text(TEXT_Events);
+}
+
+// The Statistics table: every number under its own heading, "-" where it is not defined, and
+// every line within the label's 62 characters.
+TEST(QualityTable, EachNumberStandsUnderItsHeading) {
+    ChannelStats a;
+    a.n = 1234;
+    a.mean = 512.3;
+    a.sigmaWithin = 1.5;
+    a.sigma = 2.5;
+    a.min = 500;
+    a.max = 530;
+    a.out = 7;
+    a.outPercent = 0.6;
+    a.cp = 1.11;
+    a.cpk = 0.99;
+    a.cpkLow = 0.81;
+    a.cpkHigh = 1.17;
+    a.pp = 0.67;
+    a.ppk = 0.55;
+    a.ppmWithin = 1234;
+    a.ppmOverall = 56789;
+    a.ppmObserved = 5673;
+    const ChannelStats b;
+    std::vector<std::string> lines;
+    std::istringstream text(QualityTable(a, b, true));
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u);
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 62u) << line;
+    EXPECT_EQ(lines[0].rfind("in view", 0), 0u);
+    // The word of `row` whose end stands under the end of `heading` in line `head`.
+    const auto under = [&](std::size_t head, const std::string& heading, std::size_t row) {
+        std::size_t at = 0;
+        const std::string& h = lines[head];
+        while ((at = h.find(heading, at)) != std::string::npos &&
+               !((at == 0 || h[at - 1] == ' ') &&
+                 (at + heading.size() == h.size() || h[at + heading.size()] == ' ')))
+            ++at;
+        if (at == std::string::npos) return std::string("no heading ") + heading;
+        const std::size_t end = at + heading.size();
+        const std::size_t begin = lines[row].find_last_of(' ', end - 1) + 1;
+        return lines[row].substr(begin, end - begin);
+    };
+    const std::pair<const char*, const char*> spread[] = {
+        {"n", "1234"},  {"mean", "512.3"}, {"sigma w", "1.50"}, {"sigma o", "2.50"},
+        {"min", "500"}, {"max", "530"},    {"out", "7"},        {"out%", "0.6"}};
+    for (const auto& [heading, want] : spread) {
+        EXPECT_EQ(under(0, heading, 1), want) << heading;
+        EXPECT_EQ(under(0, heading, 2),
+                  heading == std::string("n") || heading == std::string("out") ? "0" : "-")
+            << heading;
+    }
+    const std::pair<const char*, const char*> capability[] = {
+        {"Cp", "1.11"},  {"Cpk", "0.99"},   {"Cpk 95% CI", "0.81..1.17"}, {"Pp", "0.67"},
+        {"Ppk", "0.55"}, {"ppm w", "1234"}, {"ppm o", "56789"},           {"ppm obs", "5673"}};
+    for (const auto& [heading, want] : capability) {
+        EXPECT_EQ(under(3, heading, 4), want) << heading;
+        EXPECT_EQ(under(3, heading, 5), "-") << heading;
+    }
 }
 
 }  // namespace

@@ -253,7 +253,8 @@ double JsonNumber(const std::string& json, const std::string& channel, const std
 }
 
 // One channel of stats' JSON against the plain way over `rows` (value, set-point, tolerance):
-// two passes, limits clamped as the strip chart clamps them.
+// two passes, limits clamped as the strip chart clamps them; the within sigma from the moving
+// ranges of consecutive rows, the overall one from the squares.
 void ExpectStats(const std::string& json, const std::string& channel,
                  const std::vector<std::array<int, 3>>& rows) {
     const auto low = [](const std::array<int, 3>& r) { return std::max(r[1] - r[2], 1); };
@@ -268,20 +269,27 @@ void ExpectStats(const std::string& json, const std::string& channel,
     }
     const double mean = sum / n;
     for (const auto& r : rows) squares += (r[0] - mean) * (r[0] - mean);
-    const double sigma = std::sqrt(squares / (n - 1)), lo = low(rows.back()),
-                 hi = high(rows.back());
+    double ranges = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) ranges += std::abs(rows[i][0] - rows[i - 1][0]);
+    const double sigma = std::sqrt(squares / (n - 1)), within = ranges / (n - 1) / 1.128,
+                 lo = low(rows.back()), hi = high(rows.back());
     const std::pair<const char*, double> want[] = {
         {"n", n},
         {"mean", mean},
         {"sigma", sigma},
+        {"sigma_overall", sigma},
+        {"sigma_within", within},
         {"min", min},
         {"max", max},
         {"low", lo},
         {"high", hi},
         {"out", out},
         {"out_pct", 100 * out / n},
-        {"cp", (hi - lo) / (6 * sigma)},
-        {"cpk", std::min(hi - mean, mean - lo) / (3 * sigma)}};
+        {"ppm_observed", 1e6 * out / n},
+        {"cp", (hi - lo) / (6 * within)},
+        {"cpk", std::min(hi - mean, mean - lo) / (3 * within)},
+        {"pp", (hi - lo) / (6 * sigma)},
+        {"ppk", std::min(hi - mean, mean - lo) / (3 * sigma)}};
     for (const auto& [key, value] : want) {
         EXPECT_NEAR(JsonNumber(json, channel, key), value, 1e-9 * std::max(1.0, std::fabs(value)))
             << channel << " " << key;
@@ -335,8 +343,8 @@ TEST_F(Ctl, StatsOfARecordingNeedNoSensor) {
     ASSERT_EQ(Run({"stats", file}), kCtlOk) << err;
     std::istringstream table(out.substr(out.find("\nA ")));
     const std::vector<std::string> row{std::istream_iterator<std::string>(table), {}};
-    ASSERT_GE(row.size(), 12u) << out;
-    EXPECT_EQ(row[1] + " " + row[10], "300 5") << "n and out of A: " << out;
+    ASSERT_GE(row.size(), 11u) << out;
+    EXPECT_EQ(row[1] + " " + row[9], "300 5") << "n and out of A: " << out;
     EXPECT_NE(out.find("\nalarm A: records 50 to 54, 5 outside from 20"), std::string::npos) << out;
     EXPECT_TRUE(sensor->Log().empty());
 }
@@ -353,8 +361,11 @@ TEST_F(Ctl, StatsRefusesAFileThatIsNoRecordingNamingTheLine) {
     EXPECT_EQ(Run({"stats", (dir / "missing.csv").string()}), kCtlFile);
 
     ASSERT_EQ(Run({"--json", "stats", File("empty.csv", RecordCsvHeader())}), kCtlOk) << err;
-    EXPECT_EQ(out.rfind("{\"A\":{\"n\":0,\"mean\":null,\"sigma\":null,\"min\":null,\"max\":null,"
-                        "\"low\":null,\"high\":null,\"cp\":null,\"cpk\":null,\"out\":null,"
+    EXPECT_EQ(out.rfind("{\"A\":{\"n\":0,\"mean\":null,\"sigma\":null,\"sigma_within\":null,"
+                        "\"sigma_overall\":null,\"min\":null,\"max\":null,\"low\":null,"
+                        "\"high\":null,\"cp\":null,\"cpk\":null,\"pp\":null,\"ppk\":null,"
+                        "\"cpk_low\":null,\"cpk_high\":null,\"ppm_within\":null,"
+                        "\"ppm_overall\":null,\"ppm_observed\":null,\"out\":null,"
                         "\"out_pct\":null},\"B\":{\"n\":0,",
                         0),
               0u)
