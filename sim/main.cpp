@@ -55,6 +55,8 @@ constexpr const char* kUsage =
     "  --hold SECONDS        the object stands still where it is at that time\n"
     "  --excursion FIRST:COUNT  records FIRST to FIRST+COUNT-1 (counted from 0) put channel\n"
     "                        A outside its tolerance window\n"
+    "  --sweep               the object sweeps across the line every 8 s instead of staying\n"
+    "                        near the set-point as a process does\n"
     "  --verbose             log each received frame on standard error\n"
     "  --help                show this text\n"
     "  --version             show the version\n";
@@ -69,6 +71,7 @@ void OnSignal(int) {
 struct Options {
     bool instant = false;
     bool verbose = false;
+    bool sweep = false;
     std::string device;
     std::string firmware;
     std::string link;
@@ -92,6 +95,8 @@ bool ParseArgs(int argc, char** argv, Options* o) {
             o->instant = true;
         } else if (a == "--verbose") {
             o->verbose = true;
+        } else if (a == "--sweep") {
+            o->sweep = true;
         } else if (a == "--link") {
             const char* v = value();
             if (!v) {
@@ -244,6 +249,7 @@ int main(int argc, char** argv) {
     sensor.Hold(opt.hold);
     if (opt.eepromStore) sensor.SetEepromStoreSeconds(*opt.eepromStore);
     sensor.SetExcursion(opt.excursionFirst, opt.excursionCount);
+    if (opt.sweep) sensor.SetMotion(sim::Sensor::Motion::kSweep);
 
     std::string path = opt.device;
     const int fd = opt.device.empty() ? OpenPty(&path) : OpenDevice(opt.device);

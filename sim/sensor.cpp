@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace sim {
 namespace {
@@ -16,6 +17,21 @@ double Covered(int a, int left, int right) {
     const int lo = std::max(a, left);
     const int hi = std::min(a + 8, right);
     return hi > lo ? (hi - lo) / 8.0 : 0.0;
+}
+
+// A standard normal value for the instant t, the same each time t is asked for (to the
+// millisecond): a held object stays where it is, and a replayed trace sees what was measured.
+double NoiseAt(double t) {
+    auto mix = [](std::uint64_t x) {  // splitmix64
+        x += 0x9E3779B97F4A7C15ULL;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+        return x ^ (x >> 31);
+    };
+    const auto k = static_cast<std::uint64_t>(std::llround(t * 1000.0));
+    const double u1 = (static_cast<double>(mix(k) >> 11) + 1.0) / 9007199254740993.0;  // (0, 1]
+    const double u2 = static_cast<double>(mix(k ^ 0x5DEECE66DULL) >> 11) / 9007199254740992.0;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * u2);
 }
 
 }  // namespace
@@ -175,9 +191,21 @@ void Sensor::ApplyFault(int command, std::optional<Reply>& reply) {
 
 ObjectView Sensor::View(double t) const {
     t += phase_;
-    // The object drifts across the line and breathes a little, slowly enough to follow by eye.
-    const double centre = 512.0 + 220.0 * std::sin(2.0 * kPi * t / 8.0);
-    const double width = 140.0 + 40.0 * std::sin(2.0 * kPi * t / 13.0);
+    double centre = 0, width = 0;
+    if (motion_ == Motion::kSweep) {
+        // Across the line and back, breathing a little, slowly enough to follow by eye.
+        centre = 512.0 + 220.0 * std::sin(2.0 * kPi * t / 8.0);
+        width = 140.0 + 40.0 * std::sin(2.0 * kPi * t / 13.0);
+    } else {
+        // Around the default set-point: a drift of a few minutes, noise of 18 pixels from one
+        // record to the next (a Cpk near 1.7 in the default tolerance of 100), and now and
+        // then a short excursion well beyond the upper limit.
+        const double drift = 12.0 * std::sin(2.0 * kPi * t / 300.0);
+        const double cycle = std::fmod(std::max(t, 0.0), kExcursionPeriod);
+        const bool out = cycle >= kExcursionStart && cycle < kExcursionStart + kExcursionLength;
+        centre = 512.0 + drift + 18.0 * NoiseAt(t) + (out ? 160.0 : 0.0);
+        width = 140.0 + 10.0 * std::sin(2.0 * kPi * t / 13.0);
+    }
     ObjectView v;
     v.leftA = Clamp(static_cast<int>(std::lround(centre - width / 2)), 0, kPixels);
     v.rightA = Clamp(static_cast<int>(std::lround(centre + width / 2)), 0, kPixels);

@@ -84,6 +84,14 @@ class Sensor {
     // Holds the object still as it stands at time t, whenever commands arrive; nullopt lets
     // it move again. Tests that compare replies taken apart in time need this.
     void Hold(std::optional<double> t) { held_ = t; }
+    // How the object moves. kProcess: as a line runs, near the set-point with noise and a slow
+    // drift, inside the tolerance nearly always, with a short excursion beyond the upper limit
+    // every four minutes. kSweep: across most of the line and back every 8 s, outside the
+    // tolerance more often than not, for tests that need values far apart.
+    enum class Motion { kProcess, kSweep };
+    void SetMotion(Motion m) { motion_ = m; }
+    static constexpr double kExcursionPeriod = 240.0, kExcursionStart = 200.0,
+                            kExcursionLength = 1.5;
     // Puts the object `seconds` further along its path than another sensor's at the same time:
     // several simulated sensors then see different objects.
     void SetPhase(double seconds) { phase_ = seconds; }
@@ -124,6 +132,7 @@ class Sensor {
     std::vector<std::uint16_t> firmwareWords_;
     std::optional<double> held_;
     double phase_ = 0.0;
+    Motion motion_ = Motion::kProcess;
     std::vector<std::uint16_t> ring_;
     std::map<int, Fault> faults_;
     struct Store {

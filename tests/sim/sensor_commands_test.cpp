@@ -175,6 +175,7 @@ TEST(SensorCommands, CombinedValueCentredOn512InModeThree) {
 
 TEST(SensorCommands, ResetMaxMinRestartsExtremaAtCurrentValue) {
     Sensor s;
+    s.SetMotion(Sensor::Motion::kSweep);
     for (double t = 0; t < 8.0; t += 0.5) s.Measure(t);  // a whole swing of the object
     const Words wide = s.Measure(8.0);
     EXPECT_GT(wide[protocol::kAnaMax] - wide[protocol::kAnaMin], 200);
