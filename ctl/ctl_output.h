@@ -12,5 +12,7 @@ enum CtlExit : int {
     kCtlFile = 4,
 };
 
-// `s` as a JSON string literal, quotes included.
+// `s` as a JSON string literal, quotes included; a byte that is no UTF-8 becomes U+FFFD.
 std::string JsonString(const std::string& s);
+// `s` for a terminal: control bytes (escape sequences among them) and DEL shown as \xNN.
+std::string PrintableText(const std::string& s);

@@ -69,8 +69,8 @@ void PrintText(const Result& r, std::ostream& out) {
     }
     for (const AlarmEvent& e : r.events) {
         out << "alarm " << e.channel << ": records " << e.first << " to " << e.last << ", "
-            << e.records << " outside from " << e.time << ", worst " << NumberText(e.worst)
-            << " against " << e.low << ".." << e.high << "\n";
+            << e.records << " outside from " << PrintableText(e.time) << ", worst "
+            << NumberText(e.worst) << " against " << e.low << ".." << e.high << "\n";
     }
 }
 

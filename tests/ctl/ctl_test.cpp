@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 
+#include "ctl_output.h"
 #include "port_table.h"
 #include "record_csv.h"
 #include "sensor.h"
@@ -375,6 +376,30 @@ TEST_F(Ctl, StatsRefusesAFileThatIsNoRecordingNamingTheLine) {
                                                  {"info", "--alarm-after", "3"}})
         EXPECT_EQ(Run(args), kCtlUsage) << args.back();
     EXPECT_TRUE(sensor->Log().empty());
+}
+
+// What --json prints is JSON whatever a recording's fields hold: UTF-8 passes, a byte that is
+// none (a stray or missing continuation, an overlong form, a surrogate, beyond U+10FFFF) is
+// the replacement character, controls are escaped.
+TEST(CtlJson, StringsAreValidJsonWhateverTheyHold) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},
+        {"a\xff"
+         "b",
+         "\"a\\ufffdb\""},
+        {"\xc0\xaf", "\"\\ufffd\\ufffd\""},
+        {"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\""},
+        {"\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\""},
+        {"12:00\xe2\x82", "\"12:00\\ufffd\\ufffd\""},
+        {"\"\\\x01", "\"\\\"\\\\\\u0001\""},
+    };
+    for (const auto& [text, want] : cases) EXPECT_EQ(JsonString(text), want) << want;
+}
+
+// Plain text for a terminal: a field's escape sequence is shown, not obeyed.
+TEST(CtlText, ControlBytesAreShownNotSent) {
+    EXPECT_EQ(PrintableText("12:00\x1b]0;owned\x07\x7f\xc3\xa9"),
+              "12:00\\x1b]0;owned\\x07\\x7f\xc3\xa9");
 }
 
 }  // namespace
