@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "event_loop.h"
-#include "paramfiles.h"
+#include "input_file.h"
 #include "timer.h"
 
 namespace {
@@ -41,52 +41,93 @@ bool RowSeconds(const std::string& time, double* seconds) {
 
 Replay::~Replay() { Pause(); }
 
-bool Replay::Load(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    const std::string name = FileNameOf(path);
-    if (!in) {
-        *error = name + ": cannot be read";
-        return false;
-    }
-    const std::string text = content.str();
-    Recording recording;
-    std::vector<TraceExchange> exchanges;
+bool Replay::LoadRecording(std::ifstream& in, std::string* error) {
+    RecordingReader reader(in, false);
+    RecordingRow row;
+    std::vector<std::uint64_t> starts;
     std::vector<double> times;
-    const bool trace = text.rfind("time,", 0) != 0;
-    if (!trace) {
-        recording = ParseRecording(text);
-        if (!recording.Ok()) {
-            *error = name + ": " + recording.Error();
-            return false;
-        }
-        double last = 0;
-        for (const RecordingRow& row : recording.rows) {
-            RowSeconds(row.time, &last);
-            times.push_back(last);
-        }
-    } else {
-        const Trace parsed = ParseTrace(text);
-        if (!parsed.Ok()) {
-            *error = name + ": " + parsed.Error();
-            return false;
-        }
-        exchanges = TraceExchanges(parsed.entries);
-        for (const TraceExchange& e : exchanges) times.push_back(e.time);
+    double last = 0;
+    while (reader.Next(&row)) {
+        starts.push_back(reader.RowOffset());
+        RowSeconds(row.time, &last);
+        times.push_back(last);
+    }
+    if (!reader.Refusal().Ok()) {
+        *error = reader.Refusal().Error();
+        return false;
     }
     if (times.empty()) {
-        *error = name + ": nothing to replay";
+        *error = "nothing to replay";
         return false;
     }
-    Pause();
+    starts_ = std::move(starts);
+    times_ = std::move(times);
+    leftOut_ = reader.LeftOut();
+    return true;
+}
+
+bool Replay::Load(const std::string& path, std::string* error) {
+    std::ifstream in;
+    if (const std::string why = OpenRegularFile(path, &in); !why.empty()) {
+        *error = why;
+        return false;
+    }
+    char head[5] = {};
+    in.read(head, sizeof head);
+    const bool trace = std::string_view(head, static_cast<std::size_t>(in.gcount())) != "time,";
+    in.clear();
+    in.seekg(0);
+    if (!trace) {
+        Replay loaded;
+        if (!loaded.LoadRecording(in, error)) return false;
+        Close();
+        starts_ = std::move(loaded.starts_);
+        times_ = std::move(loaded.times_);
+        leftOut_ = loaded.leftOut_;
+        file_ = std::move(in);
+        cursor_.reset();
+    } else {
+        std::stringstream content;
+        content << in.rdbuf();
+        if (in.bad()) {
+            *error = "cannot be read";
+            return false;
+        }
+        const Trace parsed = ParseTrace(content.str());
+        if (!parsed.Ok()) {
+            *error = parsed.Error();
+            return false;
+        }
+        std::vector<TraceExchange> exchanges = TraceExchanges(parsed.entries);
+        if (exchanges.empty()) {
+            *error = "nothing to replay";
+            return false;
+        }
+        Close();
+        exchanges_ = std::move(exchanges);
+        for (const TraceExchange& e : exchanges_) times_.push_back(e.time);
+    }
     path_ = path;
     trace_ = trace;
-    recording_ = std::move(recording);
-    exchanges_ = std::move(exchanges);
-    times_ = std::move(times);
-    position_ = 0;
     return true;
+}
+
+const RecordingRow* Replay::Row(std::size_t i) {
+    if (trace_ || i >= starts_.size()) return nullptr;
+    // Steps go one after the other: one reader reads on, and only a jump seeks.
+    if (!cursor_ || cursorRow_ != i) {
+        file_.clear();
+        file_.seekg(static_cast<std::streamoff>(starts_[i]));
+        cursor_ = std::make_unique<LineReader>(file_, kLongestRecordingLine);
+    }
+    cursorRow_ = i + 1;
+    std::string_view line;
+    std::string why;
+    if (cursor_->Next(&line) != LineReader::Got::kLine || !ParseRecordingRow(line, &row_, &why)) {
+        cursor_.reset();
+        return nullptr;
+    }
+    return &row_;
 }
 
 void Replay::Anchor() {
@@ -128,9 +169,13 @@ void Replay::Close() {
     Pause();
     path_.clear();
     trace_ = false;
-    recording_ = Recording{};
-    exchanges_.clear();
-    times_.clear();
+    file_.close();
+    file_.clear();
+    starts_ = {};
+    cursor_.reset();
+    leftOut_ = 0;
+    exchanges_ = {};
+    times_ = {};
     position_ = 0;
 }
 

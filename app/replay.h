@@ -5,7 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,13 +25,18 @@ class Replay {
     Replay(const Replay&) = delete;
     Replay& operator=(const Replay&) = delete;
 
-    // Loads `path`, a recording or a protocol trace, up to its last whole line; false with
-    // "NAME: line N: why" (or why it cannot be read) in *error, keeping what was loaded before.
+    // Loads `path`, a regular file holding a recording or a protocol trace, up to its last
+    // whole line; false with "line N: why" (or why it cannot be read) in *error, keeping what
+    // was loaded before. A recording's rows stay in the file: only where each starts and its
+    // time are kept, so that a day's recording takes some 40 MB.
     bool Load(const std::string& path, std::string* error);
     bool Loaded() const { return !times_.empty(); }
     bool IsTrace() const { return trace_; }
     const std::string& Path() const { return path_; }
-    const Recording& Rows() const { return recording_; }
+    // A recording's row i, read from the file; null when the file no longer holds it there.
+    const RecordingRow* Row(std::size_t i);
+    // The number of an incomplete last line the load left out, 0 when none was.
+    long long LeftOut() const { return leftOut_; }
     const std::vector<TraceExchange>& Exchanges() const { return exchanges_; }
     // Records or exchanges, and the next one to hand on.
     std::size_t Size() const { return times_.size(); }
@@ -53,9 +61,16 @@ class Replay {
     void Anchor();
     double Factor() const { return speed_ == Speed::kTen ? 10.0 : 1.0; }
 
+    bool LoadRecording(std::ifstream& in, std::string* error);
+
     std::string path_;
     bool trace_ = false;
-    Recording recording_;
+    std::ifstream file_;                  // a recording's, open while it is loaded
+    std::vector<std::uint64_t> starts_;   // where each of its rows starts in the file
+    std::unique_ptr<LineReader> cursor_;  // reads on from the row after row_
+    std::size_t cursorRow_ = 0;           // the row the cursor reads next
+    RecordingRow row_;
+    long long leftOut_ = 0;
     std::vector<TraceExchange> exchanges_;
     std::vector<double> times_;  // seconds of each step, from the file
     std::size_t position_ = 0;

@@ -1,5 +1,6 @@
 #include "replay_callbacks.h"
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -114,6 +115,10 @@ void Draw(Station& s, Scene& scene) {
 
 bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::string* error) {
     if (!s.replay.Load(path, error)) return false;
+    // A row still being written when the file was opened waits for the next opening.
+    if (s.replay.LeftOut())
+        std::fprintf(stderr, "qtor-kmb: %s: line %lld: incomplete last line left out\n",
+                     path.c_str(), s.replay.LeftOut());
     const int p = s.panels.panelHandle;
     s.link.CloseLine();
     s.linkView.ShowReplay(FileNameOf(path));
@@ -131,8 +136,8 @@ bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::
         if (s.replay.IsTrace()) {
             Exchanged(s, *scene, i);
         } else {
-            const RecordingRow& row = s.replay.Rows().rows[i];
-            PlayRecord(s, *scene, row.words.data(), row.index, row.time);
+            if (const RecordingRow* row = s.replay.Row(i))
+                PlayRecord(s, *scene, row->words.data(), row->index, row->time);
         }
     };
     s.replay.onDraw = [&s, scene] { Draw(s, *scene); };
@@ -166,7 +171,7 @@ Task<> OpenReplay(Station& s, std::string path) {
     GetCtrlVal(s.panels.panelHandle, DropSpeed, &speed);
     std::string error;
     if (!StartReplay(s, path, static_cast<Replay::Speed>(speed), &error))
-        s.link.ShowStatus(error.c_str());
+        s.link.ShowStatus((FileNameOf(path) + ": " + error).c_str());
     co_return;
 }
 

@@ -10,7 +10,7 @@
 class Station;
 
 // Loads `path` and starts playing it at `speed` with the station's port closed; false with
-// "NAME: line N: why" in *error, the station left as it was.
+// "line N: why" (or why the file cannot be read) in *error, the station left as it was.
 bool StartReplay(Station& s, const std::string& path, Replay::Speed speed, std::string* error);
 
 int CC_BTNOpenRecording(int panel, int control, int event, void* callbackData, int eventData1,

@@ -266,7 +266,7 @@ int StartLine(Station& station, const Options& options) {
         return 0;
     }
     if (std::string error; !StartReplay(station, options.replay, options.speed, &error)) {
-        std::fprintf(stderr, "qtor-kmb: %s\n", error.c_str());
+        std::fprintf(stderr, "qtor-kmb: %s: %s\n", options.replay.c_str(), error.c_str());
         return 2;
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <sstream>
 
 #include "field_text.h"
 
@@ -66,48 +67,6 @@ bool ParseRow(std::string_view line, RecordingRow* row, std::string* why) {
     return true;
 }
 
-// Takes the lines one by one; false once a line is refused.
-class Parser {
-  public:
-    explicit Parser(Recording* r) : r_(r), header_(RecordingHeader()) {}
-
-    // `terminated`: the line ended with a line break.
-    bool Line(std::string_view line, bool terminated) {
-        ++number_;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (number_ == 1) {
-            // A header is written whole, so one without its line break still counts.
-            if (line != header_) return Fail("not a recording's header");
-            return true;
-        }
-        if (!terminated) return true;  // a row still being written
-        RecordingRow row;
-        std::string why;
-        if (!ParseRow(line, &row, &why)) return Fail(why);
-        r_->rows.push_back(std::move(row));
-        return true;
-    }
-    void End(bool readError) {
-        if (readError) {
-            ++number_;
-            Fail("cannot be read");
-        } else if (number_ == 0) {
-            Fail("empty file, expected a recording's header");
-        }
-    }
-
-  private:
-    bool Fail(std::string why) {
-        r_->errorLine = number_ == 0 ? 1 : number_;
-        r_->reason = std::move(why);
-        r_->rows = {};
-        return false;
-    }
-    Recording* r_;
-    std::string header_;
-    long long number_ = 0;
-};
-
 }  // namespace
 
 std::string RecordingHeader() {
@@ -116,37 +75,93 @@ std::string RecordingHeader() {
     return h;
 }
 
-Recording ParseRecording(std::string_view text) {
-    Recording r;
-    r.rows.reserve(text.size() / kShortestRow);
-    Parser p(&r);
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const bool terminated = end != std::string_view::npos;
-        if (!p.Line(text.substr(0, end), terminated)) return r;
-        text.remove_prefix(terminated ? end + 1 : text.size());
+bool ParseRecordingRow(std::string_view line, RecordingRow* row, std::string* why) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return ParseRow(line, row, why);
+}
+
+RecordingReader::RecordingReader(std::istream& in, bool takeLast)
+    : lines_(in, kLongestRecordingLine), takeLast_(takeLast), header_(RecordingHeader()) {}
+
+bool RecordingReader::Fail(long long line, std::string why) {
+    refusal_.errorLine = line;
+    refusal_.reason = std::move(why);
+    done_ = true;
+    return false;
+}
+
+bool RecordingReader::Next(RecordingRow* row) {
+    while (!done_) {
+        std::string_view line;
+        const LineReader::Got got = lines_.Next(&line);
+        switch (got) {
+            case LineReader::Got::kEnd:
+                done_ = true;
+                if (!started_) return Fail(1, "empty file, expected a recording's header");
+                return false;
+            case LineReader::Got::kReadError:
+                readFailed_ = true;
+                return Fail(lines_.Number() + 1, "cannot be read");
+            case LineReader::Got::kTooLong:
+                return Fail(lines_.Number(), "longer than " +
+                                                 std::to_string(kLongestRecordingLine) +
+                                                 " characters, no recording's line is");
+            case LineReader::Got::kLine:
+            case LineReader::Got::kLast: break;
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!started_) {
+            // A header is written whole, so one without its line break still counts.
+            started_ = true;
+            if (line != header_) return Fail(1, "not a recording's header");
+            continue;
+        }
+        std::string why;
+        if (got == LineReader::Got::kLast) {
+            done_ = true;
+            if (takeLast_ && ParseRow(line, row, &why)) return true;
+            leftOut_ = lines_.Number();
+            return false;
+        }
+        if (!ParseRow(line, row, &why)) return Fail(lines_.Number(), why);
+        return true;
     }
-    p.End(false);
+    return false;
+}
+
+namespace {
+
+Recording ReadAll(RecordingReader& reader, std::size_t expectedRows) {
+    Recording r;
+    r.rows.reserve(expectedRows);
+    RecordingRow row;
+    while (reader.Next(&row)) r.rows.push_back(row);
+    if (!reader.Refusal().Ok()) {
+        static_cast<LineRefusal&>(r) = reader.Refusal();
+        r.rows = {};
+    }
     return r;
 }
 
+}  // namespace
+
+Recording ParseRecording(std::string_view text) {
+    std::istringstream in{std::string(text)};
+    RecordingReader reader(in, false);
+    return ReadAll(reader, text.size() / kShortestRow);
+}
+
 Recording ReadRecording(std::istream& in) {
-    Recording r;
+    std::size_t expected = 0;
     const std::streampos at = in.tellg();  // -1 for a stream that cannot seek: no reservation
     if (at != std::streampos(-1)) {
         if (in.seekg(0, std::ios::end)) {
             const std::streamoff left = in.tellg() - at;
-            if (left > 0) r.rows.reserve(static_cast<std::size_t>(left / kShortestRow));
+            if (left > 0) expected = static_cast<std::size_t>(left / kShortestRow);
         }
         in.clear();
         in.seekg(at);
     }
-    Parser p(&r);
-    std::string line;
-    while (std::getline(in, line)) {
-        // getline stops at the end of the stream without a line break too, and says so by eof.
-        if (!p.Line(line, !in.eof())) return r;
-    }
-    p.End(in.bad());
-    return r;
+    RecordingReader reader(in, false);
+    return ReadAll(reader, expected);
 }

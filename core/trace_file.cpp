@@ -70,6 +70,11 @@ bool ParseLine(std::string_view line, TraceEntry* entry, std::string* why) {
         *why = "time " + QuotedField(time) + " is not seconds";
         return false;
     }
+    // A replay waits for each time in turn: one no trace can reach would wait for ever.
+    if (entry->time > kLatestTraceTime) {
+        *why = "time " + QuotedField(time) + " is beyond any trace's";
+        return false;
+    }
     if (space == std::string_view::npos) {
         *why = "no direction, expected TX or RX";
         return false;
@@ -177,7 +182,11 @@ Trace ParseTrace(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         TraceEntry entry;
         std::string why;
-        if (!ParseLine(line, &entry, &why)) {
+        const bool taken = line.size() <= kLongestTraceLine && ParseLine(line, &entry, &why);
+        if (!taken) {
+            if (why.empty())
+                why = "longer than " + std::to_string(kLongestTraceLine) +
+                      " characters, no trace's line is";
             t.entries = {};
             t.errorLine = number;
             t.reason = std::move(why);

@@ -26,6 +26,11 @@ struct Trace : LineRefusal {
     std::vector<TraceEntry> entries;
 };
 
+// No trace holds a longer line (a read's bytes, three characters each) or a later time (over a
+// year, in seconds since it began): a file that does is refused.
+inline constexpr std::size_t kLongestTraceLine = 1 << 20;
+inline constexpr double kLatestTraceTime = 366.0 * 24 * 3600;
+
 // A last line without its line break is still being written: it is left out. A trailing "\r"
 // on a line is allowed. An empty text is refused on line 1.
 Trace ParseTrace(std::string_view text);

@@ -1,13 +1,14 @@
 #include "ctl_stats.h"
 
+#include <algorithm>
 #include <charconv>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <vector>
 
 #include "alarms.h"
 #include "ctl_output.h"
+#include "input_file.h"
 #include "recording_file.h"
 #include "run_quality.h"
 
@@ -105,25 +106,56 @@ void PrintJson(const Result& r, std::ostream& out) {
 
 }  // namespace
 
-int RunStats(const StatsRequest& request, std::ostream& out, std::ostream& err) {
+namespace {
+
+// A recording's rows in one pass, in memory bounded by its longest line: `skip` rows passed
+// over, then up to `take` (all, when negative) into `run`. Returns the rows read, or minus the
+// exit status with the message written to `err`.
+long long FeedRows(const StatsRequest& request, long long skip, long long take, RunQuality* run,
+                   std::vector<AlarmEvent>* events, std::ostream& err) {
     const std::string& path = request.file;
-    std::error_code ec;
     std::ifstream in;
-    if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
-        err << "qtor-ctl: " << path << ": cannot be opened\n";
-        return kCtlFile;
+    if (const std::string why = OpenRegularFile(path, &in); !why.empty()) {
+        err << "qtor-ctl: " << path << ": " << why << "\n";
+        return -kCtlFile;
     }
-    const Recording recording = ReadRecording(in);
-    if (in.bad()) {
-        err << "qtor-ctl: " << path << ": cannot be read\n";
-        return kCtlFile;
+    RecordingReader reader(in, true);
+    RecordingRow row;
+    long long rows = 0;
+    while ((take < 0 || rows - skip < take) && reader.Next(&row)) {
+        if (rows++ < skip || !run) continue;
+        RunQuality::Step step = run->Add(row.words.data(), row.index, row.time);
+        for (auto& ended : step.ended)
+            if (ended) events->push_back(std::move(*ended));
     }
-    if (!recording.Ok()) {
-        err << "qtor-ctl: " << path << ": " << recording.Error() << "\n";
-        return kCtlUsage;
+    if (!reader.Refusal().Ok()) {
+        err << "qtor-ctl: " << path << ": " << reader.Refusal().Error() << "\n";
+        return reader.ReadFailed() ? -kCtlFile : -kCtlUsage;
     }
-    const Result result = EvaluateRows(recording.rows, request.last, request.alarmAfter);
+    if (reader.LeftOut() && take < 0)
+        err << "qtor-ctl: " << path << ": line " << reader.LeftOut()
+            << ": incomplete last line left out\n";
+    return rows;
+}
+
+}  // namespace
+
+int RunStats(const StatsRequest& request, std::ostream& out, std::ostream& err) {
+    // The last N rows: a first pass counts them, so that memory stays bounded however many.
+    long long skip = 0, take = -1;
+    if (request.last > 0) {
+        const long long rows = FeedRows(request, 0, -1, nullptr, nullptr, err);
+        if (rows < 0) return static_cast<int>(-rows);
+        skip = std::max(0LL, rows - request.last);
+        take = rows - skip;
+    }
+    RunQuality run(request.alarmAfter);
+    Result result;
+    if (const long long rows = FeedRows(request, skip, take, &run, &result.events, err); rows < 0)
+        return static_cast<int>(-rows);
+    for (AlarmEvent& e : run.Finish()) result.events.push_back(std::move(e));
+    result.a = run.Stats(Channel::kA);
+    result.b = run.Stats(Channel::kB);
     if (request.json)
         PrintJson(result, out);
     else

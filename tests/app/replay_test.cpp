@@ -14,6 +14,10 @@
 
 namespace fs = std::filesystem;
 
+#ifdef __unix__
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 class Replays : public AppTest {
@@ -235,16 +239,27 @@ TEST_F(Replays, AFileThatIsNoRecordingIsRefusedByItsFirstBadLine) {
     std::ofstream(file, std::ios::binary) << text;
     std::string error;
     EXPECT_FALSE(StartReplay(station, file, Replay::Speed::kMax, &error));
-    EXPECT_EQ(error.rfind("broken.csv: line 4: ", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("line 4: ", 0), 0u) << error;
     EXPECT_FALSE(station.replay.Loaded());
 
     // A recording still being written is played up to its last whole row.
     const std::string growing = (dir / "growing.csv").string();
     Ctl({"record", "--count", "5", "--csv", growing});
     std::ofstream(growing, std::ios::app | std::ios::binary) << "2026-12-07T10:00:00.000,5,51";
+    testing::internal::CaptureStderr();
     ASSERT_TRUE(StartReplay(station, growing, Replay::Speed::kMax, &error)) << error;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "qtor-kmb: " + growing + ": line 7: incomplete last line left out\n");
     UntilDone();
     EXPECT_EQ(StatusLine(), "Replay done: 5 records");
+
+#ifdef __unix__
+    // A FIFO without a writer would block the opening before the window is up.
+    const std::string fifo = (dir / "fifo.csv").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(StartReplay(station, fifo, Replay::Speed::kMax, &error));
+    EXPECT_EQ(error, "is not a regular file");
+#endif
 }
 
 }  // namespace

@@ -65,3 +65,58 @@ TEST(RecordingFile, NamesTheFirstLineThatIsNoRecordingsLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows and what was left out, read as qtor-ctl stats (`takeLast`) or a replay does.
+std::string Stream(const std::string& text, bool takeLast) {
+    std::istringstream in(text);
+    RecordingReader reader(in, takeLast);
+    RecordingRow row;
+    std::string said;
+    while (reader.Next(&row)) said += std::to_string(row.index) + ";";
+    if (!reader.Refusal().Ok()) said += reader.Refusal().Error();
+    if (reader.LeftOut()) said += "left out " + std::to_string(reader.LeftOut());
+    return said;
+}
+
+TEST(RecordingReader, TakesAWholeLastRowOnRequestAndRefusesEndlessLines) {
+    const std::string rows = kHeader + "t,0," + kWords + "\nt,1," + kWords;
+    EXPECT_EQ(Stream(rows, true), "0;1;") << "a writer that stopped after its last row";
+    EXPECT_EQ(Stream(rows, false), "0;left out 3") << "a row that may still grow";
+    EXPECT_EQ(Stream(kHeader + "t,0," + kWords + "\nt,1,501,5", true), "0;left out 3");
+
+    const std::string line(kLongestRecordingLine, 'x');
+    EXPECT_EQ(Stream(kHeader + line + "\r\n", true), "line 2: 1 values, expected 18");
+    EXPECT_EQ(Stream(kHeader + line + "x\n", true),
+              "line 2: longer than 4096 characters, no recording's line is");
+    EXPECT_EQ(Stream(kHeader + line + "xx", true),
+              "line 2: longer than 4096 characters, no recording's line is")
+        << "without a line break either";
+}
+
+// Lines that cross the reader's chunks come out whole, each row where the text has it.
+TEST(RecordingReader, ReadsAcrossItsBufferAndSaysWhereEachRowStarts) {
+    std::string text = kHeader;
+    std::vector<std::size_t> starts;
+    for (int i = 0; i < 5000; ++i) {
+        starts.push_back(text.size());
+        text += "t" + std::string(static_cast<std::size_t>(i % 97), 'x') + "," + std::to_string(i) +
+                "," + kWords + "\n";
+    }
+    std::istringstream in(text);
+    RecordingReader reader(in, false);
+    RecordingRow row;
+    std::size_t n = 0;
+    while (reader.Next(&row)) {
+        ASSERT_LT(n, starts.size());
+        ASSERT_EQ(row.index, static_cast<long long>(n));
+        ASSERT_EQ(row.time.size(), 1 + n % 97);
+        ASSERT_EQ(reader.RowOffset(), starts[n]);
+        ++n;
+    }
+    EXPECT_EQ(n, starts.size());
+    EXPECT_TRUE(reader.Refusal().Ok()) << reader.Refusal().Error();
+}
+
+}  // namespace

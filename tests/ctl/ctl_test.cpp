@@ -20,6 +20,10 @@
 #include "sensor.h"
 #include "timer.h"
 
+#ifdef __unix__
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -376,6 +380,36 @@ TEST_F(Ctl, StatsRefusesAFileThatIsNoRecordingNamingTheLine) {
                                                  {"info", "--alarm-after", "3"}})
         EXPECT_EQ(Run(args), kCtlUsage) << args.back();
     EXPECT_TRUE(sensor->Log().empty());
+}
+
+// A recording whose writer stopped before its last line break still counts that row; a last
+// line cut short is left out and said so; what is no regular file is refused at once, so a
+// FIFO without a writer cannot hang the command, nor an endless device fill its memory.
+TEST_F(Ctl, StatsTakesAWholeLastRowAndRefusesWhatIsNoFile) {
+    std::string text = RecordCsvHeader();
+    const std::uint16_t words[16] = {500, 500, 0, 100, 512, 512};
+    for (int i = 0; i < 200; ++i) text += RecordCsvRow(std::chrono::system_clock::now(), i, words);
+    text.pop_back();
+    ASSERT_EQ(Run({"--json", "stats", File("stopped.csv", text)}), kCtlOk) << err;
+    EXPECT_EQ(out.rfind("{\"A\":{\"n\":200,", 0), 0u) << out;
+    EXPECT_EQ(err, "");
+    const std::string cut = File("cut.csv", text.substr(0, text.size() - 20));
+    ASSERT_EQ(Run({"--json", "stats", cut, "--last", "500"}), kCtlOk) << err;
+    EXPECT_EQ(out.rfind("{\"A\":{\"n\":199,", 0), 0u) << out;
+    EXPECT_EQ(err, "qtor-ctl: " + cut + ": line 201: incomplete last line left out\n");
+
+    EXPECT_EQ(Run({"stats", dir.string()}), kCtlFile);
+    EXPECT_EQ(err, "qtor-ctl: " + dir.string() + ": is a directory\n");
+#ifdef __unix__
+    const std::string fifo = (dir / "fifo.csv").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Run({"stats", fifo}), kCtlFile);
+    EXPECT_EQ(err, "qtor-ctl: " + fifo + ": is not a regular file\n");
+    EXPECT_EQ(Run({"stats", "/dev/zero"}), kCtlFile);
+#endif
+    std::string endless = RecordCsvHeader() + std::string(100000, '7');
+    EXPECT_EQ(Run({"stats", File("endless.csv", endless)}), kCtlUsage);
+    EXPECT_NE(err.find(": line 2: longer than 4096 characters"), std::string::npos) << err;
 }
 
 // What --json prints is JSON whatever a recording's fields hold: UTF-8 passes, a byte that is
