@@ -11,6 +11,8 @@
 #include "commands.h"
 #include "graph_model.h"
 #include "mapping.h"
+#include "port_table.h"
+#include "qtor_version.h"
 #include "quality_text.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -65,6 +67,23 @@ void Station::AdoptPanels(PanelHandles loaded) {
     link.views.showParameters = [this] { SetPanelValues(panels, params, plots, gui); };
     link.views.drawToleranceWindow = [this] { DrawToleranceWindow(); };
     link.views.selectRamTarget = [this] { target = SelectRamTarget(panels); };
+    recorder.describe = [this] {
+        RecordingInfo info;
+        info.program = std::string("qtor-kmb ") + kQtorVersion;
+        info.port = Name();
+        info.device = PortTableDevice(link.com);
+        info.firmware = link.szVersion;
+        info.started = RecordTimeText(std::chrono::system_clock::now());
+        info.alarmAfter = quality.alarmAfter;
+        RecordingInfo::Set& set = info.parameters.emplace_back();
+        set.time = info.started;
+        set.target = "start";
+        ParameterWords(params, set.words.data());
+        return info;
+    };
+    link.views.parametersWritten = [this](int written, const std::uint16_t* words) {
+        recorder.RecordParameters(written == EEPROM ? "EEPROM" : "RAM", words);
+    };
     recorder.onFailure = [this](const std::string& path) {
         SetCtrlVal(panels.panelHandle, TOGBTN_Record, 0);
         ShowStatusWithName("Recording stopped, write failed:", path);

@@ -17,6 +17,7 @@
 #include "port_table.h"
 #include "qtor_version.h"
 #include "record_csv.h"
+#include "record_info.h"
 #include "rs232.h"
 #include "run_task.h"
 #include "textfiles.h"
@@ -504,13 +505,28 @@ Task<int> Record(const Options& o, Line& l, std::ostream& out) {
     // The measure commands carry the sensor's own set, as run mode's do after a connect.
     Words words;
     co_await ReadTarget(l, RAM, words);
+    const long long k = o.alarmAfter >= 1 ? o.alarmAfter : 3;
+    // A recording into a file has its alarms' events and what made it beside it, as the
+    // program's has; the firmware text is read for it.
+    RecordingInfo info;
+    if (!o.csv.empty()) {
+        co_await GetFirmwareInfo(l.link);
+        info.program = std::string("qtor-ctl ") + kQtorVersion;
+        info.port = "COM" + std::to_string(l.link.com);
+        info.device = PortTableDevice(l.link.com);
+        info.firmware = l.link.szVersion;
+        info.started = RecordTimeText(std::chrono::system_clock::now());
+        info.alarmAfter = k;
+        info.parameters.push_back({info.started, "start", {}});
+        std::copy(words, words + PNUM, info.parameters.back().words.begin());
+    }
     Table table(o, out, RecordColumns());
-    // A recording into a file has its alarms' events beside it, as the program's has.
     CsvAppender events;
     std::string error;
-    if (!o.csv.empty() && !events.Open(EventsPathFor(o.csv), AlarmEventsCsvHeader(), false, &error))
+    if (!o.csv.empty() &&
+        (!events.Open(EventsPathFor(o.csv), AlarmEventsCsvHeader(), false, &error) ||
+         !WriteRecordingInfo(InfoPathFor(o.csv), info, &error)))
         throw Failure{kCtlFile, error};
-    const long long k = o.alarmAfter >= 1 ? o.alarmAfter : 3;
     AlarmDetector alarms[2] = {AlarmDetector("A", k), AlarmDetector("B", k)};
     auto event = [&events](const std::optional<AlarmEvent>& e) {
         if (e && events.IsOpen() && !events.Add(AlarmEventCsvRow(*e)))

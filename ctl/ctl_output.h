@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "json_text.h"
+
 // Exit statuses, as documented in the usage text.
 enum CtlExit : int {
     kCtlOk = 0,
@@ -11,8 +13,3 @@ enum CtlExit : int {
     kCtlLink = 3,  // cannot open, time-out, wrong sync word, short reply
     kCtlFile = 4,
 };
-
-// `s` as a JSON string literal, quotes included; a byte that is no UTF-8 becomes U+FFFD.
-std::string JsonString(const std::string& s);
-// `s` for a terminal: control bytes (escape sequences among them) and DEL shown as \xNN.
-std::string PrintableText(const std::string& s);

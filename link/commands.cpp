@@ -311,7 +311,10 @@ Task<WriteCheck> WriteParameters(SensorLink& link, int target, const std::uint16
         Exchange write(link);
         const int written =
             co_await write.Write(WriteCommand(target) & 0xFFFF, words, Discard::kNone);
-        if (written == kFrameBytes) link.ShowStatus("Line Ok!");
+        if (written == kFrameBytes) {
+            link.ShowStatus("Line Ok!");
+            if (link.views.parametersWritten) link.views.parametersWritten(target, words);
+        }
     }
     if (target == EEPROM) co_await link.Pause(kEepromStorePause);
     // A write is only believed once the sensor gives the same set back; a difference is

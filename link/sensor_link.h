@@ -38,6 +38,8 @@ struct LinkViews {
     std::function<void()> drawToleranceWindow;
     // A line check has chosen RAM as the parameter target.
     std::function<void()> selectRamTarget;
+    // A parameter set went out to the sensor, to RAM or EEPROM (a recording notes it).
+    std::function<void(int target, const std::uint16_t* words)> parametersWritten;
 };
 
 class SensorLink {

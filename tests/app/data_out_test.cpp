@@ -7,7 +7,11 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +163,42 @@ TEST_F(DataOut, RunModeRecordsEveryRecordTheSensorSentOnceInOrder) {
     ExpectRows(lines, sent);
     EXPECT_GE(lines[1].substr(0, 23), from) << "local time";
     EXPECT_LE(lines.back().substr(0, 23), to);
+}
+
+// Beside the rows, what made them: the sensor's firmware and set when the recording began,
+// then each set sent meanwhile with its target; an existing info file is somebody's.
+TEST_F(DataOut, ARecordingSaysWhatMadeItAndEachSetSentMeanwhile) {
+    Connect();
+    station.quality.alarmAfter = 7;
+    RecordTo(dir / "run.csv");
+    const auto info = [this] {
+        QFile f(QString::fromStdString((dir / "run-info.json").string()));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QJsonDocument::fromJson(f.readAll()).object();
+    };
+    const auto set = [](const QJsonValue& entry, const char* name) {
+        return entry.toObject()["set"].toObject()[name].toInt();
+    };
+    EXPECT_EQ(info()["firmware"].toString().toStdString(), sensor->FirmwareText());
+    EXPECT_EQ(info()["port"].toString().toStdString(), station.Name());
+    EXPECT_EQ(info()["alarm_after"].toInt(), 7);
+    EXPECT_EQ(set(info()["parameters"].toArray().at(0), "tValA"), sensor->Ram()[7]);
+
+    SetCtrlVal(panels.panelHandle, NEDITeachA, 640);
+    Fire(BTNSend, EVENT_LEFT_CLICK);
+    const QJsonArray sets = info()["parameters"].toArray();
+    ASSERT_EQ(sets.size(), 2);
+    EXPECT_EQ(sets.at(1).toObject()["target"].toString(), "RAM");
+    EXPECT_EQ(set(sets.at(1), "tValA"), 640);
+    EXPECT_NE(set(sets.at(0), "tValA"), 640) << "the first set stays as it was";
+    station.recorder.Stop();
+
+    std::string error;
+    fs::remove(dir / "run.csv");
+    fs::remove(dir / "run-events.csv");
+    EXPECT_FALSE(station.recorder.Start((dir / "run.csv").string(), true, &error));
+    EXPECT_EQ(error, (dir / "run-info.json").string() + " exists; not overwritten");
+    EXPECT_FALSE(fs::exists(dir / "run.csv")) << "refused before the recording is made";
 }
 
 // The Trace toggle starts the protocol trace into the file chosen and ends it; a file that

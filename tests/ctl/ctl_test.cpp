@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -15,6 +19,7 @@
 #include <sstream>
 
 #include "ctl_output.h"
+#include "model.h"
 #include "port_table.h"
 #include "record_csv.h"
 #include "sensor.h"
@@ -212,6 +217,20 @@ TEST_F(Ctl, RecordsVideoAndBufferAsCsvAndJson) {
     }();
     EXPECT_EQ(text.substr(0, text.find('\n')), "channel,first,last,records,worst,low,high,time");
     EXPECT_EQ(text.find("A,1,4,4,", 0), text.find('\n') + 1) << text;
+    // And what made it: the sensor's firmware and set, K, the port and the program.
+    const QJsonObject info = [&] {
+        QFile f(QString::fromStdString((dir / "r-info.json").string()));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QJsonDocument::fromJson(f.readAll()).object();
+    }();
+    EXPECT_EQ(info["firmware"].toString().toStdString(), sensor->FirmwareText());
+    EXPECT_EQ(info["alarm_after"].toInt(), 2);
+    EXPECT_EQ(info["port"].toString().toStdString(), "COM" + std::to_string(kPort));
+    EXPECT_TRUE(info["program"].toString().startsWith("qtor-ctl "));
+    const QJsonObject set = info["parameters"].toArray().at(0).toObject()["set"].toObject();
+    ASSERT_EQ(set.size(), PNUM);
+    for (int k = 0; k < PNUM; ++k)
+        EXPECT_EQ(set[kParameterNames[k]].toInt(), sensor->Ram()[k]) << kParameterNames[k];
 
     ASSERT_EQ(Run({"video", "--count", "1", "--csv", (dir / "v.csv").string()}), kCtlOk);
     std::ifstream video(dir / "v.csv");

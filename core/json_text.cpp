@@ -1,4 +1,4 @@
-#include "ctl_output.h"
+#include "json_text.h"
 
 #include <cstdio>
 
