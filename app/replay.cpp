@@ -7,6 +7,7 @@
 
 #include "event_loop.h"
 #include "input_file.h"
+#include "record_time.h"
 #include "timer.h"
 
 namespace {
@@ -15,25 +16,12 @@ constexpr double kDrawPeriod = 1.0 / 30;  // the displays are drawn at most thir
 // At the highest speed a tick hands on steps for this long, then lets the displays draw.
 constexpr double kMaxBatch = 0.025;
 
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-// Seconds of a recording's time text ("2026-12-07T19:35:31.123"); the local zone cancels out of
-// the differences a replay needs. A text of another form keeps the step where the last one was.
+// Seconds of a recording's time text; the local zone cancels out of the differences a replay
+// needs. A text of another form keeps the step where the last one was.
 bool RowSeconds(const std::string& time, double* seconds) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    double s = 0;
-    if (std::sscanf(time.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s) != 6)
-        return false;
-    *seconds = static_cast<double>(DaysFromCivil(y, unsigned(mo), unsigned(d))) * 86400.0 +
-               h * 3600.0 + mi * 60.0 + s;
+    RecordTime t;
+    if (!ParseRecordTime(time, &t)) return false;
+    *seconds = NaiveSeconds(t);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #include "replay_callbacks.h"
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 #include "QtorKMBscope10.h"
@@ -9,6 +8,7 @@
 #include "commands.h"
 #include "files.h"
 #include "ranges.h"
+#include "record_time.h"
 #include "station.h"
 #include "timer.h"
 #include "toolkit.h"
@@ -24,16 +24,8 @@ struct Scene {
 
 // Milliseconds since the epoch of a recording's local time text; negative when it is none.
 double RecordTimeMs(const std::string& time) {
-    std::tm tm{};
-    int ms = 0;
-    if (std::sscanf(time.c_str(), "%d-%d-%dT%d:%d:%d.%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &ms) != 7)
-        return -1;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
-    return t == static_cast<std::time_t>(-1) ? -1 : static_cast<double>(t) * 1000.0 + ms;
+    RecordTime t;
+    return ParseRecordTime(time, &t) ? LocalMilliseconds(t) : -1;
 }
 
 void Show(const Station& s, std::initializer_list<int> controls, int visible) {
