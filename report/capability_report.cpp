@@ -36,6 +36,11 @@ QString Fixed(const std::optional<double>& v, int decimals) {
 
 QString Count(long long n) { return QLocale(QLocale::English).toString(n); }
 
+// "3 records in a row outside", "1 record outside".
+QString AlarmRule(long long k) {
+    return k == 1 ? QString("1 record outside") : Count(k) + " records in a row outside";
+}
+
 // Event rows on each page, the first of them on page `firstPage` (1-based).
 struct EventPages {
     int firstPage = 2;
@@ -152,7 +157,7 @@ double Document::Header(const CapabilityData& data) {
     y += 4;
     // What the records say on the left, what the information file says on the right.
     const double half = kWidth / 2;
-    QString alarmAfter = Count(data.alarmAfter) + " records in a row outside";
+    QString alarmAfter = AlarmRule(data.alarmAfter);
     const RecordingInfo* info = header_.info ? &*header_.info : nullptr;
     if (info && info->alarmAfter && *info->alarmAfter != data.alarmAfter)
         alarmAfter += " (recorded with " + Count(*info->alarmAfter) + ")";
@@ -272,8 +277,7 @@ void Document::Events(const CapabilityData& data, const EventPages& plan, double
     } else {
         y += 16;
     }
-    const QString k = Count(data.alarmAfter);
-    QString note = k + " records in a row outside their limits, until the next inside";
+    QString note = "an alarm: " + AlarmRule(data.alarmAfter) + " the limits, until the next inside";
     if (data.eventCount > static_cast<long long>(data.events.size()))
         note = Count(data.eventCount) + " events, the first " + Count(data.events.size()) +
                " listed; " + note;
@@ -355,7 +359,7 @@ bool RecordingReportHeader(const std::string& csvPath, ReportHeader* header, std
     header->info = ReadRecordingInfo(infoPath, &why);
     if (!header->info && why != "missing")
         header->noInfo = "no information file (" + QFileInfo(Q(infoPath)).fileName().toStdString() +
-                         " " + why + ")";
+                         (why == "cannot be read" ? " cannot be read)" : " damaged)");
     return true;
 }
 

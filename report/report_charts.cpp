@@ -206,7 +206,9 @@ QFont ReportFont(double points, bool bold) {
     font.setPointSizeF(points);
     font.setBold(bold);
     font.setHintingPreference(QFont::PreferNoHinting);
-    font.setStyleStrategy(QFont::PreferOutline);
+    // No ligatures: "ff" in a hash or "fi" in "file" would come out of the PDF as one sign,
+    // which a search or a copy of the text no longer finds.
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferNoShaping));
     return font;
 }
 
