@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -34,7 +33,8 @@ QString Fixed(const std::optional<double>& v, int decimals) {
     return v ? QString::number(*v, 'f', decimals) : QString("-");
 }
 
-QString Count(long long n) { return QLocale(QLocale::English).toString(n); }
+// Whole numbers without separators, as qtor-ctl prints them: a search for 14400 finds them.
+QString Count(long long n) { return QString::number(n); }
 
 // "3 records in a row outside", "1 record outside".
 QString AlarmRule(long long k) {
@@ -189,6 +189,8 @@ double Document::Header(const CapabilityData& data) {
     p_.setFont(ReportFont(7.5));
     p_.setPen(report::kGrey);
     p_.drawText(QRectF(kLeft, y, 74, kRow), Qt::AlignLeft | Qt::AlignVCenter, "Parameters");
+    p_.drawText(QRectF(kLeft, y + kRow, 74, kRow), Qt::AlignLeft | Qt::AlignVCenter,
+                "at the start");
     const double column = (kWidth - 74) / 4;
     const auto& set = info->parameters;
     for (std::size_t i = 0; i < set.size(); ++i) {
@@ -207,7 +209,9 @@ double Document::Header(const CapabilityData& data) {
     y += static_cast<double>((set.size() + 3) / 4) * kRow;
     Field(kLeft, y, 74, kWidth, "Later writes",
           info->laterWrites == 0 ? QString("none: the set above held for the whole run")
-                                 : Count(info->laterWrites) + " (the set above is the first)");
+                                 : Count(info->laterWrites) +
+                                       (info->laterWrites == 1 ? " set written during the run"
+                                                               : " sets written during the run"));
     return y + kRow + 10;
 }
 
@@ -279,8 +283,8 @@ void Document::Events(const CapabilityData& data, const EventPages& plan, double
     }
     QString note = "an alarm: " + AlarmRule(data.alarmAfter) + " the limits, until the next inside";
     if (data.eventCount > static_cast<long long>(data.events.size()))
-        note = Count(data.eventCount) + " events, the first " + Count(data.events.size()) +
-               " listed; " + note;
+        note = Count(data.eventCount) + " events, the first " +
+               Count(static_cast<long long>(data.events.size())) + " listed; " + note;
     struct Column {
         const char* name;
         double width;

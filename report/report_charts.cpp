@@ -1,6 +1,5 @@
 #include "report_charts.h"
 
-#include <QLocale>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -162,7 +161,8 @@ void DrawEmpty(QPainter& p, const Frame& f) {
     p.drawText(f.plot, Qt::AlignCenter, "No records");
 }
 
-QString Count(long long n) { return QLocale(QLocale::English).toString(n); }
+// Whole numbers without separators, as qtor-ctl prints them: a search for 14400 finds them.
+QString Count(long long n) { return QString::number(n); }
 
 // The buckets of a series as a band from each bucket's minimum to its maximum, drawn at the
 // bucket's middle record; with one record a bucket the band is the line of the values.
@@ -179,7 +179,7 @@ void DrawBand(QPainter& p, const Frame& f, const std::vector<SeriesBucket>& buck
     p.setBrush(kAccentPale);
     p.drawPolygon(band);
     p.setBrush(Qt::NoBrush);
-    p.setPen(Pen(kAccent, 0.6));
+    p.setPen(Pen(kAccent, 0.5));
     p.drawPolyline(upper);
     p.drawPolyline(lower);
 }
