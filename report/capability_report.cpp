@@ -195,7 +195,8 @@ double Document::Header(const CapabilityData& data) {
     const auto& set = info->parameters;
     for (std::size_t i = 0; i < set.size(); ++i) {
         const double x = kLeft + 74 + static_cast<double>(i % 4) * column;
-        const double top = y + static_cast<double>(i / 4) * kRow;
+        const std::size_t line = i / 4;
+        const double top = y + static_cast<double>(line) * kRow;
         p_.setFont(ReportFont(7));
         p_.setPen(report::kGrey);
         p_.drawText(QRectF(x, top, column - 30, kRow), Qt::AlignLeft | Qt::AlignVCenter,
@@ -206,7 +207,8 @@ double Document::Header(const CapabilityData& data) {
         p_.drawText(QRectF(x + column - 32, top, 26, kRow), Qt::AlignRight | Qt::AlignVCenter,
                     Q(set[i].second));
     }
-    y += static_cast<double>((set.size() + 3) / 4) * kRow;
+    const std::size_t lines = (set.size() + 3) / 4;
+    y += static_cast<double>(lines) * kRow;
     Field(kLeft, y, 74, kWidth, "Later writes",
           info->laterWrites == 0 ? QString("none: the set above held for the whole run")
                                  : Count(info->laterWrites) +
@@ -288,7 +290,7 @@ void Document::Events(const CapabilityData& data, const EventPages& plan, double
     struct Column {
         const char* name;
         double width;
-        Qt::Alignment align;
+        int align;  // Qt::AlignLeft or Qt::AlignRight
     };
     const Column columns[] = {{"channel", 44, Qt::AlignLeft}, {"first", 56, Qt::AlignRight},
                               {"last", 56, Qt::AlignRight},   {"records", 50, Qt::AlignRight},
@@ -309,7 +311,7 @@ void Document::Events(const CapabilityData& data, const EventPages& plan, double
     const auto head = [&](double top, bool continued) {
         top = Section(top, continued ? "Events (continued)" : "Events", continued ? "" : note);
         std::vector<QString> names;
-        for (const Column& c : columns) names.push_back(c.name);
+        for (const Column& c : columns) names.emplace_back(c.name);
         row(top, names, true);
         p_.setPen(QPen(report::kRule, 0.5));
         p_.drawLine(QPointF(kLeft, top + kEventRow + 1), QPointF(kRight, top + kEventRow + 1));
@@ -374,7 +376,7 @@ bool WriteCapabilityReport(const CapabilityData& data, const ReportHeader& heade
         *error = "cannot be written: " + file.errorString().toStdString();
         return false;
     }
-    const EventPages plan = PlanEvents(std::max<long long>(1, data.events.size()));
+    const EventPages plan = PlanEvents(std::max(1LL, static_cast<long long>(data.events.size())));
     const int pages = plan.firstPage - 1 + static_cast<int>(plan.rows.size());
     {
         QPdfWriter writer(&file);

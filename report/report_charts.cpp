@@ -90,6 +90,7 @@ void DrawRefLines(QPainter& p, const Frame& f, std::vector<RefLine> lines) {
         return a.y > b.y;  // top first
     });
     std::vector<double> at;
+    at.reserve(lines.size());
     for (const RefLine& l : lines) at.push_back(f.Y(l.y));
     constexpr double kGap = 8.5;
     for (std::size_t i = 1; i < at.size(); ++i) at[i] = std::max(at[i], at[i - 1] + kGap);
