@@ -1,5 +1,5 @@
 // The capability report of a run as a PDF: A4 portrait, drawn as vectors, its text searchable
-// and its font embedded. A header page part with where the records come from, then per channel
+// and its font embedded: a header saying where the records come from, then per channel
 // the numbers, the histogram, the individuals and the moving ranges, then the alarms' events.
 #pragma once
 
