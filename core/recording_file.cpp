@@ -69,6 +69,18 @@ bool ParseRow(std::string_view line, RecordingRow* row, std::string* why) {
 
 }  // namespace
 
+std::string PathBeside(const std::string& recordingPath, const std::string& suffix) {
+    const std::size_t slash = recordingPath.find_last_of("/\\");
+    const std::size_t dot = recordingPath.rfind('.');
+    const bool extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (extension ? recordingPath.substr(0, dot) : recordingPath) + suffix;
+}
+
+std::string InfoPathFor(const std::string& recordingPath) {
+    return PathBeside(recordingPath, "-info.json");
+}
+
 std::string RecordingHeader() {
     std::string h = "time,index";
     for (const char* name : protocol::kRecordWordNames) h += std::string(",") + name;

@@ -27,6 +27,11 @@ struct Recording : LineRefusal {
 // "time,index,Avalue,...,sIndex", without a line break.
 std::string RecordingHeader();
 
+// A file beside a recording: "run.csv" and "-events.csv" give "run-events.csv".
+std::string PathBeside(const std::string& recordingPath, const std::string& suffix);
+// What made the recording, beside it: "run.csv" gives "run-info.json".
+std::string InfoPathFor(const std::string& recordingPath);
+
 // No row of a recording is longer: a longer line is refused, not read on.
 inline constexpr std::size_t kLongestRecordingLine = 4096;
 

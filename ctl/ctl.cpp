@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "alarms.h"
 #include "arrays.h"
 #include "commands.h"
 #include "correction.h"
+#include "ctl_report.h"
 #include "ctl_stats.h"
 #include "exchange.h"
 #include "model.h"
@@ -54,6 +56,14 @@ const char* const kCtlUsageText =
     "                             expected within and overall, and observed; then one line\n"
     "                             per alarm: K rows in a row outside, until one is inside.\n"
     "                             JSON: sigma is the overall one; cp and cpk are within\n"
+    "  report FILE --pdf OUT.pdf [--title TEXT] [--alarm-after K]\n"
+    "                             the capability report of a recording as a PDF (A4, no\n"
+    "                             sensor needed): FILE's name and SHA-256, its first and last\n"
+    "                             time and what FILE-info.json beside it holds; per channel\n"
+    "                             the numbers of stats, a histogram with the limits, the\n"
+    "                             set-point and the normal curves, the individuals and the\n"
+    "                             moving ranges; then the alarms. OUT.pdf is replaced, never\n"
+    "                             FILE; qtor-report, beside qtor-ctl or on PATH, draws it\n"
     "\n"
     "Options:\n"
     "  --port DEVICE   a serial device path, or a port number as the program numbers its\n"
@@ -62,12 +72,16 @@ const char* const kCtlUsageText =
     "  --json          print one JSON object instead\n"
     "  --trace FILE    write every frame written and chunk read to the new file FILE\n"
     "  --last N        stats over the last N rows only\n"
-    "  --alarm-after K stats: rows in a row outside that make an alarm (default 3)\n"
+    "  --alarm-after K stats, report, record --csv: rows in a row outside that make an\n"
+    "                  alarm (default 3)\n"
+    "  --pdf FILE      report: the PDF to write\n"
+    "  --title TEXT    report: the report's title (default \"Capability report\")\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error, or\n"
-    "stats' FILE is no recording (the message names the line); 3 link failure (cannot open,\n"
-    "time-out, wrong sync word, short reply); 4 file error.\n"
+    "the FILE of stats or report is no recording (the message names the line); 3 link\n"
+    "failure (cannot open, time-out, wrong sync word, short reply); 4 file error (for\n"
+    "report also: qtor-report cannot be found or started).\n"
     "Messages on standard error use the program's status texts.\n";
 
 namespace {
@@ -83,6 +97,8 @@ struct Options {
     std::string csv;
     long long last = -1;
     long long alarmAfter = -1;
+    std::string pdf;
+    std::optional<std::string> title;
 };
 
 // A failure that ends the command with an exit status and a message on standard error.
@@ -123,6 +139,16 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
             if (!value(&o->trace)) return false;
         } else if (a == "--csv") {
             if (!value(&o->csv)) return false;
+        } else if (a == "--pdf") {
+            if (!value(&o->pdf)) return false;
+        } else if (a == "--title") {
+            std::string title;
+            if (!value(&title)) return false;
+            if (title.empty()) {
+                *why = "--title needs a text";
+                return false;
+            }
+            o->title = title;
         } else if (a == "--count") {
             std::string n;
             if (!value(&n)) return false;
@@ -160,12 +186,14 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
     if (c == "compare") ok = n == 2;
     if (c == "record" || c == "video") ok = n == 0 && o->count >= 1;
     if (c == "stats") ok = n == 1;
+    if (c == "report") ok = n == 1 && !o->pdf.empty();
     if (c.empty()) {
         *why = "no command";
         return false;
     }
-    static const char* const kCommands[] = {"info",  "get",    "send",  "compare", "teach",
-                                            "reset", "record", "video", "buffer",  "stats"};
+    static const char* const kCommands[] = {"info",   "get",   "send",   "compare",
+                                            "teach",  "reset", "record", "video",
+                                            "buffer", "stats", "report"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands)) {
         *why = "unknown command " + c;
         return false;
@@ -186,8 +214,13 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
         *why = "--last belongs to stats";
         return false;
     }
-    if (o->alarmAfter >= 1 && c != "stats" && !(c == "record" && !o->csv.empty())) {
-        *why = "--alarm-after belongs to stats and record --csv";
+    if (o->alarmAfter >= 1 && c != "stats" && c != "report" &&
+        !(c == "record" && !o->csv.empty())) {
+        *why = "--alarm-after belongs to stats, report and record --csv";
+        return false;
+    }
+    if ((!o->pdf.empty() || o->title) && c != "report") {
+        *why = "--pdf and --title belong to report";
         return false;
     }
     return true;
@@ -636,11 +669,16 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "qtor-ctl: " << why << "\n" << kCtlUsageText;
         return kCtlUsage;
     }
-    // A recording is all stats needs: no port, no trace.
+    // A recording is all stats and report need: no port, no trace.
     if (o.command == "stats") {
         const StatsRequest request{o.args[0], std::max(o.last, 0LL),
                                    o.alarmAfter >= 1 ? o.alarmAfter : 3, o.json};
         return RunStats(request, out, err);
+    }
+    if (o.command == "report") {
+        const ReportRequest request{o.args[0], o.pdf, o.title,
+                                    o.alarmAfter >= 1 ? o.alarmAfter : 3};
+        return RunReportProgram(request, out, err);
     }
     Line l(ResolvePort(o));
     // A file that exists is somebody's data, as for a recording.

@@ -55,14 +55,6 @@ std::string RecordCsvRow(const std::string& time, long long index, const std::ui
     return row + "\n";
 }
 
-std::string PathBeside(const std::string& recordingPath, const std::string& suffix) {
-    const std::size_t slash = recordingPath.find_last_of("/\\");
-    const std::size_t dot = recordingPath.rfind('.');
-    const bool extension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (extension ? recordingPath.substr(0, dot) : recordingPath) + suffix;
-}
-
 std::string EventsPathFor(const std::string& recordingPath) {
     return PathBeside(recordingPath, "-events.csv");
 }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "recording_file.h"
+
 // "time,index,Avalue,Bvalue,...,sIndex" and a line break.
 std::string RecordCsvHeader();
 // A record's time as its row gives it: local time, ISO 8601 with milliseconds.
@@ -18,8 +20,6 @@ std::string RecordCsvRow(std::chrono::system_clock::time_point when, long long i
                          const std::uint16_t* words);
 // The same with the time as its text gives it.
 std::string RecordCsvRow(const std::string& time, long long index, const std::uint16_t* words);
-// A file beside a recording: "run.csv" and "-events.csv" give "run-events.csv".
-std::string PathBeside(const std::string& recordingPath, const std::string& suffix);
 // The events file beside a recording: "run.csv" gives "run-events.csv".
 std::string EventsPathFor(const std::string& recordingPath);
 

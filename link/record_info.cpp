@@ -6,10 +6,6 @@
 #include "json_text.h"
 #include "record_csv.h"
 
-std::string InfoPathFor(const std::string& recordingPath) {
-    return PathBeside(recordingPath, "-info.json");
-}
-
 std::string RecordingInfoJson(const RecordingInfo& info) {
     std::string sets;
     for (const RecordingInfo::Set& s : info.parameters) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model.h"
+#include "recording_file.h"
 
 struct RecordingInfo {
     std::string program;  // "qtor-kmb 2.4.0"
@@ -26,8 +27,6 @@ struct RecordingInfo {
     std::vector<Set> parameters;  // at the start, then each write
 };
 
-// "run.csv" gives "run-info.json".
-std::string InfoPathFor(const std::string& recordingPath);
 // The info as one JSON object, the parameter set under the words' names in packet order.
 std::string RecordingInfoJson(const RecordingInfo& info);
 // Writes `path` whole: a temporary file beside it, then renamed over it, so that a reader or a

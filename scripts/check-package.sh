@@ -61,6 +61,11 @@ version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackCon
 qtor-sensor-sim --help > /dev/null
 if [ -x "$usr/bin/qtor-ctl" ]; then
     qtor-ctl --demo info
+    # qtor-ctl report finds the installed qtor-report beside itself, and it needs no display.
+    qtor-ctl --demo record --count 24 --csv "$scratch/run.csv"
+    env -u DISPLAY -u QT_QPA_PLATFORM qtor-ctl report "$scratch/run.csv" --pdf "$scratch/run.pdf"
+    head -c 5 "$scratch/run.pdf" | grep -q '%PDF-' || fail "qtor-ctl report wrote no PDF"
+    echo "qtor-ctl report: $(stat -c %s "$scratch/run.pdf") bytes of PDF"
 fi
 
 # The menu entry and its action start the program; it runs until SIGTERM closes it with 0.

@@ -247,6 +247,7 @@ TEST(Program, HelpAndVersionNeedNoDisplay) {
     const std::pair<const char*, std::string> programs[] = {
         {"qtor-kmb", "Q-TOR KMB-Dored Version " + version},
         {"qtor-sensor-sim", "qtor-sensor-sim (Q-TOR KMB-Dored) " + version},
+        {"qtor-report", "qtor-report " + version},
     };
     for (const auto& [program, expected] : programs) {
         Child c = Spawn({kBin + "/" + program, "--version"}, true);
