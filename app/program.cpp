@@ -65,6 +65,7 @@ void RegisterCallbacks() {
         {"CC_SLIDE_Position", CC_SLIDE_Position},
         {"CC_SENSORS", CC_SENSORS},
         {"CC_BTNAddSensor", CC_BTNAddSensor},
+        {"CC_BTNReport", CC_BTNReport},
         {"CC_BTNRemoveSensor", CC_BTNRemoveSensor},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);

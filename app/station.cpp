@@ -92,7 +92,8 @@ void Station::AdoptPanels(PanelHandles loaded) {
     quality.onEvent = [this](const AlarmEvent& event) {
         if (!replay.Loaded()) recorder.RecordEvent(event);
     };
-    for (RecordConsumer* c : std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers})
+    for (RecordConsumer* c :
+         std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers, &capability})
         records.Register(c);
     ApplyParameterRanges(panels);
     linkView.Install([this] { return InitRS232(link, params); });

@@ -19,6 +19,7 @@
 #include "recording.h"
 #include "remembered.h"
 #include "replay.h"
+#include "report_action.h"
 #include "sensor_link.h"
 
 class Station;
@@ -91,6 +92,7 @@ class Station {
     ChartsOfRecords charts{*this};
     RecordingOfRecords recording{*this};
     NumbersOfRecords numbers{*this};
+    CapabilityOfRecords capability{*this};
 
     // Set by the window that holds several stations: its Add sensor and Remove buttons, and
     // whether a port is in use by another station of the window.

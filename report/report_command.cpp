@@ -85,9 +85,8 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !ec && ca == cb;
 }
 
-// The records of the recording at `path`, one by one into `collector`, in memory bounded by
-// its longest line; on failure the message after the file's name, and the exit status. An
-// incomplete last line left out is said in *note.
+}  // namespace
+
 bool CollectRecording(const std::string& path, CapabilityCollector& collector, std::string* why,
                       std::string* note, int* status) {
     std::ifstream in;
@@ -108,8 +107,6 @@ bool CollectRecording(const std::string& path, CapabilityCollector& collector, s
         *note = "line " + std::to_string(reader.LeftOut()) + ": incomplete last line left out";
     return true;
 }
-
-}  // namespace
 
 int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     for (const std::string& a : args) {
