@@ -44,6 +44,7 @@ const char* const kCtlUsageText =
     "                             N measurement records as CSV: time, index and the 16\n"
     "                             words, the columns of the program's run-mode recording;\n"
     "                             into FILE, the alarms' events go to FILE-events.csv\n"
+    "                             and what made it to FILE-info.json\n"
     "  video --count N [--csv FILE]   N video cycles as CSV: cycle, pixel, channel A, B\n"
     "  buffer [--csv FILE]        one fetch of the 128-value buffer as CSV, in ring order\n"
     "  stats FILE [--last N] [--alarm-after K]\n"
