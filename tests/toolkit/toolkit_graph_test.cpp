@@ -313,14 +313,21 @@ TEST_F(ToolkitGraphs, APausedStripChartKeepsItsDrawing) {
     };
     feed(150);
     const QImage live = drawn();
+    // The share of red in every pixel column from record -90 to -10: sampled once a record,
+    // a dash pattern in step with the records' spacing would read as solid.
     const auto reds = [plot](const QImage& image, double y) {
+        const int from = int(plot->xAxis->coordToPixel(-90));
+        const int to = int(plot->xAxis->coordToPixel(-10));
+        const int row = int(plot->yAxis->coordToPixel(y));
+        const qreal dpr = image.devicePixelRatio();
         int n = 0;
-        for (int x = -90; x <= -10; ++x) n += PixelAt(plot, image, x, y) == QColor(255, 0, 0);
-        return n;
+        for (int x = from; x <= to; ++x)
+            n += image.pixelColor(int(x * dpr), int(row * dpr)) == QColor(255, 0, 0);
+        return 100 * n / (to - from + 1);
     };
-    EXPECT_GT(reds(live, 500), 78) << "a solid line";
-    EXPECT_LT(reds(live, 900), 70) << "a dashed line";
-    EXPECT_GT(reds(live, 900), 30) << "a dashed line";
+    EXPECT_GT(reds(live, 500), 95) << "a solid line";
+    EXPECT_LT(reds(live, 900), 85) << "a dashed line";
+    EXPECT_GT(reds(live, 900), 35) << "a dashed line";
     // The mark's place, the top of the plot's middle.
     const auto markAt = [plot](const QImage& image) {
         const QRect r = plot->axisRect()->rect();
