@@ -145,8 +145,11 @@ double Document::Section(double y, const QString& title, const QString& note) {
 double Document::Header(const CapabilityData& data) {
     p_.setFont(ReportFont(17, true));
     p_.setPen(Qt::black);
-    p_.drawText(QRectF(kLeft, kTop, kWidth, 24), Qt::AlignLeft | Qt::AlignVCenter,
-                Q(header_.title));
+    // A long title is cut with an ellipsis rather than run off the page; the PDF's own title
+    // keeps it whole.
+    p_.drawText(
+        QRectF(kLeft, kTop, kWidth, 24), Qt::AlignLeft | Qt::AlignVCenter,
+        p_.fontMetrics().elidedText(Q(header_.title), Qt::ElideRight, static_cast<int>(kWidth)));
     double y = kTop + 30;
     Field(kLeft, y, 74, kWidth, "Recording", header_.source.empty() ? "-" : Q(header_.source));
     y += kRow;
