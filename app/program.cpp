@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "data_out.h"
 #include "modes.h"
+#include "operator_level.h"
 #include "parameter_callbacks.h"
 #include "port_table.h"
 #include "remembered.h"
@@ -66,6 +67,8 @@ void RegisterCallbacks() {
         {"CC_SENSORS", CC_SENSORS},
         {"CC_BTNAddSensor", CC_BTNAddSensor},
         {"CC_BTNRemoveSensor", CC_BTNRemoveSensor},
+        {"CC_BTNUnlock", CC_BTNUnlock},
+        {"CC_BTNLock", CC_BTNLock},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -75,6 +78,7 @@ int OpenStation(Station& s) {
     PanelHandles loaded;
     if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
     s.AdoptPanels(loaded);
+    LoadLock(s, KeyFilesInForce());
     InitVars(s);
     return 0;
 }

@@ -11,9 +11,11 @@
 #include "commands.h"
 #include "graph_model.h"
 #include "mapping.h"
+#include "operator_level.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "quality_text.h"
+#include "system_files.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
@@ -43,9 +45,14 @@ ChannelStats StatsInView(int panel, int chart) {
 
 }  // namespace
 
-Station::Station(int com) : link(com), linkView(link, gui, panels) {}
+Station::Station(int com)
+    : link(com),
+      linkView(link, gui, panels),
+      oplock(StoredKey{}, AuditTrail{},
+             [](const std::string& action) { return AuditNow(action); }) {}
 
 Station::~Station() {
+    oplock.Lock("close", Timer());
     // The link's views point into this station; the link outlives none of it by much, but a
     // notification or drain that still runs must show nothing.
     link.views = LinkViews{};
