@@ -139,4 +139,22 @@ TEST_F(LockPanels, FiveWrongKeysRefuseTheSixthTryForAMinuteAndIdleTimeRelocks) {
         << lines[6];
 }
 
+TEST_F(LockPanels, AnAlarmAcknowledgedIsInTheTrailAtEitherLevel) {
+    station.quality.StartRun();
+    std::uint16_t words[PNUM] = {};
+    words[0] = 1000;  // channel A far above its set-point and tolerance
+    words[3] = 10;
+    words[4] = 100;
+    for (int i = 0; i < 3; ++i) station.quality.Add(words, i, "t");
+    ASSERT_TRUE(station.quality.Alarmed(Channel::kA));
+    Fire(BTNStateA, EVENT_COMMIT);
+    EXPECT_FALSE(station.quality.Alarmed(Channel::kA));
+    Fire(BTNStateA, EVENT_COMMIT);  // nothing left to acknowledge
+    const std::vector<std::string> lines = TrailLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"action\":\"acknowledge\",\"detail\":\"channel A\""),
+              std::string::npos)
+        << lines[0];
+}
+
 }  // namespace
