@@ -5,6 +5,7 @@
 
 #include "QtorKMBscope10.h"
 #include "audit.h"
+#include "event_loop.h"
 #include "files.h"
 #include "port_table.h"
 #include "qtor_version.h"
@@ -12,6 +13,7 @@
 #include "system_files.h"
 #include "timer.h"
 #include "toolkit.h"
+#include "user_input.h"
 
 const char* const kLockedText = "Locked: maintenance key needed";
 
@@ -28,6 +30,14 @@ constexpr Guarded kGuarded[] = {
     {1, NEDITVideoThdB}, {1, NEDITPowerA}, {1, NEDITSTime},  {1, NEDITAverage},
     {1, DropPolarity},   {1, DropAnaMode}, {1, DropEPoti},   {1, DropEvalMode}};
 
+// Looks every five seconds of Timer() (the test clock's too).
+void WatchIdle(Station& s) {
+    s.lockWatch = CallAfter(5.0, [&s] {
+        RelockIfIdle(s);
+        WatchIdle(s);
+    });
+}
+
 }  // namespace
 
 void LoadLock(Station& s, const KeyFiles& files, const std::string& trailPath) {
@@ -37,6 +47,9 @@ void LoadLock(Station& s, const KeyFiles& files, const std::string& trailPath) {
         path = (std::filesystem::path(SettingsFolder()) / "audit.jsonl").string();
     s.oplock = OperatorLock(std::move(key), AuditTrail(path),
                             [&s](const std::string& action) { return StationEntry(s, action); });
+    // Any input at the PC keeps the level; the check runs whether or not anybody is there.
+    if (!s.inputListener) s.inputListener = AddUserInputListener([&s] { s.oplock.Input(Timer()); });
+    if (!s.lockWatch) WatchIdle(s);
     ShowLevel(s);
 }
 

@@ -19,6 +19,7 @@
 #include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
+#include "user_input.h"
 
 namespace {
 
@@ -52,6 +53,8 @@ Station::Station(int com)
              [](const std::string& action) { return AuditNow(action); }) {}
 
 Station::~Station() {
+    if (lockWatch) CancelCall(lockWatch);
+    if (inputListener) RemoveUserInputListener(inputListener);
     oplock.Lock("close", Timer());
     // The link's views point into this station; the link outlives none of it by much, but a
     // notification or drain that still runs must show nothing.

@@ -93,6 +93,7 @@ class Station {
     // Operator or Maintenance level, and the audit trail of the changes made to the sensor.
     OperatorLock oplock;
     std::map<int, std::string> unlockedTips;  // the panel file's tooltips of what locks
+    int lockWatch = 0, inputListener = 0;     // the idle check and the input it hears of
     ChartsOfRecords charts{*this};
     RecordingOfRecords recording{*this};
     NumbersOfRecords numbers{*this};

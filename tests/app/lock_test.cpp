@@ -1,6 +1,8 @@
 // The operator lock through the panels: at Operator level nothing that changes the sensor
 // reaches the line; the key unlocks, a Send then leaves its old and new words in the trail;
 // five wrong keys refuse unlocking for a minute and idle time relocks (on the test clock).
+#include <QApplication>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -25,6 +27,7 @@ class LockPanels : public AppTest {
         std::string error;
         ASSERT_TRUE(StoreKey(files.user, "line-42-key", &error)) << error;
         trail = (dir / "audit.jsonl").string();
+        SetTestClockStep(1e-4);  // the idle check looks on the test clock
         LoadLock(station, files, trail);
         SetPasswordDialogHook([this](const std::string&, const std::string&, std::string* t) {
             ++prompts;
@@ -126,8 +129,16 @@ TEST_F(LockPanels, FiveWrongKeysRefuseTheSixthTryForAMinuteAndIdleTimeRelocks) {
     Unlock("line-42-key");
     EXPECT_EQ(Text(TEXT_Level), "Maintenance level");
 
-    // Ten minutes without input: the next change finds the station locked again.
-    AdvanceTestClock(601.0);
+    // A key pressed keeps the level; ten minutes without input relock, nothing pressed.
+    AdvanceTestClock(300.0);
+    QTest::keyClick(QApplication::topLevelWidgets().first(), Qt::Key_Shift);
+    AdvanceTestClock(400.0);
+    Pump(0.05);
+    EXPECT_EQ(Text(TEXT_Level), "Maintenance level");
+    AdvanceTestClock(201.0);
+    Pump(0.05);
+    EXPECT_EQ(Text(TEXT_Level), "Operator level");
+    EXPECT_EQ(StatusLine(), "Locked after 10 minutes without input");
     Connect();
     Fire(ButtonReset, EVENT_COMMIT);
     EXPECT_EQ(StatusLine(), "Locked: maintenance key needed");
