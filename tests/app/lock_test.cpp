@@ -150,6 +150,20 @@ TEST_F(LockPanels, FiveWrongKeysRefuseTheSixthTryForAMinuteAndIdleTimeRelocks) {
         << lines[6];
 }
 
+TEST_F(LockPanels, ATrailThatCannotBeWrittenStopsASendBeforeTheLine) {
+    ConnectStrict();
+    Unlock("line-42-key");
+    ASSERT_EQ(Text(TEXT_Level), "Maintenance level");
+    // The trail's place taken by a folder: nothing can be appended any more.
+    fs::remove(trail);
+    fs::create_directories(trail);
+    for (int control : {BTNSend, ButtonTeach, ButtonReset}) {
+        Fire(control, control == BTNSend ? EVENT_LEFT_CLICK : EVENT_COMMIT);
+        EXPECT_EQ(StatusLine(), "Audit trail cannot be written: nothing sent") << control;
+    }
+    EXPECT_TRUE(sensor->Log().empty());
+}
+
 TEST_F(LockPanels, AnAlarmAcknowledgedIsInTheTrailAtEitherLevel) {
     station.quality.StartRun();
     std::uint16_t words[PNUM] = {};
