@@ -4,6 +4,7 @@
 
 #include "QtorKMBscope10.h"
 #include "files.h"
+#include "operator_level.h"
 #include "station.h"
 #include "toolkit.h"
 #include "trace.h"
@@ -112,6 +113,13 @@ namespace {
 
 void Acknowledge(void* data, Channel c) {
     Station& s = StationOf(data);
+    // An alarm seen is a fact of the line's record: it goes into the trail.
+    if (s.quality.Alarmed(c) && s.oplock.Trail().Kept()) {
+        AuditEntry e = StationEntry(s, "acknowledge");
+        e.detail = c == Channel::kA ? "channel A" : "channel B";
+        const std::string failed = KeepInTrail(s, e);
+        if (!failed.empty()) s.link.ShowStatus(failed.c_str());
+    }
     s.quality.Acknowledge(c);
     s.ShowQuality(true);
 }

@@ -10,6 +10,7 @@
 #include "arrays.h"
 #include "commands.h"
 #include "exchange.h"
+#include "operator_level.h"
 #include "paramfiles.h"
 #include "ranges.h"
 #include "station.h"
@@ -169,6 +170,7 @@ int CC_BTNStop(int, int, int event, void* data, int, int) {
     s.stop_flag = 1;
     s.link.Wake();  // a mode waiting for its record ends at once
     Dim(s, {BTNVideo, BTNRun, BTNGet, BTNData, BTNSend}, 0);
+    ShowLevel(s);  // Send stays dimmed at Operator level
     return 0;
 }
 

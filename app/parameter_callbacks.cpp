@@ -1,10 +1,17 @@
 #include "parameter_callbacks.h"
 
+#include <array>
+#include <cstdint>
+#include <string>
+
 #include "QtorKMBscope10.h"
+#include "audit.h"
 #include "commands.h"
 #include "editfields.h"
+#include "operator_level.h"
 #include "paramfiles.h"
 #include "station.h"
+#include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
 
@@ -53,19 +60,42 @@ int CC_BIN_Sw_ParaSelect(int panel, int control, int event, void* data, int, int
 int CC_BTNSend(int, int, int event, void* data, int, int) {
     if (event != EVENT_LEFT_CLICK || !data) return 0;
     Station& s = StationOf(data);
+    RelockIfIdle(s);
+    if (RefusedByLock(s)) return 0;
+    s.oplock.Input(Timer());
     s.link.ShowStatus("Transmit...");
     if (s.target == DATFILE) {
         if (SelectParameterFileToSave(s.files)) SendParaToFile(s.link, s.panels, s.params, s.files);
         return 0;
     }
-    s.link.WhenLineFree("send", ActionKind::kAction,
-                        [&s] { return SendToSensor(s.link, s.panels, s.params, s.target); });
+    if (!TrailReady(s)) return 0;
+    s.link.WhenLineFree("send", ActionKind::kAction, [&s] {
+        // The old words are the set as last read from or sent to the sensor.
+        std::array<std::uint16_t, PNUM> before{};
+        ParameterWords(s.params, before.data());
+        const int target = s.target;
+        return SendToSensor(s.link, s.panels, s.params, target,
+                            [&s, before, target](const std::uint16_t* sent, const WriteCheck& c) {
+                                if (!s.oplock.Trail().Kept()) return std::string();
+                                AuditEntry e =
+                                    StationEntry(s, target == EEPROM ? "send-eeprom" : "send-ram");
+                                e.changes = ChangedWords(before.data(), sent);
+                                e.verified = c.replied && c.differing.empty();
+                                return KeepInTrail(s, e);
+                            });
+    });
     return 0;
 }
 
 int CC_BTNGet(int, int, int event, void* data, int, int) {
     if (event != EVENT_COMMIT || !data) return 0;
     Station& s = StationOf(data);
+    // Loading a parameter file into the panels is a change at maintenance level.
+    if (s.target == DATFILE) {
+        RelockIfIdle(s);
+        if (RefusedByLock(s)) return 0;
+        s.oplock.Input(Timer());
+    }
     s.link.WhenLineFree("get", ActionKind::kAction, [&s] { return GetParameters(s); });
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "data_out.h"
 #include "modes.h"
+#include "operator_level.h"
 #include "parameter_callbacks.h"
 #include "port_table.h"
 #include "remembered.h"
@@ -67,6 +68,8 @@ void RegisterCallbacks() {
         {"CC_BTNAddSensor", CC_BTNAddSensor},
         {"CC_BTNReport", CC_BTNReport},
         {"CC_BTNRemoveSensor", CC_BTNRemoveSensor},
+        {"CC_BTNUnlock", CC_BTNUnlock},
+        {"CC_BTNLock", CC_BTNLock},
     };
     for (const Entry& e : kCallbacks) RegisterCallback(e.name, e.fn);
 }
@@ -76,6 +79,7 @@ int OpenStation(Station& s) {
     PanelHandles loaded;
     if (LoadPanels(kPanelFile, &loaded) < 0) return -1;
     s.AdoptPanels(loaded);
+    LoadLock(s, KeyFilesInForce());
     InitVars(s);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "event_loop.h"
 #include "files.h"
 #include "link_view.h"
+#include "operator_level.h"
 #include "port_table.h"
 #include "quality_text.h"
 #include "remembered.h"
@@ -83,6 +84,7 @@ Station* Sensors::Add(int com, bool portGiven) {
     auto station = std::make_unique<Station>(com);
     Station& s = *station;
     s.AdoptPanels(loaded);
+    LoadLock(s, KeyFilesInForce());
     InitVars(s);
     s.files.proj_dir = GetProjectDir();
     // The first station keeps the keys it always had; the others have their own.

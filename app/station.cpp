@@ -11,12 +11,15 @@
 #include "commands.h"
 #include "graph_model.h"
 #include "mapping.h"
+#include "operator_level.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "quality_text.h"
+#include "system_files.h"
 #include "timer.h"
 #include "toolkit.h"
 #include "transfer.h"
+#include "user_input.h"
 
 namespace {
 
@@ -43,9 +46,16 @@ ChannelStats StatsInView(int panel, int chart) {
 
 }  // namespace
 
-Station::Station(int com) : link(com), linkView(link, gui, panels) {}
+Station::Station(int com)
+    : link(com),
+      linkView(link, gui, panels),
+      oplock(StoredKey{}, AuditTrail{},
+             [](const std::string& action) { return AuditNow(action); }) {}
 
 Station::~Station() {
+    if (lockWatch) CancelCall(lockWatch);
+    if (inputListener) RemoveUserInputListener(inputListener);
+    oplock.Lock("close", Timer());
     // The link's views point into this station; the link outlives none of it by much, but a
     // notification or drain that still runs must show nothing.
     link.views = LinkViews{};

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "gui.h"
 #include "link_view.h"
 #include "model.h"
+#include "operator_lock.h"
 #include "panels.h"
 #include "paramfiles.h"
 #include "quality.h"
@@ -89,6 +91,10 @@ class Station {
     // Every record of the sensor, or of a replay, goes to the consumers registered here: the
     // station's own below, registered when it adopts its panels, and any other.
     RecordStream records;
+    // Operator or Maintenance level, and the audit trail of the changes made to the sensor.
+    OperatorLock oplock;
+    std::map<int, std::string> unlockedTips;  // the panel file's tooltips of what locks
+    int lockWatch = 0, inputListener = 0;     // the idle check and the input it hears of
     ChartsOfRecords charts{*this};
     RecordingOfRecords recording{*this};
     NumbersOfRecords numbers{*this};

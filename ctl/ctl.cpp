@@ -3,18 +3,22 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <sstream>
 
 #include "alarms.h"
 #include "arrays.h"
+#include "audit.h"
 #include "commands.h"
 #include "correction.h"
 #include "ctl_report.h"
 #include "ctl_stats.h"
 #include "exchange.h"
+#include "maintenance_key.h"
 #include "model.h"
 #include "port_table.h"
 #include "qtor_version.h"
@@ -22,11 +26,13 @@
 #include "record_info.h"
 #include "rs232.h"
 #include "run_task.h"
+#include "system_files.h"
 #include "textfiles.h"
 #include "trace.h"
 
 const char* const kCtlUsageText =
-    "Usage: qtor-ctl [--port DEVICE | --demo] [--json] [--trace FILE] COMMAND [ARGS]\n"
+    "Usage: qtor-ctl [--port DEVICE | --demo] [--json] [--trace FILE] [--key-file FILE]\n"
+    "                [--audit FILE] COMMAND [ARGS]\n"
     "The Q-TOR line sensor from scripts: the program's own link, without its window.\n"
     "\n"
     "Commands:\n"
@@ -65,6 +71,12 @@ const char* const kCtlUsageText =
     "                             set-point and the normal curves, the individuals and the\n"
     "                             moving ranges; then the alarms. OUT.pdf is replaced, never\n"
     "                             FILE; qtor-report, beside qtor-ctl or on PATH, draws it\n"
+    "  lock set|clear             set or clear the maintenance key; the key is read from\n"
+    "                             the terminal without echo, or a line of standard input.\n"
+    "                             As root the system-wide key file, else the user's; a key\n"
+    "                             set already needs --key-file\n"
+    "  audit verify FILE          check the audit trail's chain; names the first broken\n"
+    "                             line, or prints the entries and the last line's hash\n"
     "\n"
     "Options:\n"
     "  --port DEVICE   a serial device path, or a port number as the program numbers its\n"
@@ -77,12 +89,18 @@ const char* const kCtlUsageText =
     "                  alarm (default 3)\n"
     "  --pdf FILE      report: the PDF to write\n"
     "  --title TEXT    report: the report's title (default \"Capability report\")\n"
+    "  --key-file FILE the maintenance key, in a file only its owner may read: needed by\n"
+    "                  send, teach, reset and lock while a key is set\n"
+    "  --audit FILE    the audit trail to append to (default: audit.jsonl in the settings\n"
+    "                  folder, kept while a key is set)\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error, or\n"
     "the FILE of stats or report is no recording (the message names the line); 3 link\n"
     "failure (cannot open, time-out, wrong sync word, short reply); 4 file error (for\n"
-    "report also: qtor-report cannot be found or started).\n"
+    "report also: qtor-report cannot be found or started), or the audit trail cannot be\n"
+    "written (nothing is sent then); 5 \"Locked: maintenance key needed\": a key is set\n"
+    "and --key-file was missing, unsafe or wrong (nothing is sent).\n"
     "Messages on standard error use the program's status texts.\n";
 
 namespace {
@@ -100,6 +118,8 @@ struct Options {
     long long alarmAfter = -1;
     std::string pdf;
     std::optional<std::string> title;
+    std::string keyFile;
+    std::string audit;
 };
 
 // A failure that ends the command with an exit status and a message on standard error.
@@ -138,6 +158,10 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
             o->json = true;
         } else if (a == "--trace") {
             if (!value(&o->trace)) return false;
+        } else if (a == "--key-file") {
+            if (!value(&o->keyFile)) return false;
+        } else if (a == "--audit") {
+            if (!value(&o->audit)) return false;
         } else if (a == "--csv") {
             if (!value(&o->csv)) return false;
         } else if (a == "--pdf") {
@@ -188,13 +212,15 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
     if (c == "record" || c == "video") ok = n == 0 && o->count >= 1;
     if (c == "stats") ok = n == 1;
     if (c == "report") ok = n == 1 && !o->pdf.empty();
+    if (c == "lock") ok = n == 1 && (o->args[0] == "set" || o->args[0] == "clear");
+    if (c == "audit") ok = n == 2 && o->args[0] == "verify";
     if (c.empty()) {
         *why = "no command";
         return false;
     }
-    static const char* const kCommands[] = {"info",   "get",   "send",   "compare",
-                                            "teach",  "reset", "record", "video",
-                                            "buffer", "stats", "report"};
+    static const char* const kCommands[] = {"info",   "get",    "send",  "compare", "teach",
+                                            "reset",  "record", "video", "buffer",  "stats",
+                                            "report", "lock",   "audit"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands)) {
         *why = "unknown command " + c;
         return false;
@@ -209,6 +235,15 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
     }
     if (!o->csv.empty() && c != "record" && c != "video" && c != "buffer") {
         *why = "--csv belongs to record, video and buffer";
+        return false;
+    }
+    const bool changes = c == "send" || c == "teach" || c == "reset";
+    if (!o->keyFile.empty() && !changes && c != "lock") {
+        *why = "--key-file belongs to send, teach, reset and lock";
+        return false;
+    }
+    if (!o->audit.empty() && !changes) {
+        *why = "--audit belongs to send, teach and reset";
         return false;
     }
     if (o->last >= 1 && c != "stats") {
@@ -241,6 +276,7 @@ struct Line {
     ParameterSet params = StartParameters();
     MeasurementRecord meas;
     PlotArrays plots;
+    AuditTrail trail;  // kept while a key is set, or when asked for
 };
 
 // A reply frame must carry the sensor's sync word; the program looks only at the echo's, a
@@ -262,6 +298,24 @@ Task<> CheckLine(Line& l) {
     if (opened < 0) throw Failure{kCtlLink, OpenFailure(l.link.com, OpenErrorText(opened))};
     const int echo = co_await CheckComLine(l.link, l.params);
     if (echo != 1) throw Failure{kCtlLink, l.link.szStatus};
+}
+
+// An entry for the trail of a change this command makes; the firmware text is read for it.
+Task<AuditEntry> EntryFor(Line& l, std::string action) {
+    co_await GetFirmwareInfo(l.link);
+    AuditEntry e = AuditNow(std::move(action));
+    e.program = std::string("qtor-ctl ") + kQtorVersion;
+    const std::string device = PortTableDevice(l.link.com);
+    e.port = "COM" + std::to_string(l.link.com) + (device.empty() ? "" : " " + device);
+    e.firmware = l.link.szVersion;
+    co_return e;
+}
+
+// The change went out: the trail holds it before the command says it is done.
+void Keep(const Line& l, const AuditEntry& e) {
+    std::string error;
+    if (l.trail.Kept() && !l.trail.Append(e, &error))
+        throw Failure{kCtlFile, "audit trail not written: " + error};
 }
 
 Task<> ReadTarget(Line& l, int target, std::uint16_t* words) {
@@ -445,7 +499,19 @@ Task<int> Send(const Options& o, Line& l, std::ostream& out, std::ostream& err) 
     ReadFileWords(o.args[1], words);
     Correct(words, err);
     co_await CheckLine(l);
+    // The trail keeps each word's value before the write as well as after it.
+    AuditEntry entry;
+    Words before;
+    if (l.trail.Kept()) {
+        entry = co_await EntryFor(l, "send-" + o.args[0]);
+        co_await ReadTarget(l, TargetOf(o.args[0]), before);
+    }
     const WriteCheck check = co_await WriteParameters(l.link, TargetOf(o.args[0]), words);
+    if (l.trail.Kept()) {
+        entry.changes = ChangedWords(before, words);
+        entry.verified = check.replied && check.differing.empty();
+        Keep(l, entry);
+    }
     if (!check.replied) throw Failure{kCtlLink, "Timeout-RS-232..."};
     if (o.json) {
         std::string differs;
@@ -507,6 +573,12 @@ Task<int> Compare(const Options& o, Line& l, std::ostream& out) {
 
 Task<int> Teach(const Options& o, Line& l, std::ostream& out) {
     co_await CheckLine(l);
+    AuditEntry entry;
+    Words before;
+    if (l.trail.Kept()) {
+        entry = co_await EntryFor(l, "teach");
+        co_await ReadTarget(l, RAM, before);
+    }
     bool taught = false;
     {
         // Sent with pp as it is, as the teach button does.
@@ -515,9 +587,17 @@ Task<int> Teach(const Options& o, Line& l, std::ostream& out) {
         const Received reply = co_await teach.Frame(Tie::kReplyWins);
         taught = reply.ok();
     }
-    if (!taught) throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    if (!taught) {
+        entry.detail = "no reply";
+        if (l.trail.Kept()) Keep(l, entry);
+        throw Failure{kCtlLink, "Timeout RS232-Line!"};
+    }
     Words words;
     co_await ReadTarget(l, RAM, words);
+    if (l.trail.Kept()) {
+        entry.changes = ChangedWords(before, words);
+        Keep(l, entry);
+    }
     const ParameterSet& p = l.params;
     if (o.json)
         out << "{\"tValA\":" << p.tValA << ",\"tValB\":" << p.tValB << "}\n";
@@ -528,7 +608,13 @@ Task<int> Teach(const Options& o, Line& l, std::ostream& out) {
 
 Task<int> Reset(const Options& o, Line& l, std::ostream& out) {
     co_await CheckLine(l);
+    AuditEntry entry;
+    if (l.trail.Kept()) entry = co_await EntryFor(l, "reset");
     const bool reset = co_await ResetExtremes(l.link);
+    if (l.trail.Kept()) {
+        if (!reset) entry.detail = "no reply";
+        Keep(l, entry);
+    }
     if (!reset) throw Failure{kCtlLink, l.link.szStatus};
     if (o.json) out << "{}\n";
     co_return kCtlOk;
@@ -651,9 +737,116 @@ int ResolvePort(const Options& o) {
     return 1;
 }
 
+constexpr const char* kLockedText = "Locked: maintenance key needed";
+
+// The key given with --key-file against the key in force. Empty: the command may go on;
+// otherwise why not, said on standard error before status 5.
+std::string Refusal(const Options& o, const StoredKey& stored, const AuditTrail& trail) {
+    if (!stored.problem.empty()) return stored.problem;
+    if (o.keyFile.empty()) return kLockedText;
+    std::string key, why;
+    if (!ReadKeyFile(o.keyFile, &key, &why)) return why;
+    if (KeyMatches(stored, key)) return {};
+    AuditEntry e = AuditNow("wrong-key");
+    e.program = std::string("qtor-ctl ") + kQtorVersion;
+    e.detail = o.command;
+    if (trail.Kept()) trail.Append(e, &why);  // refused either way
+    return kLockedText;
+}
+
+std::string SettingsFile(const std::string& name) {
+    return (std::filesystem::path(SettingsFolder()) / name).string();
+}
+
+// One line of a key: from the terminal without echo, else a line of `in`.
+bool ReadKey(std::istream& in, const std::string& prompt, std::string* key) {
+    if (&in == &std::cin && StandardInputIsTerminal()) return ReadSecretFromTerminal(prompt, key);
+    if (!std::getline(in, *key)) return false;
+    if (!key->empty() && key->back() == '\r') key->pop_back();
+    return true;
+}
+
+int Lock(const Options& o, std::istream& in, std::ostream& err) {
+    const KeyFiles files = KeyFilesInForce();
+    const StoredKey stored = LoadKey(files);
+    if (stored.Set()) {
+        const std::string why = Refusal(o, stored, AuditTrail());
+        if (!why.empty()) {
+            err << "qtor-ctl: " << why << "\n";
+            if (why != kLockedText) err << "qtor-ctl: " << kLockedText << "\n";
+            return kCtlLocked;
+        }
+    }
+    // The administrator keeps the system-wide key; anybody else the own one, which a
+    // system-wide key overrides.
+    const std::string file = RunningAsAdministrator() ? files.system : files.user;
+    if (!RunningAsAdministrator() && stored.file == files.system) {
+        err << "qtor-ctl: the system-wide key is in force: only root can change it\n";
+        return kCtlFile;
+    }
+    std::string error;
+    if (o.args[0] == "clear") {
+        std::error_code ec;
+        if (!std::filesystem::exists(file, ec)) {
+            err << "qtor-ctl: no key is set\n";
+            return kCtlOk;
+        }
+        if (!std::filesystem::remove(file, ec)) {
+            err << "qtor-ctl: " << file << ": cannot be removed\n";
+            return kCtlFile;
+        }
+        return kCtlOk;
+    }
+    std::string key, again;
+    if (!ReadKey(in, "New maintenance key: ", &key)) {
+        err << "qtor-ctl: no key given\n";
+        return kCtlUsage;
+    }
+    if (&in == &std::cin && StandardInputIsTerminal() &&
+        (!ReadSecretFromTerminal("The key again: ", &again) || again != key)) {
+        err << "qtor-ctl: the keys differ; nothing changed\n";
+        return kCtlUsage;
+    }
+    if (key.size() < 6) {
+        err << "qtor-ctl: a key needs at least 6 characters\n";
+        return kCtlUsage;
+    }
+    if (!StoreKey(file, key, &error)) {
+        err << "qtor-ctl: " << error << "\n";
+        return kCtlFile;
+    }
+    return kCtlOk;
+}
+
+int VerifyAudit(const Options& o, std::ostream& out, std::ostream& err) {
+    const AuditCheck c = VerifyAuditTrail(o.args[1]);
+    if (c.ok) {
+        if (o.json)
+            out << "{\"verified\":true,\"entries\":" << c.lines
+                << ",\"last_hash\":" << JsonString(c.lastHash) << "}\n";
+        else
+            out << "verified " << c.lines << " entries, last line's hash " << c.lastHash << "\n";
+        return kCtlOk;
+    }
+    if (c.brokenAt == 0) {
+        err << "qtor-ctl: " << o.args[1] << ": " << c.why << "\n";
+        return kCtlFile;
+    }
+    if (o.json)
+        out << "{\"verified\":false,\"line\":" << c.brokenAt << ",\"why\":" << JsonString(c.why)
+            << "}\n";
+    err << "qtor-ctl: " << o.args[1] << " line " << c.brokenAt << ": " << c.why << "\n";
+    return kCtlDiffers;
+}
+
 }  // namespace
 
 int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCtl(args, std::cin, out, err);
+}
+
+int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             out << kCtlUsageText;
@@ -681,7 +874,30 @@ int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream
                                     o.alarmAfter >= 1 ? o.alarmAfter : 3};
         return RunReportProgram(request, out, err);
     }
+    if (o.command == "lock") return Lock(o, in, err);
+    if (o.command == "audit") return VerifyAudit(o, out, err);
+    // A change to a sensor: behind the key when one is set, and into the trail before it is
+    // said to be done; a trail that cannot take it stops it before anything is sent.
+    AuditTrail trail;
+    if (o.command == "send" || o.command == "teach" || o.command == "reset") {
+        const StoredKey stored = LoadKey(KeyFilesInForce());
+        if (!o.audit.empty() || stored.Set())
+            trail = AuditTrail(o.audit.empty() ? SettingsFile("audit.jsonl") : o.audit);
+        if (stored.Set()) {
+            why = Refusal(o, stored, trail);
+            if (!why.empty()) {
+                if (why != kLockedText) err << "qtor-ctl: " << why << "\n";
+                err << "qtor-ctl: " << kLockedText << "\n";
+                return kCtlLocked;
+            }
+        }
+        if (trail.Kept() && !trail.Ready(&why)) {
+            err << "qtor-ctl: audit trail cannot be written, nothing sent: " << why << "\n";
+            return kCtlFile;
+        }
+    }
     Line l(ResolvePort(o));
+    l.trail = trail;
     // A file that exists is somebody's data, as for a recording.
     if (!o.trace.empty() && !l.link.StartTrace(o.trace, true, &why)) {
         err << "qtor-ctl: trace " << why << "\n";

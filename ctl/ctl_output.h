@@ -12,4 +12,5 @@ enum CtlExit : int {
     kCtlUsage = 2,
     kCtlLink = 3,  // cannot open, time-out, wrong sync word, short reply
     kCtlFile = 4,
+    kCtlLocked = 5,  // a maintenance key is set, and none or a wrong one was given
 };

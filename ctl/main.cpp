@@ -6,5 +6,5 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    return RunCtl(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return RunCtl(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr);
 }

@@ -31,14 +31,17 @@ int SelectRamTarget(const PanelHandles& panels) {
     return RAM;
 }
 
-Task<> SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params,
-                    int target) {
+Task<> SendToSensor(SensorLink& link, const PanelHandles& panels, ParameterSet& params, int target,
+                    KeepSent keep) {
     GetPanelValues(panels, params);
     CopyVarsToPP(params, link.pp);
     std::uint16_t sent[PNUM];
     std::copy(link.pp, link.pp + PNUM, sent);
     const WriteCheck check = co_await WriteParameters(link, target, sent);
-    if (!check.replied) {
+    const std::string kept = keep ? keep(sent, check) : std::string();
+    if (!kept.empty()) {
+        link.SetStatus(kept.c_str());
+    } else if (!check.replied) {
         link.SetStatus("Timeout-RS-232...");
     } else if (check.differing.empty()) {
         link.SetStatus("Parameters sent and verified!");

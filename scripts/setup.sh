@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 # dpkg-dev and file: cpack -G DEB takes the package's dependencies from dpkg-shlibdeps;
 # poppler-utils: the report's tests read its PDF back (pdftotext, pdfinfo, pdffonts).
 packages=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev
-          libqt6opengl6-dev libqcustomplot-dev fonts-dejavu-core poppler-utils dpkg-dev file)
+          libqt6opengl6-dev libqcustomplot-dev fonts-dejavu-core poppler-utils libsodium-dev
+          pkg-config dpkg-dev file)
 if [ "${QTOR_CHECKS:-0}" = 1 ]; then
   packages+=(clang-format-14 clang-tidy-14 desktop-file-utils appstream man-db librsvg2-bin python3
              git)

@@ -60,6 +60,9 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, BTNOpenRecording, 50) \
     X(PANEL, BTNAddSensor, 51)     \
     X(PANEL, BTNRemoveSensor, 52)  \
+    X(PANEL, BTNUnlock, 53)        \
+    X(PANEL, BTNLock, 54)          \
+    X(PANEL, TEXT_Level, 55)       \
     X(PANEL, BTNReport, 60)        \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \

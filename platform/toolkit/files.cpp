@@ -2,12 +2,15 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 
 namespace {
 
 FileDialogHook dialogHook;
+std::function<int(const std::string&, const std::string&, std::string*)> passwordHook;
 
 }  // namespace
 
@@ -49,4 +52,20 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     }
     *path = chosen.toStdString();
     return 1;
+}
+
+int PasswordPopup(const std::string& title, const std::string& prompt, std::string* text) {
+    if (passwordHook) return passwordHook(title, prompt, text);
+    bool ok = false;
+    const QString typed =
+        QInputDialog::getText(nullptr, QString::fromStdString(title),
+                              QString::fromStdString(prompt), QLineEdit::Password, {}, &ok);
+    if (!ok) return 0;
+    *text = typed.toStdString();
+    return 1;
+}
+
+void SetPasswordDialogHook(
+    std::function<int(const std::string&, const std::string&, std::string*)> hook) {
+    passwordHook = std::move(hook);
 }

@@ -29,3 +29,10 @@ void SetFileDialogHook(FileDialogHook hook);
 int ListSelectPopup(const std::string& title, const std::vector<std::string>& entries, int* picked);
 void SetListDialogHook(
     std::function<int(const std::string&, const std::vector<std::string>&, int*)> hook);
+
+// A prompt for a secret (the maintenance key): what is typed is not shown. 1 and the text in
+// *text when confirmed, 0 when cancelled. Tests answer it with a hook, as they answer file
+// dialogs.
+int PasswordPopup(const std::string& title, const std::string& prompt, std::string* text);
+void SetPasswordDialogHook(
+    std::function<int(const std::string& title, const std::string& prompt, std::string*)> hook);

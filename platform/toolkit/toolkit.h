@@ -112,6 +112,8 @@ enum CtrlAttribute : int {
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int value);
 int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char* value);
 int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value);
+// ATTR_TOOLTIP: the text.
+int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, std::string* value);
 
 constexpr const char* VAL_APP_META_FONT = "NIApp";
 

@@ -525,6 +525,14 @@ int SetCtrlAttribute(int panel, int control, CtrlAttribute attribute, const char
     return 0;
 }
 
+int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, std::string* value) {
+    Control* c = FindControl(panel, control);
+    if (!c) return kErrBadControl;
+    if (attribute != ATTR_TOOLTIP) return kErrBadAttribute;
+    *value = c->widget->toolTip().toStdString();
+    return 0;
+}
+
 int GetCtrlAttribute(int panel, int control, CtrlAttribute attribute, int* value) {
     Control* c = FindControl(panel, control);
     if (!c) return kErrBadControl;

@@ -12,12 +12,17 @@
 
 class SimProcess {
   public:
-    explicit SimProcess(const std::vector<std::string>& args) {
+    // `errorFile`: where its standard error goes (its log of received frames with --verbose).
+    explicit SimProcess(const std::vector<std::string>& args, const std::string& errorFile = "") {
         int out[2];
         if (pipe(out) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], 1);
+            if (!errorFile.empty()) {
+                const int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (err >= 0) dup2(err, 2);
+            }
             close(out[0]);
             close(out[1]);
             std::vector<char*> argv;
