@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../serial/serial_sim_process.h"
 #include "app_fixture.h"
 #include "maintenance_key.h"
 #include "operator_level.h"
@@ -180,6 +181,45 @@ TEST_F(LockPanels, AnAlarmAcknowledgedIsInTheTrailAtEitherLevel) {
     EXPECT_NE(lines[0].find("\"action\":\"acknowledge\",\"detail\":\"channel A\""),
               std::string::npos)
         << lines[0];
+}
+
+// The same through the real serial stack: qtor-sensor-sim on a paced pseudo-terminal logs
+// every frame it receives, and a locked Send, Teach or Reset leaves no frame there; unlocked,
+// the Send's write is there and in the trail.
+TEST_F(LockPanels, OnAPseudoTerminalALockedChangeWritesNothing) {
+    const fs::path frames = dir / "frames.txt";
+    SimProcess sim({"--verbose"}, frames.string());
+    ASSERT_FALSE(sim.path().empty());
+    PortTableSetDevice(1, sim.path());
+    RunTask(InitRS232(link, params));
+    ASSERT_EQ(link.Health().health, LinkHealth::kConnected) << StatusLine();
+    const auto logged = [&frames] {
+        std::ifstream in(frames);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    const auto settled = [this] {
+        for (const double end = Timer() + 3; Timer() < end && link.Active();) Pump(0.01);
+    };
+    Fire(BTNSend, EVENT_LEFT_CLICK);
+    Fire(ButtonTeach, EVENT_COMMIT);
+    Fire(ButtonReset, EVENT_COMMIT);
+    settled();
+    EXPECT_EQ(StatusLine(), "Locked: maintenance key needed");
+    for (const char* write : {"command 1:", "command 3:", "command 6:", "command 11:"})
+        EXPECT_EQ(logged().find(write), std::string::npos) << write << "\n" << logged();
+    EXPECT_FALSE(fs::exists(trail));
+
+    Unlock("line-42-key");
+    Fire(BTNSend, EVENT_LEFT_CLICK);
+    settled();
+    EXPECT_EQ(StatusLine(), "Parameters sent and verified!");
+    EXPECT_NE(logged().find("command 1:"), std::string::npos) << logged();
+    const std::vector<std::string> lines = TrailLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("\"action\":\"send-ram\""), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("\"verified\":true"), std::string::npos) << lines[1];
+    link.CloseLine();
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
 }  // namespace
