@@ -822,7 +822,7 @@ int VerifyAudit(const Options& o, std::ostream& out, std::ostream& err) {
     const AuditCheck c = VerifyAuditTrail(o.args[1]);
     if (c.ok) {
         if (o.json)
-            out << "{\"verified\":true,\"entries\":" << c.lines
+            out << R"({"verified":true,"entries":)" << c.lines
                 << ",\"last_hash\":" << JsonString(c.lastHash) << "}\n";
         else
             out << "verified " << c.lines << " entries, last line's hash " << c.lastHash << "\n";
@@ -833,7 +833,7 @@ int VerifyAudit(const Options& o, std::ostream& out, std::ostream& err) {
         return kCtlFile;
     }
     if (o.json)
-        out << "{\"verified\":false,\"line\":" << c.brokenAt << ",\"why\":" << JsonString(c.why)
+        out << R"({"verified":false,"line":)" << c.brokenAt << ",\"why\":" << JsonString(c.why)
             << "}\n";
     err << "qtor-ctl: " << o.args[1] << " line " << c.brokenAt << ": " << c.why << "\n";
     return kCtlDiffers;

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kPrevKey = ",\"prev\":\"";
+constexpr const char* kPrevKey = R"(,"prev":")";
 constexpr std::size_t kHexSize = 2 * crypto_hash_sha256_BYTES;
 
 // The place and the previous line's hash of a line as AuditLine writes them.
@@ -107,7 +107,7 @@ bool AuditTrail::Last(std::string* line, long long* seq, std::string* error) con
             *error = path_ + ": cannot be read";
             return false;
         }
-        tail = chunk + tail;
+        tail.insert(0, chunk);
         if (tail.find('\n') != tail.size() - 1 && tail.find('\n') != std::string::npos) break;
     }
     if (tail.back() != '\n') {
