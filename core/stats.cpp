@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <type_traits>
 
 #include "protocol.h"
 #include "ranges.h"
@@ -72,4 +75,31 @@ std::string NumberText(double value) {
     char text[32];
     const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
     return {text, r.ptr};
+}
+
+namespace {
+
+template <typename T>
+std::string Json(const std::optional<T>& v) {
+    if (!v) return "null";
+    if constexpr (std::is_floating_point_v<T>)
+        return NumberText(*v);
+    else
+        return std::to_string(*v);
+}
+
+}  // namespace
+
+std::string ChannelStatsJson(const ChannelStats& s) {
+    const bool any = s.n > 0;
+    return "{\"n\":" + std::to_string(s.n) + ",\"mean\":" + Json(s.mean) +
+           ",\"sigma\":" + Json(s.sigma) + ",\"sigma_within\":" + Json(s.sigmaWithin) +
+           ",\"sigma_overall\":" + Json(s.sigma) + ",\"min\":" + Json(s.min) +
+           ",\"max\":" + Json(s.max) + ",\"low\":" + Json(s.low) + ",\"high\":" + Json(s.high) +
+           ",\"cp\":" + Json(s.cp) + ",\"cpk\":" + Json(s.cpk) + ",\"pp\":" + Json(s.pp) +
+           ",\"ppk\":" + Json(s.ppk) + ",\"cpk_low\":" + Json(s.cpkLow) +
+           ",\"cpk_high\":" + Json(s.cpkHigh) + ",\"ppm_within\":" + Json(s.ppmWithin) +
+           ",\"ppm_overall\":" + Json(s.ppmOverall) + ",\"ppm_observed\":" + Json(s.ppmObserved) +
+           ",\"out\":" + (any ? std::to_string(s.out) : "null") +
+           ",\"out_pct\":" + Json(s.outPercent) + "}";
 }

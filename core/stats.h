@@ -87,3 +87,7 @@ ChannelStats StatsOf(std::span<const ChannelSample> samples);
 
 // The shortest text that reads back as the same double, with a '.' whatever the locale.
 std::string NumberText(double value);
+// A channel's numbers as a JSON object, undefined ones null: `sigma` is the overall spread,
+// `cp`/`cpk` are taken with the within one, as the field reads them; Pp and Ppk carry the
+// overall.
+std::string ChannelStatsJson(const ChannelStats& s);

@@ -20,12 +20,14 @@
 #include "exchange.h"
 #include "maintenance_key.h"
 #include "model.h"
+#include "plant_link.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "record_csv.h"
 #include "record_info.h"
 #include "rs232.h"
 #include "run_task.h"
+#include "signals.h"
 #include "system_files.h"
 #include "textfiles.h"
 #include "trace.h"
@@ -71,6 +73,11 @@ const char* const kCtlUsageText =
     "                             set-point and the normal curves, the individuals and the\n"
     "                             moving ranges; then the alarms. OUT.pdf is replaced, never\n"
     "                             FILE; qtor-report, beside qtor-ctl or on PATH, draws it\n"
+    "  monitor --mqtt URL [--record FILE.csv] [--alarm-after K]\n"
+    "                             run mode until SIGINT or SIGTERM, publishing records,\n"
+    "                             statistics, alarms and the parameter set to the MQTT broker\n"
+    "                             at URL (mqtt://HOST[:PORT] or mqtts://HOST[:PORT]); connects\n"
+    "                             again when the sensor's line fails or its device comes back\n"
     "  lock set|clear             set or clear the maintenance key; the key is read from\n"
     "                             the terminal without echo, or a line of standard input.\n"
     "                             As root the system-wide key file, else the user's; a key\n"
@@ -93,6 +100,11 @@ const char* const kCtlUsageText =
     "                  send, teach, reset and lock while a key is set\n"
     "  --audit FILE    the audit trail to append to (default: audit.jsonl in the settings\n"
     "                  folder, kept while a key is set)\n"
+    "  --station NAME  monitor: the topics' root below qtor/ (default: HOST-PORT)\n"
+    "  --mqtt-user NAME, --mqtt-password-file FILE   monitor: the broker's user name and a\n"
+    "                  file only its owner may read that holds the password\n"
+    "  --mqtt-ca FILE  monitor: the authority that signed the broker's certificate (default:\n"
+    "                  the system's); --mqtt-cert FILE, --mqtt-key FILE: the client's own\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 success; 1 the read-back or the comparison differs; 2 usage error, or\n"
@@ -120,6 +132,7 @@ struct Options {
     std::optional<std::string> title;
     std::string keyFile;
     std::string audit;
+    std::string mqtt, station, mqttUser, mqttPasswordFile, mqttCa, mqttCert, mqttKey, record;
 };
 
 // A failure that ends the command with an exit status and a message on standard error.
@@ -162,6 +175,22 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
             if (!value(&o->keyFile)) return false;
         } else if (a == "--audit") {
             if (!value(&o->audit)) return false;
+        } else if (a == "--mqtt") {
+            if (!value(&o->mqtt)) return false;
+        } else if (a == "--station") {
+            if (!value(&o->station)) return false;
+        } else if (a == "--mqtt-user") {
+            if (!value(&o->mqttUser)) return false;
+        } else if (a == "--mqtt-password-file") {
+            if (!value(&o->mqttPasswordFile)) return false;
+        } else if (a == "--mqtt-ca") {
+            if (!value(&o->mqttCa)) return false;
+        } else if (a == "--mqtt-cert") {
+            if (!value(&o->mqttCert)) return false;
+        } else if (a == "--mqtt-key") {
+            if (!value(&o->mqttKey)) return false;
+        } else if (a == "--record") {
+            if (!value(&o->record)) return false;
         } else if (a == "--csv") {
             if (!value(&o->csv)) return false;
         } else if (a == "--pdf") {
@@ -214,13 +243,14 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
     if (c == "report") ok = n == 1 && !o->pdf.empty();
     if (c == "lock") ok = n == 1 && (o->args[0] == "set" || o->args[0] == "clear");
     if (c == "audit") ok = n == 2 && o->args[0] == "verify";
+    if (c == "monitor") ok = n == 0 && !o->mqtt.empty();
     if (c.empty()) {
         *why = "no command";
         return false;
     }
     static const char* const kCommands[] = {"info",   "get",    "send",  "compare", "teach",
                                             "reset",  "record", "video", "buffer",  "stats",
-                                            "report", "lock",   "audit"};
+                                            "report", "lock",   "audit", "monitor"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands)) {
         *why = "unknown command " + c;
         return false;
@@ -250,9 +280,16 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
         *why = "--last belongs to stats";
         return false;
     }
-    if (o->alarmAfter >= 1 && c != "stats" && c != "report" &&
+    if (o->alarmAfter >= 1 && c != "stats" && c != "report" && c != "monitor" &&
         !(c == "record" && !o->csv.empty())) {
-        *why = "--alarm-after belongs to stats, report and record --csv";
+        *why = "--alarm-after belongs to stats, report, monitor and record --csv";
+        return false;
+    }
+    const bool plant = !o->mqtt.empty() || !o->station.empty() || !o->mqttUser.empty() ||
+                       !o->mqttPasswordFile.empty() || !o->mqttCa.empty() ||
+                       !o->mqttCert.empty() || !o->mqttKey.empty() || !o->record.empty();
+    if (plant && c != "monitor") {
+        *why = "--mqtt, --station, --record and the --mqtt- options belong to monitor";
         return false;
     }
     if ((!o->pdf.empty() || o->title) && c != "report") {
@@ -703,6 +740,106 @@ Task<int> Buffer(const Options& o, Line& l, std::ostream& out) {
     co_return kCtlOk;
 }
 
+// monitor --record: the live records into a recording, their alarms' events beside it.
+class RecordingOfMonitor final : public RecordConsumer {
+  public:
+    explicit RecordingOfMonitor(long long alarmAfter)
+        : alarms_{AlarmDetector("A", alarmAfter), AlarmDetector("B", alarmAfter)} {}
+    bool Open(const std::string& path, std::string* error) {
+        return rows_.Open(path, true, error) &&
+               events_.Open(EventsPathFor(path), AlarmEventsCsvHeader(), true, error);
+    }
+    bool IsOpen() const { return rows_.IsOpen(); }
+    // The index the next record gets: rows go on across a lost line.
+    long long Next() const { return rows_.Count(); }
+    void Take(const ::Record& r) override {
+        if (!rows_.IsOpen()) return;
+        if (!rows_.Add(r.time, r.words.data())) Fail();
+        const RecordSamples samples(r.words.data());
+        Event(alarms_[0].Add(r.index, r.time, samples.a).ended);
+        Event(alarms_[1].Add(r.index, r.time, samples.b).ended);
+    }
+    void RunEnded() override {
+        for (AlarmDetector& a : alarms_) Event(a.Finish());
+        if (rows_.IsOpen() && !rows_.Close()) Fail();
+        if (events_.IsOpen() && !events_.Close()) Fail();
+    }
+    const std::string& Failed() const { return failed_; }
+
+  private:
+    void Event(const std::optional<AlarmEvent>& e) {
+        if (e && events_.IsOpen() && !events_.Add(AlarmEventCsvRow(*e))) Fail();
+    }
+    void Fail() {
+        if (failed_.empty()) failed_ = rows_.Path() + ": recording could not be written";
+    }
+    RecordWriter rows_;
+    CsvAppender events_;
+    std::array<AlarmDetector, 2> alarms_;
+    std::string failed_;
+};
+
+// Sleeps `seconds`, less once a termination is asked for.
+Task<> Rest(Line& l, double seconds, const bool& stop) {
+    for (double t = 0; t < seconds && !stop; t += 0.2) co_await l.link.Pause(0.2);
+}
+
+// Run mode until SIGINT or SIGTERM, as one run: a line that fails is an event, and the sensor
+// is connected again once a second until it answers.
+Task<int> Monitor(Line& l, PlantLink& plant, RecordingOfMonitor& recording, std::ostream& err) {
+    bool stop = false;
+    OnTerminationRequest([&stop] { stop = true; });
+    RecordStream records;
+    records.Register(&plant);
+    records.Register(&recording);
+    records.RunStarted();
+    long long index = 0;
+    std::string said;
+    while (!stop) {
+        std::string failure;
+        try {
+            co_await CheckLine(l);
+            Words words;
+            co_await ReadTarget(l, RAM, words);
+            co_await GetFirmwareInfo(l.link);
+            plant.LinkChanged({LinkHealth::kConnected, l.link.com, l.link.szVersion});
+            plant.ParametersRead(words);
+            if (!said.empty()) err << "qtor-ctl: " << l.link.szVersion << "\n";
+            said.clear();
+            while (!stop && recording.Failed().empty()) {
+                CopyVarsToPP(l.params, l.link.pp);
+                co_await Measure(l, Tie::kReplyWins);
+                ::Record r;
+                std::copy(l.link.pp, l.link.pp + PNUM, r.words.begin());
+                const auto now = std::chrono::system_clock::now();
+                r.index = recording.IsOpen() ? recording.Next() : index;
+                ++index;
+                r.time = RecordTimeText(now);
+                r.timeMs = std::chrono::duration<double, std::milli>(now.time_since_epoch()).count();
+                records.Hand(r);
+                records.Show();
+            }
+        } catch (const Failure& f) {
+            failure = f.message;
+        }
+        if (!recording.Failed().empty()) break;
+        if (stop) break;
+        plant.LinkChanged({LinkHealth::kNoReply, l.link.com, failure});
+        // Said once while the sensor stays away, not once a second.
+        if (failure != said) err << "qtor-ctl: " << failure << "\n";
+        said = failure;
+        l.link.CloseLine();
+        co_await Rest(l, 1.0, stop);
+    }
+    records.RunEnded();
+    OnTerminationRequest({});
+    if (!recording.Failed().empty()) {
+        err << "qtor-ctl: " << recording.Failed() << "\n";
+        co_return kCtlFile;
+    }
+    co_return kCtlOk;
+}
+
 // The command named on the command line, on the line; a failure says why and gives its status.
 Task<int> RunCommand(const Options& o, Line& l, std::ostream& out, std::ostream& err) {
     try {
@@ -839,6 +976,68 @@ int VerifyAudit(const Options& o, std::ostream& out, std::ostream& err) {
     return kCtlDiffers;
 }
 
+
+// The plant link's settings from the options; the password only ever from its file.
+bool PlantSettingsOf(const Options& o, int port, PlantSettings* p, std::string* why) {
+    p->url = o.mqtt;
+    const std::string device = PortTableDevice(port);
+    const std::string portName =
+        o.demo ? "demo"
+               : (device.empty() ? "COM" + std::to_string(port)
+                                 : std::filesystem::path(device).filename().string());
+    p->station = o.station.empty() ? DefaultStationName(portName) : o.station;
+    p->credentials.user = o.mqttUser;
+    p->credentials.caFile = o.mqttCa;
+    p->credentials.certFile = o.mqttCert;
+    p->credentials.keyFile = o.mqttKey;
+    if (!o.mqttPasswordFile.empty()) {
+        std::string error;
+        if (!ReadKeyFile(o.mqttPasswordFile, &p->credentials.password, &error)) {
+            *why = o.mqttPasswordFile + ": " +
+                   (error.find("others may read") != std::string::npos
+                        ? "others may read it (chmod 600)"
+                        : "no password file");
+            return false;
+        }
+    }
+    p->queueFolder = SettingsFolder();
+    return true;
+}
+
+int RunMonitor(const Options& o, Line& l, std::ostream& err) {
+    PlantSettings settings;
+    std::string why;
+    if (!PlantSettingsOf(o, l.link.com, &settings, &why)) {
+        err << "qtor-ctl: " << why << "\n";
+        return kCtlFile;
+    }
+    RecordingOfMonitor recording(o.alarmAfter >= 1 ? o.alarmAfter : 3);
+    if (!o.record.empty() && !recording.Open(o.record, &why)) {
+        err << "qtor-ctl: " << why << "\n";
+        return kCtlFile;
+    }
+    PlantLink plant(std::string("qtor-ctl ") + kQtorVersion);
+    plant.alarmAfter = [&o] { return o.alarmAfter >= 1 ? o.alarmAfter : 3; };
+    std::string shown;
+    plant.stateChanged = [&plant, &shown, &err] {
+        // The state and its reason, not every second of a countdown.
+        std::string text = plant.StateText();
+        if (plant.GetState() == PlantLink::State::kRetrying)
+            text = "MQTT: retrying: " + text.substr(text.find(": ", 6) + 2);
+        if (text != shown && !text.empty()) err << "qtor-ctl: " << plant.StateText() << "\n";
+        shown = text;
+    };
+    if (!plant.Start(settings, &why)) {
+        err << "qtor-ctl: " << why << "\n";
+        return kCtlUsage;
+    }
+    const int status = RunTask(Monitor(l, plant, recording, err));
+    plant.Stop();
+    l.link.CloseLine();
+    l.link.trace.Stop();
+    return status;
+}
+
 }  // namespace
 
 int RunCtl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -898,6 +1097,7 @@ int RunCtl(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     Line l(ResolvePort(o));
     l.trail = trail;
+    if (o.command == "monitor") return RunMonitor(o, l, err);
     // A file that exists is somebody's data, as for a recording.
     if (!o.trace.empty() && !l.link.StartTrace(o.trace, true, &why)) {
         err << "qtor-ctl: trace " << why << "\n";

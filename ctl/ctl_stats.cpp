@@ -24,15 +24,6 @@ std::string Fixed(const std::optional<double>& v, int decimals) {
     return {text, r.ptr};
 }
 
-template <typename T>
-std::string Json(const std::optional<T>& v) {
-    if (!v) return "null";
-    if constexpr (std::is_floating_point_v<T>)
-        return NumberText(*v);
-    else
-        return std::to_string(*v);
-}
-
 // One line of a text table: the channel left, the numbers right-aligned in their columns.
 std::string TableRow(const std::vector<std::size_t>& widths,
                      const std::vector<std::string>& cells) {
@@ -75,22 +66,6 @@ void PrintText(const Result& r, std::ostream& out) {
     }
 }
 
-// `sigma` is the overall spread and `cp`/`cpk` are taken with the within one, as the field
-// reads them; Pp and Ppk carry the overall.
-std::string JsonChannel(const ChannelStats& s) {
-    const bool any = s.n > 0;
-    return "{\"n\":" + std::to_string(s.n) + ",\"mean\":" + Json(s.mean) +
-           ",\"sigma\":" + Json(s.sigma) + ",\"sigma_within\":" + Json(s.sigmaWithin) +
-           ",\"sigma_overall\":" + Json(s.sigma) + ",\"min\":" + Json(s.min) +
-           ",\"max\":" + Json(s.max) + ",\"low\":" + Json(s.low) + ",\"high\":" + Json(s.high) +
-           ",\"cp\":" + Json(s.cp) + ",\"cpk\":" + Json(s.cpk) + ",\"pp\":" + Json(s.pp) +
-           ",\"ppk\":" + Json(s.ppk) + ",\"cpk_low\":" + Json(s.cpkLow) +
-           ",\"cpk_high\":" + Json(s.cpkHigh) + ",\"ppm_within\":" + Json(s.ppmWithin) +
-           ",\"ppm_overall\":" + Json(s.ppmOverall) + ",\"ppm_observed\":" + Json(s.ppmObserved) +
-           ",\"out\":" + (any ? std::to_string(s.out) : "null") +
-           ",\"out_pct\":" + Json(s.outPercent) + "}";
-}
-
 void PrintJson(const Result& r, std::ostream& out) {
     std::string events;
     for (const AlarmEvent& e : r.events) {
@@ -100,7 +75,7 @@ void PrintJson(const Result& r, std::ostream& out) {
                   ",\"worst\":" + NumberText(e.worst) + ",\"low\":" + std::to_string(e.low) +
                   ",\"high\":" + std::to_string(e.high) + ",\"time\":" + JsonString(e.time) + "}";
     }
-    out << "{\"A\":" << JsonChannel(r.a) << ",\"B\":" << JsonChannel(r.b) << ",\"events\":["
+    out << "{\"A\":" << ChannelStatsJson(r.a) << ",\"B\":" << ChannelStatsJson(r.b) << ",\"events\":["
         << events << "]}\n";
 }
 
