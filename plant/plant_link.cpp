@@ -30,6 +30,11 @@ std::string Member(const char* name, const std::string& json) {
     return std::string("\"") + name + "\":" + json;
 }
 
+// The firmware text, null while the sensor has not given it.
+std::string FirmwareJson(const std::string& firmware) {
+    return firmware.empty() ? "null" : JsonString(firmware);
+}
+
 std::string WordsJson(const std::uint16_t* words) {
     std::string list, names;
     for (int k = 0; k < PNUM; ++k) {
@@ -145,6 +150,7 @@ void PlantLink::SetState(State state) {
 
 void PlantLink::RunStarted() {
     quality_.emplace(alarmAfter ? alarmAfter() : 3);
+    alarmOn_ = {false, false};
     statsRecords_ = statsShown_ = 0;
 }
 
@@ -156,6 +162,8 @@ void PlantLink::Take(const Record& record) {
     ++statsRecords_;
     for (int c = 0; c < 2; ++c) {
         const char* channel = c == 0 ? "A" : "B";
+        if (step.ended[c]) alarmOn_[c] = false;
+        if (step.started[c]) alarmOn_[c] = true;
         if (step.started[c])
             Event("alarm", Member("channel", JsonString(channel)) +
                                ",\"state\":\"begin\",\"index\":" + std::to_string(record.index) +
@@ -173,6 +181,7 @@ void PlantLink::Take(const Record& record) {
 void PlantLink::RunEnded() {
     if (!quality_ || !client_) return;
     for (const AlarmEvent& e : quality_->Finish()) Event("alarm", AlarmEndJson(e));
+    alarmOn_ = {false, false};
     if (state_ == State::kConnected) {
         FlushRecords();
         PublishStats();
@@ -243,14 +252,14 @@ void PlantLink::PublishStatus() {
     client_->Publish({Topic("status"),
                       "{\"state\":\"online\",\"time\":" + JsonString(Now()) +
                           ",\"program\":" + JsonString(program_) +
-                          ",\"firmware\":" + JsonString(firmware_) + "}",
+                          ",\"firmware\":" + FirmwareJson(firmware_) + "}",
                       1, true});
 }
 
 void PlantLink::PublishParams() {
     if (!params_) return;
     client_->Publish({Topic("params"),
-                      "{\"time\":" + JsonString(Now()) + ",\"firmware\":" + JsonString(firmware_) +
+                      "{\"time\":" + JsonString(Now()) + ",\"firmware\":" + FirmwareJson(firmware_) +
                           "," + WordsJson(params_->data()) + "}",
                       1, true});
 }
@@ -258,7 +267,9 @@ void PlantLink::PublishParams() {
 void PlantLink::PublishStats() {
     if (!quality_ || statsRecords_ == statsShown_) return;
     statsShown_ = statsRecords_;
-    const std::string json = "{\"time\":" + JsonString(Now()) +
+    const std::string json = "{\"time\":" + JsonString(Now()) + ",\"alarm\":{\"A\":" +
+                             (alarmOn_[0] ? "true" : "false") + ",\"B\":" +
+                             (alarmOn_[1] ? "true" : "false") + "}" +
                              ",\"A\":" + ChannelStatsJson(quality_->Stats(Channel::kA)) +
                              ",\"B\":" + ChannelStatsJson(quality_->Stats(Channel::kB)) + "}";
     client_->Publish({Topic("stats"), json, 0, false});

@@ -110,6 +110,7 @@ class PlantLink final : public RecordConsumer {
     std::string droppedSince_;
     std::optional<RunQuality> quality_;
     long long statsRecords_ = 0, statsShown_ = 0;
+    std::array<bool, 2> alarmOn_ = {false, false};  // between an alarm's begin and its end
     std::string firmware_;
     LinkHealth health_ = LinkHealth::kNone;
     bool lineLost_ = false;

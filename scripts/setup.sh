@@ -6,10 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # dpkg-dev and file: cpack -G DEB takes the package's dependencies from dpkg-shlibdeps;
-# poppler-utils: the report's tests read its PDF back (pdftotext, pdfinfo, pdffonts).
+# poppler-utils: the report's tests read its PDF back (pdftotext, pdfinfo, pdffonts);
+# mosquitto, openssl and python3-jsonschema: the plant link's tests run a real broker with a
+# certificate authority of their own and check each payload against the documented schema.
 packages=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev qt6-serialport-dev qt6-tools-dev
           libqt6opengl6-dev libqcustomplot-dev fonts-dejavu-core poppler-utils libsodium-dev
-          pkg-config dpkg-dev file)
+          pkg-config dpkg-dev file libmosquitto-dev mosquitto openssl python3-jsonschema)
 if [ "${QTOR_CHECKS:-0}" = 1 ]; then
   packages+=(clang-format-14 clang-tidy-14 desktop-file-utils appstream man-db librsvg2-bin python3
              git)

@@ -109,12 +109,16 @@ class Child {
 // that a subscriber's subscription outlives a restart.
 class Broker {
   public:
-    Broker(fs::path dir, std::string extra = {}) : dir_(std::move(dir)), port_(FreePort()) {
+    // `more`: further listeners, each with its own settings.
+    explicit Broker(fs::path dir, const std::string& more = {})
+        : dir_(std::move(dir)), port_(FreePort()) {
         fs::create_directories(dir_);
         std::ofstream conf(dir_ / "mosquitto.conf");
-        conf << "listener " << port_ << " 127.0.0.1\n"
+        // As root it would become the user mosquitto, who may not read the test's files.
+        conf << "user root\nper_listener_settings true\n"
              << "persistence true\npersistence_location " << (dir_ / "").string() << "\n"
-             << (extra.empty() ? "allow_anonymous true\n" : extra);
+             << "listener " << port_ << " 127.0.0.1\nallow_anonymous true\n"
+             << more;
     }
     ~Broker() { Stop(); }
     int port() const { return port_; }

@@ -1,0 +1,181 @@
+// qtor-ctl monitor as a service runs it: the demo sensor's run mode published to a real broker,
+// over TLS with a password, and refused with the reason while run mode goes on.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdlib>
+
+#include "broker.h"
+#include "read_file.h"
+
+namespace {
+
+QJsonObject Json(const std::string& payload) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
+}
+
+std::vector<long long> RecordIndexes(Subscriber& sub, const std::string& station) {
+    std::vector<long long> indexes;
+    for (const std::string& p : sub.Payloads(station, "record"))
+        for (const auto& r : Json(p)["records"].toArray())
+            indexes.push_back(r.toObject()["index"].toInteger());
+    return indexes;
+}
+
+long long Lines(const fs::path& file) {
+    const std::string text = ReadFile(file);
+    return std::count(text.begin(), text.end(), '\n');
+}
+
+class Monitor : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("qtor-monitor-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        // The event queue goes to the settings folder: one of the test's own.
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::unique_ptr<Child> Start(const std::vector<std::string>& args, const std::string& log) {
+        std::vector<std::string> argv = {QTOR_BIN_DIR "/qtor-ctl", "--demo", "monitor"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return std::make_unique<Child>(argv, dir / log);
+    }
+    bool Says(const std::string& log, const std::string& text, double seconds) {
+        return Until([&] { return ReadFile(dir / log).find(text) != std::string::npos; }, seconds);
+    }
+    // Every payload received, against the documented schema, with the document's examples.
+    void ExpectPayloadsInSchema(Subscriber& sub) {
+        std::ofstream tsv(dir / "messages.tsv");
+        for (const Message& m : sub.Messages())
+            tsv << m.topic.substr(m.topic.rfind('/') + 1) << "\t" << m.payload << "\n";
+        tsv.close();
+        const std::string cmd = "/usr/bin/python3 " QTOR_SOURCE_DIR "/tests/plant/check_schema.py " +
+                                std::string(QTOR_SOURCE_DIR) + "/docs/mqtt-schema.json " +
+                                QTOR_SOURCE_DIR "/docs/mqtt.md " + (dir / "messages.tsv").string() +
+                                " > " + (dir / "schema.txt").string() + " 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << ReadFile(dir / "schema.txt");
+    }
+    fs::path dir;
+};
+
+TEST_F(Monitor, PublishesEveryRecordInOrderAndGoesOfflineOnACloseOrByItsLastWill) {
+    Broker broker(dir / "broker");
+    ASSERT_TRUE(broker.Start());
+    Subscriber sub(broker.port());
+    ASSERT_TRUE(Until([&] { return sub.Subscribed(); }, 5));
+    const std::string url = "mqtt://127.0.0.1:" + std::to_string(broker.port());
+    auto monitor = Start({"--mqtt", url, "--station", "m1"}, "m1.log");
+    ASSERT_TRUE(Until([&] { return RecordIndexes(sub, "m1").size() >= 48; }, 15))
+        << ReadFile(dir / "m1.log");
+    ASSERT_TRUE(Until([&] { return !sub.Payloads("m1", "stats").empty(); }, 3));
+    EXPECT_EQ(monitor->Stop(SIGTERM), 0) << ReadFile(dir / "m1.log");
+    ASSERT_TRUE(Until([&] { return Json(sub.Payloads("m1", "status").back())["state"] == "offline"; }, 5));
+
+    const std::vector<long long> got = RecordIndexes(sub, "m1");
+    std::vector<long long> all(got.size());
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(got, all) << "in order, with no gap";
+    bool firmware = false;
+    for (const std::string& s : sub.Payloads("m1", "status"))
+        firmware |= Json(s)["firmware"] == "Q-TOR SIM V1.0";
+    EXPECT_TRUE(firmware) << "online with the firmware text";
+    ASSERT_FALSE(sub.Payloads("m1", "params").empty());
+    EXPECT_EQ(Json(sub.Payloads("m1", "params").back())["names"].toObject()["tTol"].toInt(), 100);
+    const QJsonObject stats = Json(sub.Payloads("m1", "stats").back());
+    EXPECT_GE(stats["A"].toObject()["n"].toInteger(), 20);
+    EXPECT_TRUE(stats["A"].toObject()["cpk"].isDouble());
+    EXPECT_NE(Json(sub.Payloads("m1", "status").back())["time"].toString(), "")
+        << "a clean close, not the will";
+    ExpectPayloadsInSchema(sub);
+
+    // Killed: the broker publishes the last will.
+    const std::size_t before = sub.Payloads("m1", "status").size();
+    monitor = Start({"--mqtt", url, "--station", "m1"}, "m1-again.log");
+    ASSERT_TRUE(Says("m1-again.log", "MQTT: connected to 127.0.0.1", 10));
+    ASSERT_TRUE(Until([&] { return RecordIndexes(sub, "m1").size() > got.size(); }, 10));
+    monitor->Stop(SIGKILL);
+    ASSERT_TRUE(Until([&] {
+        const auto s = sub.Payloads("m1", "status");
+        return s.size() > before + 1 && Json(s.back()) == Json(R"({"state":"offline"})");
+    }, 10)) << sub.Payloads("m1", "status").back();
+}
+
+// A certificate authority of the test's, a broker certificate it signed for 127.0.0.1 and
+// localhost, another authority that signed nothing of this broker's, and a password file.
+bool MakeCredentials(const fs::path& d) {
+    const std::string q = "cd " + d.string() + " && ";
+    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+    const std::string quiet = " > openssl.log 2>&1";
+    return std::system((q + "openssl req -x509" + ec + "-keyout ca.key -out ca.pem -days 2 "
+                            "-subj '/CN=qtor test CA'" + quiet).c_str()) == 0 &&
+           std::system((q + "openssl req" + ec + "-keyout server.key -out server.csr "
+                            "-subj '/CN=localhost'" + quiet).c_str()) == 0 &&
+           std::system((q + "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf && "
+                            "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key "
+                            "-CAcreateserial -out server.pem -days 2 -extfile ext.cnf" + quiet)
+                               .c_str()) == 0 &&
+           std::system((q + "openssl req -x509" + ec + "-keyout other.key -out other.pem -days 2 "
+                            "-subj '/CN=qtor other CA'" + quiet).c_str()) == 0 &&
+           std::system((q + "mosquitto_passwd -b -c passwd station 'right horse 7'" + quiet)
+                           .c_str()) == 0;
+}
+
+TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileRunModeGoesOn) {
+    const fs::path pki = dir / "pki";
+    fs::create_directories(pki);
+    ASSERT_TRUE(MakeCredentials(pki)) << ReadFile(pki / "openssl.log");
+    const int tls = FreePort();
+    Broker broker(dir / "broker", "listener " + std::to_string(tls) + " 127.0.0.1\n" +
+                                      "cafile " + (pki / "ca.pem").string() + "\ncertfile " +
+                                      (pki / "server.pem").string() + "\nkeyfile " +
+                                      (pki / "server.key").string() +
+                                      "\nallow_anonymous false\npassword_file " +
+                                      (pki / "passwd").string() + "\n");
+    ASSERT_TRUE(broker.Start()) << ReadFile(dir / "broker" / "broker.log");
+    ASSERT_TRUE(Until([&] { return Accepts(tls); }, 5));
+    Subscriber sub(broker.port());
+    ASSERT_TRUE(Until([&] { return sub.Subscribed(); }, 5));
+    for (const auto& [name, text] : {std::pair{"right", "right horse 7"}, {"wrong", "wrong horse 7"}}) {
+        std::ofstream(dir / name) << text << "\n";
+        fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    const std::string url = "mqtts://localhost:" + std::to_string(tls);
+    auto good = Start({"--mqtt", url, "--station", "good", "--mqtt-ca", (pki / "ca.pem").string(),
+                       "--mqtt-user", "station", "--mqtt-password-file", (dir / "right").string()},
+                      "good.log");
+    auto untrusted =
+        Start({"--mqtt", url, "--station", "untrusted", "--mqtt-ca", (pki / "other.pem").string(),
+               "--mqtt-user", "station", "--mqtt-password-file", (dir / "right").string(),
+               "--record", (dir / "untrusted.csv").string()},
+              "untrusted.log");
+    auto refused =
+        Start({"--mqtt", url, "--station", "refused", "--mqtt-ca", (pki / "ca.pem").string(),
+               "--mqtt-user", "station", "--mqtt-password-file", (dir / "wrong").string(),
+               "--record", (dir / "refused.csv").string()},
+              "refused.log");
+    EXPECT_TRUE(Says("good.log", "qtor-ctl: MQTT: connected to localhost", 10))
+        << ReadFile(dir / "good.log");
+    EXPECT_TRUE(Until([&] { return RecordIndexes(sub, "good").size() >= 24; }, 10));
+    EXPECT_TRUE(Says("untrusted.log", "qtor-ctl: MQTT: retrying in 1 s: certificate not trusted", 10))
+        << ReadFile(dir / "untrusted.log");
+    EXPECT_TRUE(Says("refused.log", "qtor-ctl: MQTT: retrying in 1 s: not authorised", 10))
+        << ReadFile(dir / "refused.log");
+    // Run mode goes on at the line's pace, refused or not.
+    const long long a = Lines(dir / "untrusted.csv"), b = Lines(dir / "refused.csv");
+    Until([] { return false; }, 2.0);
+    EXPECT_GE(Lines(dir / "untrusted.csv") - a, 30);
+    EXPECT_GE(Lines(dir / "refused.csv") - b, 30);
+    EXPECT_TRUE(sub.Payloads("untrusted", "record").empty());
+    EXPECT_TRUE(sub.Payloads("refused", "record").empty());
+    for (auto* m : {&good, &untrusted, &refused}) EXPECT_EQ((*m)->Stop(SIGTERM), 0);
+    for (const char* log : {"good.log", "untrusted.log", "refused.log"})
+        EXPECT_EQ(ReadFile(dir / log).find("horse"), std::string::npos) << "no password in " << log;
+}
+
+}  // namespace
