@@ -13,6 +13,7 @@
 #include "modes.h"
 #include "operator_level.h"
 #include "parameter_callbacks.h"
+#include "plant_view.h"
 #include "port_table.h"
 #include "remembered.h"
 #include "replay_callbacks.h"
@@ -67,6 +68,7 @@ void RegisterCallbacks() {
         {"CC_SENSORS", CC_SENSORS},
         {"CC_BTNAddSensor", CC_BTNAddSensor},
         {"CC_BTNReport", CC_BTNReport},
+        {"CC_BTNPlant", CC_BTNPlant},
         {"CC_BTNRemoveSensor", CC_BTNRemoveSensor},
         {"CC_BTNUnlock", CC_BTNUnlock},
         {"CC_BTNLock", CC_BTNLock},
@@ -148,6 +150,14 @@ int WinMain(int argc, char** argv) {
     for (int number = 1; number <= kMaxPorts; ++number)
         if (sim::Sensor* sensor = PortSimSensor(number)) sensor->SetLogLimit(0);
     RegisterCallbacks();
+    // The plant link's settings, and for this run the command line's broker and password.
+    ReadPlantSettings();
+    if (!options.mqtt.empty()) ProgramPlantConfig().url = options.mqtt;
+    if (std::string why; !options.mqttPasswordFile.empty() &&
+                         !TakePlantPasswordFile(options.mqttPasswordFile, &why)) {
+        std::fprintf(stderr, "qtor-kmb: %s\n", why.c_str());
+        return -1;
+    }
     Sensors sensors;
     for (int com : ports) {
         if (!sensors.Add(com, portsGiven)) return -1;

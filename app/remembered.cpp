@@ -6,6 +6,7 @@
 #include <string>
 
 #include "QtorKMBscope10.h"
+#include "plant_view.h"
 #include "port_table.h"
 #include "settings.h"
 #include "toolkit.h"
@@ -108,6 +109,7 @@ void StartWritingSettings(bool clear) {
 }
 
 void FinishWritingSettings(int sensors, int shownTab) {
+    WritePlantSettings();
     WriteSetting("sensors/count", std::to_string(sensors));
     WriteSetting("sensors/shown", std::to_string(shownTab));
     SaveSettings();

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "link_view.h"
 #include "operator_level.h"
+#include "plant_view.h"
 #include "port_table.h"
 #include "quality_text.h"
 #include "remembered.h"
@@ -96,6 +97,10 @@ Station* Sensors::Add(int com, bool portGiven) {
     s.addSensor = [this, &s] { PickAndAdd(s); };
     s.removeSensor = [this, &s] { Remove(s); };
     s.portTaken = [this, &s](int port) { return PortTaken(port, &s); };
+    s.everyStation = [this](const std::function<void(Station&, bool)>& fn) {
+        for (std::size_t i = 0; i < stations_.size(); ++i) fn(*stations_[i], i == 0);
+    };
+    ApplyPlant(s, ProgramPlantConfig(), stations_.empty());
     auto overview = std::make_unique<Overview>();
     s.records.Register(overview.get());
     stations_.push_back(std::move(station));

@@ -21,7 +21,8 @@ namespace {
 constexpr int kInfoBlue = 0x0080FF;
 constexpr const char* kUsage =
     "Usage: qtor-kmb [--port DEVICE ... | --demo [N]] [--record FILE.csv] [--trace FILE]\n"
-    "                [--alarm-after K] [--replay FILE [--speed 1|10|max]] [--help] [--version]\n"
+    "                [--alarm-after K] [--replay FILE [--speed 1|10|max]]\n"
+    "                [--mqtt URL [--mqtt-password-file FILE]] [--help] [--version]\n"
     "Front-end for a Q-TOR optical line sensor on an RS-232 line.\n"
     "  --port DEVICE  use DEVICE (a serial port or pseudo-terminal path) as port 1; given\n"
     "                 again, a sensor each, on ports 2, 3, ... in that order\n"
@@ -35,6 +36,10 @@ constexpr const char* kUsage =
     "  --replay FILE  play back a recording or a protocol trace instead of a sensor (no\n"
     "                 port is opened); --speed: real time (1, the default), ten times, or\n"
     "                 as fast as the displays go (max). A file that is not one: status 2\n"
+    "  --mqtt URL     publish each sensor's records, statistics, alarms and parameter\n"
+    "                 set to the MQTT broker at URL (mqtt://HOST[:PORT] or\n"
+    "                 mqtts://HOST[:PORT]) for this run; see also Plant link...\n"
+    "  --mqtt-password-file FILE  the broker's password, in a file only its owner may read\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "SIGINT and SIGTERM close the main panel, as its close box does.\n";
@@ -83,6 +88,16 @@ Parsed ParseCommandLine(int argc, char** argv, Options* options) {
                 std::fprintf(stderr, "qtor-kmb: --speed is 1, 10 or max\n");
                 return Parsed::Error;
             }
+        } else if (arg == "--mqtt" && i + 1 < argc) {
+            options->mqtt = argv[++i];
+            MqttTarget target;
+            std::string why;
+            if (!ParseMqttUrl(options->mqtt, &target, &why)) {
+                std::fprintf(stderr, "qtor-kmb: --mqtt: %s\n", why.c_str());
+                return Parsed::Error;
+            }
+        } else if (arg == "--mqtt-password-file" && i + 1 < argc) {
+            options->mqttPasswordFile = argv[++i];
         } else if (arg == "--alarm-after" && i + 1 < argc) {
             char* end = nullptr;
             const std::string value = argv[++i];

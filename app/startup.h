@@ -18,6 +18,8 @@ struct Options {
     long long alarmAfter = 3;
     std::string replay;  // file played back instead of a sensor
     Replay::Speed speed = Replay::Speed::kReal;
+    std::string mqtt;              // the broker for this run
+    std::string mqttPasswordFile;  // its password, from a file
 };
 enum class Parsed { Run, Exit, Error };
 // Reads the options; --help and --version print and give Exit, a bad option says why on

@@ -12,6 +12,7 @@
 #include "graph_model.h"
 #include "mapping.h"
 #include "operator_level.h"
+#include "plant_view.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "quality_text.h"
@@ -50,9 +51,13 @@ Station::Station(int com)
     : link(com),
       linkView(link, gui, panels),
       oplock(StoredKey{}, AuditTrail{},
-             [](const std::string& action) { return AuditNow(action); }) {}
+             [](const std::string& action) { return AuditNow(action); }),
+      plant(std::string("qtor-kmb ") + kQtorVersion) {}
 
 Station::~Station() {
+    // "offline" to the broker; nothing of it is shown any more.
+    plant.stateChanged = nullptr;
+    plant.Stop();
     if (lockWatch) CancelCall(lockWatch);
     if (inputListener) RemoveUserInputListener(inputListener);
     oplock.Lock("close", Timer());
@@ -74,7 +79,12 @@ void Station::AdoptPanels(PanelHandles loaded) {
     link.views.status = [this](const char* text) {
         SetCtrlVal(panels.panelHandle, TEXT_Status, text);
     };
-    link.views.showParameters = [this] { SetPanelValues(panels, params, plots, gui); };
+    link.views.showParameters = [this] {
+        SetPanelValues(panels, params, plots, gui);
+        std::uint16_t words[PNUM];
+        ParameterWords(params, words);
+        plant.ParametersRead(words);
+    };
     link.views.drawToleranceWindow = [this] { DrawToleranceWindow(); };
     link.views.selectRamTarget = [this] { target = SelectRamTarget(panels); };
     recorder.describe = [this] {
@@ -102,13 +112,16 @@ void Station::AdoptPanels(PanelHandles loaded) {
     quality.onEvent = [this](const AlarmEvent& event) {
         if (!replay.Loaded()) recorder.RecordEvent(event);
     };
-    for (RecordConsumer* c :
-         std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers, &capability})
+    for (RecordConsumer* c : std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers,
+                                                                     &capability, &plant})
         records.Register(c);
+    plant.alarmAfter = [this] { return quality.alarmAfter; };
+    plant.stateChanged = [this] { ShowPlantState(*this); };
     ApplyParameterRanges(panels);
     linkView.Install([this] { return InitRS232(link, params); });
     link.views.health = [this](const LinkStatus& st) {
         linkView.Show(st);
+        plant.LinkChanged(st);
         // A line that fails while records come is an event of the run.
         if (quality.Running() &&
             (st.health == LinkHealth::kNoReply || st.health == LinkHealth::kDisconnected))

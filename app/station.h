@@ -14,6 +14,7 @@
 #include "operator_lock.h"
 #include "panels.h"
 #include "paramfiles.h"
+#include "plant_link.h"
 #include "quality.h"
 #include "quality_text.h"
 #include "ranges.h"
@@ -99,11 +100,15 @@ class Station {
     RecordingOfRecords recording{*this};
     NumbersOfRecords numbers{*this};
     CapabilityOfRecords capability{*this};
+    // The plant link: this sensor's records, numbers, alarms, line and set to the broker.
+    PlantLink plant;
 
     // Set by the window that holds several stations: its Add sensor and Remove buttons, and
     // whether a port is in use by another station of the window.
     std::function<void()> addSensor, removeSensor;
     std::function<bool(int com)> portTaken;
+    // Calls `fn` for every station of the window, the first with `first` set.
+    std::function<void(const std::function<void(Station&, bool first)>& fn)> everyStation;
     // "COMn": the station's name in its tab, the overview and its file names.
     std::string Name() const { return "COM" + std::to_string(link.com); }
     // OK, OUT or ALARM of a channel as its mark shows it (none before the first record).

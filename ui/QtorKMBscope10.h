@@ -64,6 +64,8 @@ constexpr int POPUP = 2;  // parameter popup
     X(PANEL, BTNLock, 54)          \
     X(PANEL, TEXT_Level, 55)       \
     X(PANEL, BTNReport, 60)        \
+    X(PANEL, TEXT_Mqtt, 61)        \
+    X(PANEL, BTNPlant, 62)         \
     X(POPUP, NEDITVideoThdB, 5)    \
     X(POPUP, NEDITVideoThdA, 7)    \
     X(POPUP, NEDITPowerA, 8)       \

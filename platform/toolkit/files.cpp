@@ -1,6 +1,10 @@
 #include "files.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -11,6 +15,7 @@ namespace {
 
 FileDialogHook dialogHook;
 std::function<int(const std::string&, const std::string&, std::string*)> passwordHook;
+std::function<int(const std::string&, std::vector<FormField>*)> formHook;
 
 }  // namespace
 
@@ -68,4 +73,38 @@ int PasswordPopup(const std::string& title, const std::string& prompt, std::stri
 void SetPasswordDialogHook(
     std::function<int(const std::string&, const std::string&, std::string*)> hook) {
     passwordHook = std::move(hook);
+}
+
+int FormPopup(const std::string& title, const std::string& note, std::vector<FormField>* fields) {
+    if (formHook) return formHook(title, fields);
+    QDialog dialog;
+    dialog.setWindowTitle(QString::fromStdString(title));
+    auto* form = new QFormLayout(&dialog);
+    if (!note.empty()) {
+        auto* text = new QLabel(QString::fromStdString(note));
+        text->setWordWrap(true);
+        form->addRow(text);
+    }
+    std::vector<QLineEdit*> edits;
+    for (const FormField& f : *fields) {
+        auto* edit = new QLineEdit(QString::fromStdString(f.value));
+        edit->setPlaceholderText(QString::fromStdString(f.hint));
+        edit->setMinimumWidth(320);
+        if (f.secret) edit->setEchoMode(QLineEdit::Password);
+        form->addRow(QString::fromStdString(f.label), edit);
+        edits.push_back(edit);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return 0;
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        (*fields)[i].value = ((*fields)[i].secret ? edits[i]->text() : edits[i]->text().trimmed())
+                                 .toStdString();
+    return 1;
+}
+
+void SetFormDialogHook(std::function<int(const std::string&, std::vector<FormField>*)> hook) {
+    formHook = std::move(hook);
 }

@@ -36,3 +36,14 @@ void SetListDialogHook(
 int PasswordPopup(const std::string& title, const std::string& prompt, std::string* text);
 void SetPasswordDialogHook(
     std::function<int(const std::string& title, const std::string& prompt, std::string*)> hook);
+
+// A form of labelled text fields (the plant link's settings): 1 with the fields' values as
+// edited when confirmed, 0 when cancelled. A secret field shows no text; `hint` is shown in a
+// field left empty. Tests answer it with a hook, as they answer file dialogs.
+struct FormField {
+    std::string label, value, hint;
+    bool secret = false;
+};
+int FormPopup(const std::string& title, const std::string& note, std::vector<FormField>* fields);
+void SetFormDialogHook(
+    std::function<int(const std::string& title, std::vector<FormField>* fields)> hook);

@@ -1,4 +1,5 @@
 // Settings in QSettings, panel placement on the screens.
+#include <QFile>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
@@ -52,6 +53,8 @@ void ClearSettings() { Store().clear(); }
 int SaveSettings() {
     QSettings& s = Store();
     s.sync();
+    // The settings may hold the broker's password: for the user's eyes only.
+    QFile::setPermissions(s.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return s.status() == QSettings::NoError ? 0 : -1;
 }
 
