@@ -10,6 +10,12 @@
 // runs the bare loop, run mode and run mode recording to a CSV file against a sensor on the
 // serial device PATH instead (for example qtor-sensor-sim's pseudo-terminal), so the figures
 // leave out the simulation's work. Without QT_QPA_PLATFORM the panel is on the X server.
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_modes SECONDS mqtt=URL [broker-pid=PID]
+// runs, in one run, the bare loop and run mode with publishing off, publishing to the broker
+// at URL, to that broker stopped with SIGSTOP (a broker that takes nothing; with its PID),
+// and to a broker that is absent.
+#include <signal.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -22,6 +28,7 @@
 #include "QtorKMBscope10.h"
 #include "commands.h"
 #include "graph_model.h"
+#include "plant_view.h"
 #include "port_table.h"
 #include "rs232.h"
 #include "run_task.h"
@@ -131,11 +138,16 @@ void Print(const char* name, const Figures& f, double lineLimit) {
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::stod(argv[1]) : 5.0;
     std::vector<std::string> cases;
-    std::string device;
+    std::string device, mqtt;
+    int brokerPid = 0;
     for (int i = 2; i < argc; ++i) {
         const std::string c = argv[i];
         if (c.rfind("port=", 0) == 0)
             device = c.substr(5);
+        else if (c.rfind("mqtt=", 0) == 0)
+            mqtt = c.substr(5);
+        else if (c.rfind("broker-pid=", 0) == 0)
+            brokerPid = std::stoi(c.substr(11));
         else
             cases.push_back(c);
     }
@@ -178,6 +190,36 @@ int main(int argc, char** argv) {
             std::printf("%-34s %9lld rows for %lld records\n", "device: recorded", rows, f.records);
             std::remove(csv.c_str());
         }
+        CloseCom(1);
+        return 0;
+    }
+
+    if (!mqtt.empty()) {
+        Connect(s, true);
+        Print("paced: bare exchange loop", RawExchange(s, seconds), runLimit);
+        Print("paced: run mode, publishing off", RunMode(s, BTNRun, seconds, DrawnRecords),
+              runLimit);
+        PlantConfig config;
+        config.url = mqtt;
+        config.station = "bench";
+        ApplyPlant(s, config, true);
+        const double until = Timer() + 5;
+        while (s.plant.GetState() != PlantLink::State::kConnected && Timer() < until)
+            ProcessSystemEvents(0.05);
+        std::printf("%s\n", s.plant.StateText().c_str());
+        Print("paced: run mode, publishing", RunMode(s, BTNRun, seconds, DrawnRecords), runLimit);
+        if (brokerPid > 0) {
+            kill(brokerPid, SIGSTOP);
+            Print("paced: run mode, broker stopped", RunMode(s, BTNRun, seconds, DrawnRecords),
+                  runLimit);
+            kill(brokerPid, SIGCONT);
+        }
+        config.url = "mqtt://127.0.0.1:1";  // nobody listens there
+        ApplyPlant(s, config, true);
+        Print("paced: run mode, broker absent", RunMode(s, BTNRun, seconds, DrawnRecords),
+              runLimit);
+        std::printf("%s\n", s.plant.StateText().c_str());
+        ApplyPlant(s, PlantConfig{}, true);
         CloseCom(1);
         return 0;
     }
