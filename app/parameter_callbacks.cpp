@@ -74,18 +74,17 @@ int CC_BTNSend(int, int, int event, void* data, int, int) {
         std::array<std::uint16_t, PNUM> before{};
         ParameterWords(s.params, before.data());
         const int target = s.target;
-        return SendToSensor(s.link, s.panels, s.params, target,
-                            [&s, before, target](const std::uint16_t* sent, const WriteCheck& c) {
-                                s.plant.ParametersWritten(target == EEPROM ? "EEPROM" : "RAM",
-                                                          before.data(), sent,
-                                                          c.replied && c.differing.empty());
-                                if (!s.oplock.Trail().Kept()) return std::string();
-                                AuditEntry e =
-                                    StationEntry(s, target == EEPROM ? "send-eeprom" : "send-ram");
-                                e.changes = ChangedWords(before.data(), sent);
-                                e.verified = c.replied && c.differing.empty();
-                                return KeepInTrail(s, e);
-                            });
+        return SendToSensor(
+            s.link, s.panels, s.params, target,
+            [&s, before, target](const std::uint16_t* sent, const WriteCheck& c) {
+                s.plant.ParametersWritten(target == EEPROM ? "EEPROM" : "RAM", before.data(), sent,
+                                          c.replied && c.differing.empty());
+                if (!s.oplock.Trail().Kept()) return std::string();
+                AuditEntry e = StationEntry(s, target == EEPROM ? "send-eeprom" : "send-ram");
+                e.changes = ChangedWords(before.data(), sent);
+                e.verified = c.replied && c.differing.empty();
+                return KeepInTrail(s, e);
+            });
     });
     return 0;
 }

@@ -103,10 +103,10 @@ void ShowPlantState(Station& s) {
     if (s.plant.GetState() == PlantLink::State::kRetrying) colour = colours::kFailed;
     SetCtrlVal(p, TEXT_Mqtt, text.c_str());
     SetCtrlAttribute(p, TEXT_Mqtt, ATTR_TEXT_BGCOLOR, colour);
-    SetCtrlAttribute(p, TEXT_Mqtt, ATTR_TOOLTIP,
-                     (text + "\nStation " + s.plant.Station() + ": topics qtor/" +
-                      s.plant.Station() + "/...")
-                         .c_str());
+    SetCtrlAttribute(
+        p, TEXT_Mqtt, ATTR_TOOLTIP,
+        (text + "\nStation " + s.plant.Station() + ": topics qtor/" + s.plant.Station() + "/...")
+            .c_str());
 }
 
 int CC_BTNPlant(int, int, int event, void* data, int, int) {
@@ -122,13 +122,14 @@ int CC_BTNPlant(int, int, int event, void* data, int, int) {
         {"User name", c.user, "optional"},
         {"Password", c.password, "optional; kept in the settings file", true},
     };
-    if (FormPopup("Plant link", "Records, statistics, alarms and the parameter set of every "
-                                "sensor of this window go to the broker; nothing it sends "
-                                "changes a sensor.",
+    if (FormPopup("Plant link",
+                  "Records, statistics, alarms and the parameter set of every "
+                  "sensor of this window go to the broker; nothing it sends "
+                  "changes a sensor.",
                   &fields) != 1)
         return 0;
-    std::string* values[] = {&c.url,      &c.station, &c.caFile,  &c.certFile,
-                             &c.keyFile,  &c.user,    &c.password};
+    std::string* values[] = {&c.url,     &c.station, &c.caFile,  &c.certFile,
+                             &c.keyFile, &c.user,    &c.password};
     for (std::size_t i = 0; i < fields.size(); ++i) *values[i] = fields[i].value;
     MqttTarget target;
     std::string why;

@@ -50,8 +50,7 @@ ChannelStats StatsInView(int panel, int chart) {
 Station::Station(int com)
     : link(com),
       linkView(link, gui, panels),
-      oplock(StoredKey{}, AuditTrail{},
-             [](const std::string& action) { return AuditNow(action); }),
+      oplock(StoredKey{}, AuditTrail{}, [](const std::string& action) { return AuditNow(action); }),
       plant(std::string("qtor-kmb ") + kQtorVersion) {}
 
 Station::~Station() {
@@ -112,8 +111,8 @@ void Station::AdoptPanels(PanelHandles loaded) {
     quality.onEvent = [this](const AlarmEvent& event) {
         if (!replay.Loaded()) recorder.RecordEvent(event);
     };
-    for (RecordConsumer* c : std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers,
-                                                                     &capability, &plant})
+    for (RecordConsumer* c :
+         std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers, &capability, &plant})
         records.Register(c);
     plant.alarmAfter = [this] { return quality.alarmAfter; };
     plant.stateChanged = [this] { ShowPlantState(*this); };

@@ -286,8 +286,8 @@ bool Parse(const std::vector<std::string>& args, Options* o, std::string* why) {
         return false;
     }
     const bool plant = !o->mqtt.empty() || !o->station.empty() || !o->mqttUser.empty() ||
-                       !o->mqttPasswordFile.empty() || !o->mqttCa.empty() ||
-                       !o->mqttCert.empty() || !o->mqttKey.empty() || !o->record.empty();
+                       !o->mqttPasswordFile.empty() || !o->mqttCa.empty() || !o->mqttCert.empty() ||
+                       !o->mqttKey.empty() || !o->record.empty();
     if (plant && c != "monitor") {
         *why = "--mqtt, --station, --record and the --mqtt- options belong to monitor";
         return false;
@@ -815,7 +815,8 @@ Task<int> Monitor(Line& l, PlantLink& plant, RecordingOfMonitor& recording, std:
                 r.index = recording.IsOpen() ? recording.Next() : index;
                 ++index;
                 r.time = RecordTimeText(now);
-                r.timeMs = std::chrono::duration<double, std::milli>(now.time_since_epoch()).count();
+                r.timeMs =
+                    std::chrono::duration<double, std::milli>(now.time_since_epoch()).count();
                 records.Hand(r);
                 records.Show();
             }
@@ -975,7 +976,6 @@ int VerifyAudit(const Options& o, std::ostream& out, std::ostream& err) {
     err << "qtor-ctl: " << o.args[1] << " line " << c.brokenAt << ": " << c.why << "\n";
     return kCtlDiffers;
 }
-
 
 // The plant link's settings from the options; the password only ever from its file.
 bool PlantSettingsOf(const Options& o, int port, PlantSettings* p, std::string* why) {

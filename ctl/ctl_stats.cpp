@@ -75,8 +75,8 @@ void PrintJson(const Result& r, std::ostream& out) {
                   ",\"worst\":" + NumberText(e.worst) + ",\"low\":" + std::to_string(e.low) +
                   ",\"high\":" + std::to_string(e.high) + ",\"time\":" + JsonString(e.time) + "}";
     }
-    out << "{\"A\":" << ChannelStatsJson(r.a) << ",\"B\":" << ChannelStatsJson(r.b) << ",\"events\":["
-        << events << "]}\n";
+    out << "{\"A\":" << ChannelStatsJson(r.a) << ",\"B\":" << ChannelStatsJson(r.b)
+        << ",\"events\":[" << events << "]}\n";
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ bool ParseMqttUrl(const std::string& url, MqttTarget* target, std::string* why) 
     // An IPv6 address stands in brackets: its colons are not the port's.
     const bool bracketed = !rest.empty() && rest.front() == '[';
     const std::size_t close = rest.find(']');
-    if (colon != std::string::npos && (!bracketed || (close != std::string::npos && colon > close))) {
+    if (colon != std::string::npos &&
+        (!bracketed || (close != std::string::npos && colon > close))) {
         const std::string port = rest.substr(colon + 1);
         int n = 0;
         const auto r = std::from_chars(port.data(), port.data() + port.size(), n);
@@ -73,7 +74,7 @@ struct MqttClient::Shared {
 
     // Of the connection being tried or served, on the thread only.
     int connection = 0;
-    int connack = -1;          // the broker's answer: 0 accepted
+    int connack = -1;           // the broker's answer: 0 accepted
     bool tlsUntrusted = false;  // the library said the certificate failed its check
     int lastMid = -1;
     std::atomic<bool> lastDelivered{false};
@@ -118,10 +119,8 @@ std::string Reason(const Shared& s, int rc, int savedErrno) {
     if (s.connack > 0) return mosquitto_connack_string(s.connack);
     if (s.tlsUntrusted) return "certificate not trusted";
     switch (rc) {
-        case MOSQ_ERR_TLS:
-            return "TLS handshake failed";
-        case MOSQ_ERR_EAI:
-            return "host not found";
+        case MOSQ_ERR_TLS: return "TLS handshake failed";
+        case MOSQ_ERR_EAI: return "host not found";
         case MOSQ_ERR_ERRNO:
             if (savedErrno == ECONNREFUSED) return "connection refused";
             if (savedErrno == ETIMEDOUT) return "no answer";
@@ -131,10 +130,8 @@ std::string Reason(const Shared& s, int rc, int savedErrno) {
             return std::string("connection failed: ") + std::strerror(savedErrno);
         case MOSQ_ERR_CONN_LOST:
         case MOSQ_ERR_NO_CONN:
-        case MOSQ_ERR_KEEPALIVE:
-            return "connection lost";
-        default:
-            return mosquitto_strerror(rc);
+        case MOSQ_ERR_KEEPALIVE: return "connection lost";
+        default: return mosquitto_strerror(rc);
     }
 }
 
@@ -148,7 +145,8 @@ mosquitto* NewConnection(Shared& s) {
     mosquitto_log_callback_set(m, OnLog);
     const MqttCredentials& c = s.credentials;
     if (!c.user.empty())
-        mosquitto_username_pw_set(m, c.user.c_str(), c.password.empty() ? nullptr : c.password.c_str());
+        mosquitto_username_pw_set(m, c.user.c_str(),
+                                  c.password.empty() ? nullptr : c.password.c_str());
     mosquitto_will_set(m, s.will.topic.c_str(), static_cast<int>(s.will.payload.size()),
                        s.will.payload.data(), s.will.qos, s.will.retain);
     if (s.target.tls) {
@@ -204,8 +202,9 @@ std::string Serve(Shared& s, mosquitto* m, bool* wasConnected) {
         if (last) {
             int mid = -1;
             s.lastDelivered = false;
-            if (mosquitto_publish(m, &mid, last->topic.c_str(), static_cast<int>(last->payload.size()),
-                                  last->payload.data(), last->qos, last->retain) == MOSQ_ERR_SUCCESS) {
+            if (mosquitto_publish(m, &mid, last->topic.c_str(),
+                                  static_cast<int>(last->payload.size()), last->payload.data(),
+                                  last->qos, last->retain) == MOSQ_ERR_SUCCESS) {
                 s.lastMid = mid;
                 const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
                 while (!s.lastDelivered && std::chrono::steady_clock::now() < until &&

@@ -46,7 +46,7 @@ std::string WordsJson(const std::uint16_t* words) {
 }
 
 std::string ChannelJson(const char* name, const ChannelSample& s) {
-    return std::string("\"") + name + "\":{\"value\":" + NumberText(s.value) +
+    return std::string("\"") + name + R"(":{"value":)" + NumberText(s.value) +
            ",\"low\":" + std::to_string(s.low) + ",\"high\":" + std::to_string(s.high) +
            ",\"state\":" + (s.Outside() ? "\"OUT\"" : "\"OK\"") + "}";
 }
@@ -59,7 +59,7 @@ std::string RecordJson(const Record& r) {
 }
 
 std::string AlarmEndJson(const AlarmEvent& e) {
-    return Member("channel", JsonString(e.channel)) + ",\"state\":\"end\",\"first\":" +
+    return Member("channel", JsonString(e.channel)) + R"(,"state":"end","first":)" +
            std::to_string(e.first) + ",\"last\":" + std::to_string(e.last) +
            ",\"records\":" + std::to_string(e.records) + ",\"worst\":" + NumberText(e.worst) +
            ",\"low\":" + std::to_string(e.low) + ",\"high\":" + std::to_string(e.high) +
@@ -98,7 +98,9 @@ bool PlantLink::Start(const PlantSettings& settings, std::string* why) {
     if (!queue_.Open(queuePath, why)) return false;
     MqttClient::Hooks hooks;
     hooks.connected = [this](int connection) { OnConnected(connection); };
-    hooks.retrying = [this](const std::string& reason, int seconds) { OnRetrying(reason, seconds); };
+    hooks.retrying = [this](const std::string& reason, int seconds) {
+        OnRetrying(reason, seconds);
+    };
     hooks.delivered = [this](int connection, int mid) { OnDelivered(connection, mid); };
     MqttMessage will{Topic("status"), R"({"state":"offline"})", 1, true};
     // Two programs serving one station must not push each other off the broker.
@@ -117,7 +119,7 @@ void PlantLink::Stop() {
     StopPeriodic(tickTimer_);
     if (state_ == State::kConnected) FlushRecords();
     const MqttMessage offline{Topic("status"),
-                              "{\"state\":\"offline\",\"time\":" + JsonString(Now()) + "}", 1, true};
+                              R"({"state":"offline","time":)" + JsonString(Now()) + "}", 1, true};
     client_->Stop(&offline);
     client_.reset();
     SetState(State::kOff);
@@ -129,12 +131,9 @@ std::string PlantLink::Topic(const char* leaf) const {
 
 std::string PlantLink::StateText() const {
     switch (state_) {
-        case State::kOff:
-            return {};
-        case State::kConnecting:
-            return "MQTT: connecting to " + target_.host;
-        case State::kConnected:
-            return "MQTT: connected to " + target_.host;
+        case State::kOff: return {};
+        case State::kConnecting: return "MQTT: connecting to " + target_.host;
+        case State::kConnected: return "MQTT: connected to " + target_.host;
         case State::kRetrying: {
             const int left = std::max(0, static_cast<int>(retryAt_ - Timer() + 0.999));
             return "MQTT: retrying in " + std::to_string(left) + " s: " + reason_;
@@ -165,8 +164,8 @@ void PlantLink::Take(const Record& record) {
         if (step.ended[c]) alarmOn_[c] = false;
         if (step.started[c]) alarmOn_[c] = true;
         if (step.started[c])
-            Event("alarm", Member("channel", JsonString(channel)) +
-                               ",\"state\":\"begin\",\"index\":" + std::to_string(record.index) +
+            Event("alarm", Member("channel", JsonString(channel)) + R"(,"state":"begin","index":)" +
+                               std::to_string(record.index) +
                                ",\"record_time\":" + JsonString(record.time));
         if (step.ended[c]) Event("alarm", AlarmEndJson(*step.ended[c]));
     }
@@ -250,26 +249,25 @@ void PlantLink::SendEvents() {
 
 void PlantLink::PublishStatus() {
     client_->Publish({Topic("status"),
-                      "{\"state\":\"online\",\"time\":" + JsonString(Now()) +
-                          ",\"program\":" + JsonString(program_) +
-                          ",\"firmware\":" + FirmwareJson(firmware_) + "}",
+                      R"({"state":"online","time":)" + JsonString(Now()) + ",\"program\":" +
+                          JsonString(program_) + ",\"firmware\":" + FirmwareJson(firmware_) + "}",
                       1, true});
 }
 
 void PlantLink::PublishParams() {
     if (!params_) return;
     client_->Publish({Topic("params"),
-                      "{\"time\":" + JsonString(Now()) + ",\"firmware\":" + FirmwareJson(firmware_) +
-                          "," + WordsJson(params_->data()) + "}",
+                      "{\"time\":" + JsonString(Now()) + ",\"firmware\":" +
+                          FirmwareJson(firmware_) + "," + WordsJson(params_->data()) + "}",
                       1, true});
 }
 
 void PlantLink::PublishStats() {
     if (!quality_ || statsRecords_ == statsShown_) return;
     statsShown_ = statsRecords_;
-    const std::string json = "{\"time\":" + JsonString(Now()) + ",\"alarm\":{\"A\":" +
-                             (alarmOn_[0] ? "true" : "false") + ",\"B\":" +
-                             (alarmOn_[1] ? "true" : "false") + "}" +
+    const std::string json = "{\"time\":" + JsonString(Now()) + R"(,"alarm":{"A":)" +
+                             (alarmOn_[0] ? "true" : "false") +
+                             ",\"B\":" + (alarmOn_[1] ? "true" : "false") + "}" +
                              ",\"A\":" + ChannelStatsJson(quality_->Stats(Channel::kA)) +
                              ",\"B\":" + ChannelStatsJson(quality_->Stats(Channel::kB)) + "}";
     client_->Publish({Topic("stats"), json, 0, false});

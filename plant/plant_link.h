@@ -105,8 +105,8 @@ class PlantLink final : public RecordConsumer {
     int connection_ = 0;      // the connection being served
     int eventInFlight_ = -1;  // the mid of the queue's front, sent and not yet acknowledged
     std::unordered_set<int> recordsInFlight_;  // record messages not yet written
-    std::vector<std::string> batch_;  // records since the last record message
-    long long dropped_ = 0;           // records dropped since the last report of them
+    std::vector<std::string> batch_;           // records since the last record message
+    long long dropped_ = 0;                    // records dropped since the last report of them
     std::string droppedSince_;
     std::optional<RunQuality> quality_;
     long long statsRecords_ = 0, statsShown_ = 0;

@@ -17,7 +17,7 @@ clang-format-14 --dry-run --Werror "${files[@]}"
 echo "clang-format: ${#files[@]} files in style"
 
 # Tests and benchmarks are left out: they take time and their fixtures follow other habits.
-dirs='app|core|ctl|display|link|params|platform|protocol|report|sim|ui'
+dirs='app|core|ctl|display|link|params|plant|platform|protocol|report|sim|ui'
 run-clang-tidy-14 -quiet -j "$(nproc)" -p "$build" -header-filter="^$root/($dirs)/" \
     "^$root/($dirs)/.*\.cpp\$" > "$build/clang-tidy.log" 2>&1 || {
     grep -E 'warning:|error:' -A3 "$build/clang-tidy.log" || tail -40 "$build/clang-tidy.log"

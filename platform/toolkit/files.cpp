@@ -3,10 +3,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QLabel>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
@@ -100,8 +100,8 @@ int FormPopup(const std::string& title, const std::string& note, std::vector<For
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted) return 0;
     for (std::size_t i = 0; i < edits.size(); ++i)
-        (*fields)[i].value = ((*fields)[i].secret ? edits[i]->text() : edits[i]->text().trimmed())
-                                 .toStdString();
+        (*fields)[i].value =
+            ((*fields)[i].secret ? edits[i]->text() : edits[i]->text().trimmed()).toStdString();
     return 1;
 }
 

@@ -51,7 +51,8 @@ TEST_F(PlantPanels, RunModesRecordsAndASendsWordsReachTheBrokerWhoseStateTheStat
     config.station = "cell4";
     ASSERT_TRUE(ApplyPlant(station, config, true));
     int colour = 0;
-    ASSERT_TRUE(Until([&] { return Element() == "MQTT: connected to 127.0.0.1"; }, 10)) << Element();
+    ASSERT_TRUE(Until([&] { return Element() == "MQTT: connected to 127.0.0.1"; }, 10))
+        << Element();
     Element(&colour, &visible);
     EXPECT_EQ(colour, colours::kGood);
     EXPECT_EQ(visible, 1);
@@ -59,7 +60,8 @@ TEST_F(PlantPanels, RunModesRecordsAndASendsWordsReachTheBrokerWhoseStateTheStat
     auto indexes = [&sub] {
         std::vector<long long> i;
         for (const std::string& p : sub.Payloads("cell4", "record"))
-            for (const auto& r : Json(p)["records"].toArray()) i.push_back(r.toObject()["index"].toInteger());
+            for (const auto& r : Json(p)["records"].toArray())
+                i.push_back(r.toObject()["index"].toInteger());
         return i;
     };
     When([&] { return indexes().size() >= 30; }, [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
@@ -81,15 +83,18 @@ TEST_F(PlantPanels, RunModesRecordsAndASendsWordsReachTheBrokerWhoseStateTheStat
     EXPECT_EQ(written["changes"][0]["old"].toInt(), 512);
     EXPECT_EQ(written["changes"][0]["new"].toInt(), 640);
     EXPECT_TRUE(written["verified"].toBool());
-    ASSERT_TRUE(Until([&] {
-        const auto p = sub.Payloads("cell4", "params");
-        return !p.empty() && Json(p.back())["words"][7].toInt() == 640;
-    }, 5));
+    ASSERT_TRUE(Until(
+        [&] {
+            const auto p = sub.Payloads("cell4", "params");
+            return !p.empty() && Json(p.back())["words"][7].toInt() == 640;
+        },
+        5));
     EXPECT_EQ(Json(sub.Payloads("cell4", "params").back())["firmware"].toString().toStdString(),
               sensor->FirmwareText());
 
     broker.Stop();
-    ASSERT_TRUE(Until([&] { return Element().rfind("MQTT: retrying in ", 0) == 0; }, 5)) << Element();
+    ASSERT_TRUE(Until([&] { return Element().rfind("MQTT: retrying in ", 0) == 0; }, 5))
+        << Element();
     EXPECT_NE(Element().find(" s: connection "), std::string::npos) << Element();
     Element(&colour);
     EXPECT_EQ(colour, colours::kFailed);

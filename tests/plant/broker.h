@@ -89,8 +89,10 @@ class Child {
         if (!exited_) kill(pid_, sig);
         for (int i = 0; i < static_cast<int>(seconds * 100) && !exited_; ++i) {
             int st = 0;
-            if (waitpid(pid_, &st, WNOHANG) == pid_) Ended(st);
-            else usleep(10000);
+            if (waitpid(pid_, &st, WNOHANG) == pid_)
+                Ended(st);
+            else
+                usleep(10000);
         }
         return exited_ ? status_ : -1;
     }
@@ -160,14 +162,15 @@ class Subscriber {
         mosquitto_subscribe_callback_set(m_, [](mosquitto*, void* self, int, int, const int*) {
             static_cast<Subscriber*>(self)->subscribed_ = true;
         });
-        mosquitto_message_callback_set(m_, [](mosquitto*, void* self, const mosquitto_message* msg) {
-            auto* s = static_cast<Subscriber*>(self);
-            std::lock_guard lock(s->mutex_);
-            s->messages_.push_back({msg->topic,
-                                    std::string(static_cast<const char*>(msg->payload),
-                                                static_cast<std::size_t>(msg->payloadlen)),
-                                    msg->retain});
-        });
+        mosquitto_message_callback_set(
+            m_, [](mosquitto*, void* self, const mosquitto_message* msg) {
+                auto* s = static_cast<Subscriber*>(self);
+                std::lock_guard lock(s->mutex_);
+                s->messages_.push_back({msg->topic,
+                                        std::string(static_cast<const char*>(msg->payload),
+                                                    static_cast<std::size_t>(msg->payloadlen)),
+                                        msg->retain});
+            });
         mosquitto_reconnect_delay_set(m_, 1, 1, false);
         mosquitto_connect(m_, "127.0.0.1", port, 10);
         mosquitto_loop_start(m_);

@@ -55,7 +55,8 @@ class Monitor : public ::testing::Test {
         for (const Message& m : sub.Messages())
             tsv << m.topic.substr(m.topic.rfind('/') + 1) << "\t" << m.payload << "\n";
         tsv.close();
-        const std::string cmd = "/usr/bin/python3 " QTOR_SOURCE_DIR "/tests/plant/check_schema.py " +
+        const std::string cmd = "/usr/bin/python3 " QTOR_SOURCE_DIR
+                                "/tests/plant/check_schema.py " +
                                 std::string(QTOR_SOURCE_DIR) + "/docs/mqtt-schema.json " +
                                 QTOR_SOURCE_DIR "/docs/mqtt.md " + (dir / "messages.tsv").string() +
                                 " > " + (dir / "schema.txt").string() + " 2>&1";
@@ -75,7 +76,8 @@ TEST_F(Monitor, PublishesEveryRecordInOrderAndGoesOfflineOnACloseOrByItsLastWill
         << ReadFile(dir / "m1.log");
     ASSERT_TRUE(Until([&] { return !sub.Payloads("m1", "stats").empty(); }, 3));
     EXPECT_EQ(monitor->Stop(SIGTERM), 0) << ReadFile(dir / "m1.log");
-    ASSERT_TRUE(Until([&] { return Json(sub.Payloads("m1", "status").back())["state"] == "offline"; }, 5));
+    ASSERT_TRUE(
+        Until([&] { return Json(sub.Payloads("m1", "status").back())["state"] == "offline"; }, 5));
 
     const std::vector<long long> got = RecordIndexes(sub, "m1");
     std::vector<long long> all(got.size());
@@ -100,10 +102,13 @@ TEST_F(Monitor, PublishesEveryRecordInOrderAndGoesOfflineOnACloseOrByItsLastWill
     ASSERT_TRUE(Says("m1-again.log", "MQTT: connected to 127.0.0.1", 10));
     ASSERT_TRUE(Until([&] { return RecordIndexes(sub, "m1").size() > got.size(); }, 10));
     monitor->Stop(SIGKILL);
-    ASSERT_TRUE(Until([&] {
-        const auto s = sub.Payloads("m1", "status");
-        return s.size() > before + 1 && Json(s.back()) == Json(R"({"state":"offline"})");
-    }, 10)) << sub.Payloads("m1", "status").back();
+    ASSERT_TRUE(Until(
+        [&] {
+            const auto s = sub.Payloads("m1", "status");
+            return s.size() > before + 1 && Json(s.back()) == Json(R"({"state":"offline"})");
+        },
+        10))
+        << sub.Payloads("m1", "status").back();
 }
 
 // A certificate authority of the test's, a broker certificate it signed for 127.0.0.1 and
@@ -112,18 +117,29 @@ bool MakeCredentials(const fs::path& d) {
     const std::string q = "cd " + d.string() + " && ";
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
     const std::string quiet = " > openssl.log 2>&1";
-    return std::system((q + "openssl req -x509" + ec + "-keyout ca.key -out ca.pem -days 2 "
-                            "-subj '/CN=qtor test CA'" + quiet).c_str()) == 0 &&
-           std::system((q + "openssl req" + ec + "-keyout server.key -out server.csr "
-                            "-subj '/CN=localhost'" + quiet).c_str()) == 0 &&
-           std::system((q + "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf && "
-                            "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key "
-                            "-CAcreateserial -out server.pem -days 2 -extfile ext.cnf" + quiet)
-                               .c_str()) == 0 &&
-           std::system((q + "openssl req -x509" + ec + "-keyout other.key -out other.pem -days 2 "
-                            "-subj '/CN=qtor other CA'" + quiet).c_str()) == 0 &&
-           std::system((q + "mosquitto_passwd -b -c passwd station 'right horse 7'" + quiet)
-                           .c_str()) == 0;
+    return std::system((q + "openssl req -x509" + ec +
+                        "-keyout ca.key -out ca.pem -days 2 "
+                        "-subj '/CN=qtor test CA'" +
+                        quiet)
+                           .c_str()) == 0 &&
+           std::system((q + "openssl req" + ec +
+                        "-keyout server.key -out server.csr "
+                        "-subj '/CN=localhost'" +
+                        quiet)
+                           .c_str()) == 0 &&
+           std::system((q +
+                        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf && "
+                        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key "
+                        "-CAcreateserial -out server.pem -days 2 -extfile ext.cnf" +
+                        quiet)
+                           .c_str()) == 0 &&
+           std::system((q + "openssl req -x509" + ec +
+                        "-keyout other.key -out other.pem -days 2 "
+                        "-subj '/CN=qtor other CA'" +
+                        quiet)
+                           .c_str()) == 0 &&
+           std::system(
+               (q + "mosquitto_passwd -b -c passwd station 'right horse 7'" + quiet).c_str()) == 0;
 }
 
 TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileRunModeGoesOn) {
@@ -131,17 +147,17 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
     fs::create_directories(pki);
     ASSERT_TRUE(MakeCredentials(pki)) << ReadFile(pki / "openssl.log");
     const int tls = FreePort();
-    Broker broker(dir / "broker", "listener " + std::to_string(tls) + " 127.0.0.1\n" +
-                                      "cafile " + (pki / "ca.pem").string() + "\ncertfile " +
-                                      (pki / "server.pem").string() + "\nkeyfile " +
-                                      (pki / "server.key").string() +
-                                      "\nallow_anonymous false\npassword_file " +
-                                      (pki / "passwd").string() + "\n");
+    Broker broker(dir / "broker",
+                  "listener " + std::to_string(tls) + " 127.0.0.1\n" + "cafile " +
+                      (pki / "ca.pem").string() + "\ncertfile " + (pki / "server.pem").string() +
+                      "\nkeyfile " + (pki / "server.key").string() +
+                      "\nallow_anonymous false\npassword_file " + (pki / "passwd").string() + "\n");
     ASSERT_TRUE(broker.Start()) << ReadFile(dir / "broker" / "broker.log");
     ASSERT_TRUE(Until([&] { return Accepts(tls); }, 5));
     Subscriber sub(broker.port());
     ASSERT_TRUE(Until([&] { return sub.Subscribed(); }, 5));
-    for (const auto& [name, text] : {std::pair{"right", "right horse 7"}, {"wrong", "wrong horse 7"}}) {
+    for (const auto& [name, text] :
+         {std::pair{"right", "right horse 7"}, {"wrong", "wrong horse 7"}}) {
         std::ofstream(dir / name) << text << "\n";
         fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write);
     }
@@ -162,7 +178,8 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
     EXPECT_TRUE(Says("good.log", "qtor-ctl: MQTT: connected to localhost", 10))
         << ReadFile(dir / "good.log");
     EXPECT_TRUE(Until([&] { return RecordIndexes(sub, "good").size() >= 24; }, 10));
-    EXPECT_TRUE(Says("untrusted.log", "qtor-ctl: MQTT: retrying in 1 s: certificate not trusted", 10))
+    EXPECT_TRUE(
+        Says("untrusted.log", "qtor-ctl: MQTT: retrying in 1 s: certificate not trusted", 10))
         << ReadFile(dir / "untrusted.log");
     EXPECT_TRUE(Says("refused.log", "qtor-ctl: MQTT: retrying in 1 s: not authorised", 10))
         << ReadFile(dir / "refused.log");

@@ -1,5 +1,7 @@
 // The plant link in this process against a real broker: what a broker that goes away, or a
 // program restarted meanwhile, does to the events, the records and the status.
+#include "plant_link.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -7,7 +9,6 @@
 #include <QJsonObject>
 
 #include "broker.h"
-#include "plant_link.h"
 #include "protocol.h"
 
 namespace {
@@ -98,7 +99,8 @@ TEST_F(PlantLinkTest, EventsWhileTheBrokerIsAwayArriveOnceInOrderAndDroppedRecor
     // Ten seconds away: an alarm of A begins and ends, the line is lost and comes back, a
     // parameter set is written; records go on meanwhile.
     const long long awayFrom = next;
-    Feed(plant, &next, 4.0, [awayFrom](long long i) { return i >= awayFrom + 10 && i < awayFrom + 20; });
+    Feed(plant, &next, 4.0,
+         [awayFrom](long long i) { return i >= awayFrom + 10 && i < awayFrom + 20; });
     plant.LinkChanged({LinkHealth::kNoReply, 1, "Timeout RS232-Line!"});
     plant.LinkChanged({LinkHealth::kConnected, 1, "FW 1.0"});
     std::uint16_t before[16] = {200, 200, 512, 512, 1, 1, 1, 512, 512, 100, 1, 0, 1000, 0, 0, 0};
@@ -136,18 +138,22 @@ TEST_F(PlantLinkTest, EventsWhileTheBrokerIsAwayArriveOnceInOrderAndDroppedRecor
     // Records flow again, and the queue on disk is empty.
     const long long back = next;
     Feed(plant, &next, 0.5, [](long long) { return false; });
-    ASSERT_TRUE(Until([&] {
-        const auto i = RecordIndexes(sub, station);
-        return !i.empty() && i.back() == next - 1;
-    }, 5));
+    ASSERT_TRUE(Until(
+        [&] {
+            const auto i = RecordIndexes(sub, station);
+            return !i.empty() && i.back() == next - 1;
+        },
+        5));
     EXPECT_GE(RecordIndexes(sub, station).size(), std::size_t(upTo + next - back));
     EXPECT_EQ(plant.EventsWaiting(), 0u);
 
     plant.Stop();
-    ASSERT_TRUE(Until([&] {
-        const auto s = sub.Payloads(station, "status");
-        return !s.empty() && Json(s.back())["state"] == "offline";
-    }, 5));
+    ASSERT_TRUE(Until(
+        [&] {
+            const auto s = sub.Payloads(station, "status");
+            return !s.empty() && Json(s.back())["state"] == "offline";
+        },
+        5));
 }
 
 TEST_F(PlantLinkTest, AProgramRestartedWhileTheBrokerIsDownLosesNoEvent) {
