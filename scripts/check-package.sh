@@ -66,6 +66,31 @@ if [ -x "$usr/bin/qtor-ctl" ]; then
     env -u DISPLAY -u QT_QPA_PLATFORM qtor-ctl report "$scratch/run.csv" --pdf "$scratch/run.pdf"
     head -c 5 "$scratch/run.pdf" | grep -q '%PDF-' || fail "qtor-ctl report wrote no PDF"
     echo "qtor-ctl report: $(stat -c %s "$scratch/run.pdf") bytes of PDF"
+    # The service stops it with SIGTERM and counts any status but 0 as a failure. No broker
+    # is needed: it keeps trying while it runs.
+    status=0
+    XDG_CONFIG_HOME=$scratch/monitor timeout --preserve-status -s TERM 2 \
+        qtor-ctl --demo monitor --mqtt mqtt://127.0.0.1:9 2> "$scratch/stderr" || status=$?
+    [ "$status" -eq 0 ] || { cat "$scratch/stderr"; fail "qtor-ctl monitor ended with $status"; }
+    echo "qtor-ctl monitor: ran, closed by SIGTERM with 0"
+
+    unit=$usr/lib/systemd/system/qtor-monitor@.service
+    [ -f "$unit" ] || fail "no qtor-monitor@.service"
+    [ -f "$usr/lib/sysusers.d/qtor-monitor.conf" ] || fail "no sysusers.d entry for qtor-monitor"
+    user=$(sed -n 's/^User=//p' "$unit")
+    grep -q "^u $user " "$usr/lib/sysusers.d/qtor-monitor.conf" ||
+        fail "the sysusers.d entry does not make the unit's user $user"
+    dpkg-deb --ctrl-tarfile "$deb" | tar -t > "$scratch/control.list"
+    grep -q 'postinst$' "$scratch/control.list" || fail "no postinst, which makes that user"
+    # systemd's own check where it is at hand; it looks for the program and the manual page
+    # the unit names, so both are taken from the package.
+    if command -v systemd-analyze > /dev/null; then
+        sed "s|/usr/bin/|$usr/bin/|" "$unit" > "$scratch/qtor-monitor@.service"
+        warnings=$(MANPATH=$usr/share/man systemd-analyze verify \
+            "$scratch/qtor-monitor@.service" 2>&1) || fail "qtor-monitor@.service: $warnings"
+        [ -z "$warnings" ] || fail "qtor-monitor@.service: $warnings"
+        echo "systemd-analyze verify: qtor-monitor@.service valid"
+    fi
 fi
 
 # The menu entry and its action start the program; it runs until SIGTERM closes it with 0.
