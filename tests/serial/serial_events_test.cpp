@@ -1,8 +1,10 @@
 // Waiting in an event-pumping loop must stay calm and still answer promptly.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include "port_table.h"
 #include "serial_test_util.h"
@@ -51,3 +53,21 @@ TEST(ProcessSystemEvents, RunsPostedWorkWithoutWaitingForTheWakeUp) {
 }
 
 }  // namespace
+
+// Another thread (the plant link's) may be the first to post: the call still runs in the
+// event loop's thread. Each test runs in a process of its own, so nothing posted before.
+TEST(PostToEventLoop, AFirstCallFromAnotherThreadRunsInTheEventLoop) {
+    std::atomic<bool> ran{false};
+    std::thread::id where;
+    std::thread poster([&] {
+        PostToEventLoop([&] {
+            where = std::this_thread::get_id();
+            ran = true;
+        });
+    });
+    poster.join();
+    const double t0 = Timer();
+    while (!ran && Timer() - t0 < 2.0) ProcessSystemEvents();
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(where, std::this_thread::get_id());
+}
