@@ -1,7 +1,5 @@
 #include "plant_link.h"
 
-#include <QString>
-#include <QSysInfo>
 #include <chrono>
 #include <filesystem>
 
@@ -78,7 +76,7 @@ std::string TopicLevel(const std::string& name) {
 }
 
 std::string DefaultStationName(const std::string& portName) {
-    return TopicLevel(QSysInfo::machineHostName().toStdString() + "-" + portName);
+    return TopicLevel(HostName() + "-" + portName);
 }
 
 PlantLink::PlantLink(std::string program) : program_(std::move(program)) {}

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QSettings>
+#include <QString>
+#include <QSysInfo>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +69,11 @@ std::string SystemUserName() {
     for (const char* name : {"USER", "USERNAME", "LOGNAME"})
         if (const char* v = std::getenv(name); v && *v) return v;
     return "unknown";
+}
+
+std::string HostName() {
+    const std::string name = QSysInfo::machineHostName().toStdString();
+    return name.empty() ? "localhost" : name;
 }
 
 std::string LocalTimeWithOffset(std::chrono::system_clock::time_point when) {

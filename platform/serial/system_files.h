@@ -11,6 +11,8 @@
 bool AppendDurably(const std::string& path, const std::string& bytes, std::string* error);
 // The system user running the program; "unknown" when the system does not say.
 std::string SystemUserName();
+// This computer's name on the network; "localhost" when the system gives none.
+std::string HostName();
 // "2026-12-09T01:02:03.456+01:00": the local time with its offset from UTC.
 std::string LocalTimeWithOffset(std::chrono::system_clock::time_point when);
 // True when group and others may neither read nor write `path` (always true where the system
