@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <cstdlib>
 
+#include "../serial/serial_sim_process.h"
 #include "broker.h"
 #include "read_file.h"
 
@@ -109,6 +110,47 @@ TEST_F(Monitor, PublishesEveryRecordInOrderAndGoesOfflineOnACloseOrByItsLastWill
         },
         10))
         << sub.Payloads("m1", "status").back();
+}
+
+// The sensor's adapter unplugged and plugged in again (the simulator stopped and started at the
+// same path): the line lost and back are events, and the records go on in the same run.
+TEST_F(Monitor, ConnectsAgainWhenTheSensorComesBackAndSaysSoInEvents) {
+    Broker broker(dir / "broker");
+    ASSERT_TRUE(broker.Start());
+    Subscriber sub(broker.port());
+    ASSERT_TRUE(Until([&] { return sub.Subscribed(); }, 5));
+    const std::string link = (dir / "adapter").string();
+    auto sim = std::make_unique<SimProcess>(std::vector<std::string>{"--link", link});
+    ASSERT_FALSE(sim->path().empty());
+    std::vector<std::string> argv = {QTOR_BIN_DIR "/qtor-ctl",
+                                     "--port",
+                                     link,
+                                     "monitor",
+                                     "--mqtt",
+                                     "mqtt://127.0.0.1:" + std::to_string(broker.port()),
+                                     "--station",
+                                     "plug"};
+    Child monitor(argv, dir / "plug.log");
+    ASSERT_TRUE(Until([&] { return RecordIndexes(sub, "plug").size() >= 24; }, 10))
+        << ReadFile(dir / "plug.log");
+    sim->Stop(SIGTERM);
+    ASSERT_TRUE(Until([&] { return !sub.Payloads("plug", "event").empty(); }, 10))
+        << ReadFile(dir / "plug.log");
+    const std::size_t before = RecordIndexes(sub, "plug").size();
+    Until([] { return false; }, 2.0);
+    sim = std::make_unique<SimProcess>(std::vector<std::string>{"--link", link});
+    ASSERT_TRUE(Until([&] { return sub.Payloads("plug", "event").size() >= 2; }, 10))
+        << ReadFile(dir / "plug.log");
+    ASSERT_TRUE(Until([&] { return RecordIndexes(sub, "plug").size() >= before + 24; }, 10));
+    const auto events = sub.Payloads("plug", "event");
+    EXPECT_EQ(Json(events[0])["kind"], "link-lost") << events[0];
+    EXPECT_EQ(Json(events[1])["kind"], "link-back") << events[1];
+    EXPECT_EQ(Json(events[1])["firmware"], "Q-TOR SIM V1.0");
+    const std::vector<long long> got = RecordIndexes(sub, "plug");
+    std::vector<long long> all(got.size());
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(got, all) << "one run: the index goes on";
+    EXPECT_EQ(monitor.Stop(SIGTERM), 0);
 }
 
 // A certificate authority of the test's, a broker certificate it signed for 127.0.0.1 and
