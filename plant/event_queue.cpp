@@ -95,7 +95,7 @@ bool EventQueue::Push(const std::string& members, std::string* why) {
     }
     ++nextSeq_;
     lines_.push_back(line);
-    if (lines_.size() > kCapacity) {
+    if (lines_.size() > capacity_) {
         Pop();
         ++dropped_;
     }

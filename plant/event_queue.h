@@ -11,6 +11,7 @@
 class EventQueue {
   public:
     static constexpr std::size_t kCapacity = 10000;
+    explicit EventQueue(std::size_t capacity = kCapacity) : capacity_(capacity) {}
 
     // Loads what `path` holds undelivered; creates its folder. False with why when it cannot.
     bool Open(const std::string& path, std::string* why);
@@ -28,6 +29,7 @@ class EventQueue {
 
   private:
     void WriteState() const;
+    std::size_t capacity_;
     std::string path_;
     std::deque<std::string> lines_;
     long long delivered_ = 0;  // bytes of the file delivered
