@@ -40,8 +40,13 @@ TEST(EventQueue, KeepsOrderAndNumbersAcrossARestartAndDropsTheOldestWhenFull) {
     EXPECT_EQ(after.Size(), 4u) << "full: the oldest went";
     EXPECT_EQ(after.TakeDropped(), 1);
     EXPECT_EQ(after.TakeDropped(), 0);
+    EventQueue reread(4);
+    ASSERT_TRUE(reread.Open(path, &why));
     std::vector<long long> seqs;
-    for (; !after.Empty(); after.Pop()) seqs.push_back(Seq(after.Front()));
+    for (; !after.Empty(); after.Pop(), reread.Pop()) {
+        seqs.push_back(Seq(after.Front()));
+        EXPECT_EQ(reread.Front(), after.Front()) << "the file holds what the queue holds";
+    }
     EXPECT_EQ(seqs, (std::vector<long long>{3, 4, 5, 6}));
     EXPECT_EQ(fs::file_size(path), 0u) << "all delivered: the file starts afresh";
     EventQueue empty(4);
