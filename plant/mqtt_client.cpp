@@ -118,13 +118,14 @@ std::string Reason(const Shared& s, int rc, int savedErrno) {
     if (s.connack == 4 || s.connack == 5) return "not authorised";
     if (s.connack > 0) return mosquitto_connack_string(s.connack);
     if (s.tlsUntrusted) return "certificate not trusted";
+    // The system's word wins where it has one: the library's code may be a general one.
+    if (savedErrno == ECONNREFUSED) return "connection refused";
+    if (savedErrno == ETIMEDOUT) return "no answer";
+    if (savedErrno == EHOSTUNREACH || savedErrno == ENETUNREACH) return "host unreachable";
     switch (rc) {
         case MOSQ_ERR_TLS: return "TLS handshake failed";
         case MOSQ_ERR_EAI: return "host not found";
         case MOSQ_ERR_ERRNO:
-            if (savedErrno == ECONNREFUSED) return "connection refused";
-            if (savedErrno == ETIMEDOUT) return "no answer";
-            if (savedErrno == EHOSTUNREACH || savedErrno == ENETUNREACH) return "host unreachable";
             if (savedErrno == ECONNRESET || savedErrno == EPIPE || savedErrno == 0)
                 return "connection lost";
             return std::string("connection failed: ") + std::strerror(savedErrno);
@@ -163,8 +164,11 @@ mosquitto* NewConnection(Shared& s) {
 // Serves one connection until it ends or the client stops; the reason it ended, or empty.
 std::string Serve(Shared& s, mosquitto* m, bool* wasConnected) {
     errno = 0;
-    int rc = mosquitto_connect(m, s.target.host.c_str(), s.target.port, 30);
+    // Not blocking: a broker whose host drops the packets would hold a stop for minutes.
+    int rc = mosquitto_connect_async(m, s.target.host.c_str(), s.target.port, 30);
     int savedErrno = errno;
+    const auto givenUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool unanswered = false;
     if (rc == MOSQ_ERR_SUCCESS) {
         {
             std::lock_guard lock(s.mutex);
@@ -187,6 +191,10 @@ std::string Serve(Shared& s, mosquitto* m, bool* wasConnected) {
                 });
             }
             if (rc != MOSQ_ERR_SUCCESS || s.connack > 0) break;
+            if (!s.connected && std::chrono::steady_clock::now() > givenUp) {
+                unanswered = true;
+                break;
+            }
         }
     }
     const bool stopping = [&s] {
@@ -220,7 +228,8 @@ std::string Serve(Shared& s, mosquitto* m, bool* wasConnected) {
         s.mosq = nullptr;
         s.connected = false;
     }
-    return stopping ? std::string() : Reason(s, rc, savedErrno);
+    if (stopping) return {};
+    return unanswered ? "no answer" : Reason(s, rc, savedErrno);
 }
 
 void Run(const std::shared_ptr<Shared>& shared) {
