@@ -125,6 +125,7 @@ std::string Reason(const Shared& s, int rc, int savedErrno) {
     switch (rc) {
         case MOSQ_ERR_TLS: return "TLS handshake failed";
         case MOSQ_ERR_EAI: return "host not found";
+        case MOSQ_ERR_PROTOCOL: return "no MQTT broker answered";
         case MOSQ_ERR_ERRNO:
             if (savedErrno == ECONNRESET || savedErrno == EPIPE || savedErrno == 0)
                 return "connection lost";
