@@ -69,6 +69,7 @@ std::string PlantStationName(const PlantConfig& config, const Station& s, bool f
 }
 
 bool ApplyPlant(Station& s, const PlantConfig& config, bool first) {
+    s.plant.stateChanged = [&s] { ShowPlantState(s); };
     s.plant.Stop();
     if (config.url.empty()) {
         ShowPlantState(s);

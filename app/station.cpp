@@ -12,7 +12,6 @@
 #include "graph_model.h"
 #include "mapping.h"
 #include "operator_level.h"
-#include "plant_view.h"
 #include "port_table.h"
 #include "qtor_version.h"
 #include "quality_text.h"
@@ -115,7 +114,6 @@ void Station::AdoptPanels(PanelHandles loaded) {
          std::initializer_list<RecordConsumer*>{&charts, &recording, &numbers, &capability, &plant})
         records.Register(c);
     plant.alarmAfter = [this] { return quality.alarmAfter; };
-    plant.stateChanged = [this] { ShowPlantState(*this); };
     ApplyParameterRanges(panels);
     linkView.Install([this] { return InitRS232(link, params); });
     link.views.health = [this](const LinkStatus& st) {

@@ -1,11 +1,12 @@
 // The events waiting for the broker on disk: what a restart, a crash while writing and a full
 // queue do to them.
+#include "event_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "event_queue.h"
 #include "read_file.h"
 
 namespace fs = std::filesystem;
