@@ -88,8 +88,13 @@ bool ApplyPlant(Station& s, const PlantConfig& config, bool first) {
         ShowPlantState(s);
         return false;
     }
-    // The line as it stands, and the set shown, once the broker is there.
+    // The line as it stands, and the set it last gave, once the broker is there.
     s.plant.LinkChanged(s.link.Health());
+    if (s.link.Health().health == LinkHealth::kConnected) {
+        std::uint16_t words[PNUM];
+        ParameterWords(s.params, words);
+        s.plant.ParametersRead(words);
+    }
     return true;
 }
 

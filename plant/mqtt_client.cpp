@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 
@@ -137,9 +138,14 @@ std::string Reason(const Shared& s, int rc, int savedErrno) {
     }
 }
 
-mosquitto* NewConnection(Shared& s) {
+// A client object set up for one connection; null with why when it cannot be, so that an
+// mqtts address never goes out without its TLS.
+mosquitto* NewConnection(Shared& s, std::string* why) {
     mosquitto* m = mosquitto_new(s.id.c_str(), true, &s);
-    if (!m) return nullptr;
+    if (!m) {
+        *why = "out of memory";
+        return nullptr;
+    }
     mosquitto_threaded_set(m, true);
     mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(m, OnConnect);
@@ -155,9 +161,16 @@ mosquitto* NewConnection(Shared& s) {
         if (c.caFile.empty()) mosquitto_int_option(m, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         auto opt = [](const std::string& v) { return v.empty() ? nullptr : v.c_str(); };
         // The broker's certificate and its name are checked: no insecure mode is offered.
-        mosquitto_tls_set(m, opt(c.caFile), c.caFile.empty() ? "/etc/ssl/certs" : nullptr,
-                          opt(c.certFile), opt(c.keyFile), nullptr);
-        mosquitto_tls_opts_set(m, 1, nullptr, nullptr);
+        if (mosquitto_tls_set(m, opt(c.caFile), c.caFile.empty() ? "/etc/ssl/certs" : nullptr,
+                              opt(c.certFile), opt(c.keyFile), nullptr) != MOSQ_ERR_SUCCESS ||
+            mosquitto_tls_opts_set(m, 1, nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            std::error_code ec;
+            *why = !c.caFile.empty() && !std::filesystem::is_regular_file(c.caFile, ec)
+                       ? "CA file unreadable"
+                       : "certificate or key unreadable";
+            mosquitto_destroy(m);
+            return nullptr;
+        }
     }
     return m;
 }
@@ -244,9 +257,10 @@ void Run(const std::shared_ptr<Shared>& shared) {
         ++s.connection;
         s.connack = -1;
         s.tlsUntrusted = false;
-        mosquitto* m = NewConnection(s);
+        std::string why;
+        mosquitto* m = NewConnection(s, &why);
         bool wasConnected = false;
-        const std::string why = m ? Serve(s, m, &wasConnected) : "out of memory";
+        if (m) why = Serve(s, m, &wasConnected);
         if (m) mosquitto_destroy(m);
         if (wasConnected) attempt = 0;
         const int delay = RetryDelaySeconds(attempt++);

@@ -217,6 +217,10 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
                "--mqtt-user", "station", "--mqtt-password-file", (dir / "wrong").string(),
                "--record", (dir / "refused.csv").string()},
               "refused.log");
+    // An authority that cannot be read is no reason to go without TLS.
+    auto missing = Start({"--mqtt", "mqtts://127.0.0.1:" + std::to_string(broker.port()),
+                          "--station", "missing", "--mqtt-ca", (pki / "none.pem").string()},
+                         "missing.log");
     EXPECT_TRUE(Says("good.log", "qtor-ctl: MQTT: connected to localhost", 10))
         << ReadFile(dir / "good.log");
     EXPECT_TRUE(Until([&] { return RecordIndexes(sub, "good").size() >= 24; }, 10));
@@ -232,7 +236,10 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
     EXPECT_GE(Lines(dir / "refused.csv") - b, 30);
     EXPECT_TRUE(sub.Payloads("untrusted", "record").empty());
     EXPECT_TRUE(sub.Payloads("refused", "record").empty());
-    for (auto* m : {&good, &untrusted, &refused}) EXPECT_EQ((*m)->Stop(SIGTERM), 0);
+    EXPECT_TRUE(Says("missing.log", "qtor-ctl: MQTT: retrying in 1 s: CA file unreadable", 5))
+        << ReadFile(dir / "missing.log");
+    EXPECT_TRUE(sub.Payloads("missing", "status").empty()) << "nothing over the plain port";
+    for (auto* m : {&good, &untrusted, &refused, &missing}) EXPECT_EQ((*m)->Stop(SIGTERM), 0);
     for (const char* log : {"good.log", "untrusted.log", "refused.log"})
         EXPECT_EQ(ReadFile(dir / log).find("horse"), std::string::npos) << "no password in " << log;
 }
