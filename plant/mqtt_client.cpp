@@ -75,8 +75,8 @@ struct MqttClient::Shared {
 
     // Of the connection being tried or served, on the thread only.
     int connection = 0;
-    int connack = -1;           // the broker's answer: 0 accepted
-    bool tlsUntrusted = false;  // the library said the certificate failed its check
+    int connack = -1;        // the broker's answer: 0 accepted
+    std::string tlsFailure;  // what the library's log said of the TLS handshake
     int lastMid = -1;
     std::atomic<bool> lastDelivered{false};
 };
@@ -106,19 +106,27 @@ void OnPublish(mosquitto*, void* data, int mid) {
     });
 }
 
+// The library names a TLS failure only in its log, in OpenSSL's words.
 void OnLog(mosquitto*, void* data, int level, const char* text) {
     if (level != MOSQ_LOG_ERR || !text) return;
+    std::string& failure = static_cast<Shared*>(data)->tlsFailure;
     const std::string line = text;
-    if (line.find("certificate verify failed") != std::string::npos ||
-        line.find("certificate") != std::string::npos)
-        static_cast<Shared*>(data)->tlsUntrusted = true;
+    if (!failure.empty() || line.find("OpenSSL") == std::string::npos) return;
+    if (line.find("certificate verify failed") != std::string::npos)
+        failure = "certificate not trusted";  // the broker's, by us
+    else if (line.find("alert certificate required") != std::string::npos)
+        failure = "client certificate needed";
+    else if (line.find("alert") != std::string::npos &&
+             (line.find("certificate") != std::string::npos ||
+              line.find("unknown ca") != std::string::npos))
+        failure = "client certificate refused";  // ours, by the broker
 }
 
 // Why a try failed or a connection ended, in the words the status bar shows.
 std::string Reason(const Shared& s, int rc, int savedErrno) {
     if (s.connack == 4 || s.connack == 5) return "not authorised";
     if (s.connack > 0) return mosquitto_connack_string(s.connack);
-    if (s.tlsUntrusted) return "certificate not trusted";
+    if (!s.tlsFailure.empty()) return s.tlsFailure;
     // The system's word wins where it has one: the library's code may be a general one.
     if (savedErrno == ECONNREFUSED) return "connection refused";
     if (savedErrno == ETIMEDOUT) return "no answer";
@@ -256,7 +264,7 @@ void Run(const std::shared_ptr<Shared>& shared) {
         }
         ++s.connection;
         s.connack = -1;
-        s.tlsUntrusted = false;
+        s.tlsFailure.clear();
         std::string why;
         mosquitto* m = NewConnection(s, &why);
         bool wasConnected = false;

@@ -154,37 +154,28 @@ TEST_F(Monitor, ConnectsAgainWhenTheSensorComesBackAndSaysSoInEvents) {
 }
 
 // A certificate authority of the test's, a broker certificate it signed for 127.0.0.1 and
-// localhost, another authority that signed nothing of this broker's, and a password file.
+// localhost, a client certificate it signed, another authority that signed nothing of this
+// broker's, and a password file.
 bool MakeCredentials(const fs::path& d) {
-    const std::string q = "cd " + d.string() + " && ";
     const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
-    const std::string quiet = " > openssl.log 2>&1";
-    return std::system((q + "openssl req -x509" + ec +
-                        "-keyout ca.key -out ca.pem -days 2 "
-                        "-subj '/CN=qtor test CA'" +
-                        quiet)
-                           .c_str()) == 0 &&
-           std::system((q + "openssl req" + ec +
-                        "-keyout server.key -out server.csr "
-                        "-subj '/CN=localhost'" +
-                        quiet)
-                           .c_str()) == 0 &&
-           std::system((q +
-                        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf && "
-                        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key "
-                        "-CAcreateserial -out server.pem -days 2 -extfile ext.cnf" +
-                        quiet)
-                           .c_str()) == 0 &&
-           std::system((q + "openssl req -x509" + ec +
-                        "-keyout other.key -out other.pem -days 2 "
-                        "-subj '/CN=qtor other CA'" +
-                        quiet)
-                           .c_str()) == 0 &&
-           std::system(
-               (q + "mosquitto_passwd -b -c passwd station 'right horse 7'" + quiet).c_str()) == 0;
+    const std::string sign = " -CA ca.pem -CAkey ca.key -CAcreateserial -days 2";
+    const std::string steps[] = {
+        "openssl req -x509" + ec + "-keyout ca.key -out ca.pem -days 2 -subj '/CN=qtor test CA'",
+        "openssl req" + ec + "-keyout server.key -out server.csr -subj '/CN=localhost'",
+        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf",
+        "openssl x509 -req -in server.csr -out server.pem -extfile ext.cnf" + sign,
+        "openssl req" + ec + "-keyout client.key -out client.csr -subj '/CN=station'",
+        "openssl x509 -req -in client.csr -out client.pem" + sign,
+        "openssl req -x509" + ec + "-keyout other.key -out other.pem -days 2 -subj '/CN=other'",
+        "mosquitto_passwd -b -c passwd station 'right horse 7'",
+    };
+    for (const std::string& step : steps)
+        if (std::system(("cd " + d.string() + " && " + step + " >> openssl.log 2>&1").c_str()) != 0)
+            return false;
+    return true;
 }
 
-TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileRunModeGoesOn) {
+TEST_F(Monitor, TlsConnectsWithItsAuthorityAndCertificateAndEachMissingPieceIsRefusedWithItsText) {
     const fs::path pki = dir / "pki";
     fs::create_directories(pki);
     ASSERT_TRUE(MakeCredentials(pki)) << ReadFile(pki / "openssl.log");
@@ -193,7 +184,8 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
                   "listener " + std::to_string(tls) + " 127.0.0.1\n" + "cafile " +
                       (pki / "ca.pem").string() + "\ncertfile " + (pki / "server.pem").string() +
                       "\nkeyfile " + (pki / "server.key").string() +
-                      "\nallow_anonymous false\npassword_file " + (pki / "passwd").string() + "\n");
+                      "\nrequire_certificate true\nallow_anonymous false\npassword_file " +
+                      (pki / "passwd").string() + "\n");
     ASSERT_TRUE(broker.Start()) << ReadFile(dir / "broker" / "broker.log");
     ASSERT_TRUE(Until([&] { return Accepts(tls); }, 5));
     Subscriber sub(broker.port());
@@ -204,19 +196,30 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
         fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write);
     }
     const std::string url = "mqtts://localhost:" + std::to_string(tls);
-    auto good = Start({"--mqtt", url, "--station", "good", "--mqtt-ca", (pki / "ca.pem").string(),
-                       "--mqtt-user", "station", "--mqtt-password-file", (dir / "right").string()},
-                      "good.log");
-    auto untrusted =
-        Start({"--mqtt", url, "--station", "untrusted", "--mqtt-ca", (pki / "other.pem").string(),
-               "--mqtt-user", "station", "--mqtt-password-file", (dir / "right").string(),
-               "--record", (dir / "untrusted.csv").string()},
-              "untrusted.log");
-    auto refused =
-        Start({"--mqtt", url, "--station", "refused", "--mqtt-ca", (pki / "ca.pem").string(),
-               "--mqtt-user", "station", "--mqtt-password-file", (dir / "wrong").string(),
-               "--record", (dir / "refused.csv").string()},
-              "refused.log");
+    // A station of the broker's: its authority, password file and, with `cert`, its own
+    // certificate; recording its records.
+    auto station = [&](const std::string& name, const char* ca, const char* password, bool cert) {
+        std::vector<std::string> args = {"--mqtt",
+                                         url,
+                                         "--station",
+                                         name,
+                                         "--mqtt-ca",
+                                         (pki / ca).string(),
+                                         "--mqtt-user",
+                                         "station",
+                                         "--mqtt-password-file",
+                                         (dir / password).string(),
+                                         "--record",
+                                         (dir / (name + ".csv")).string()};
+        if (cert)
+            args.insert(args.end(), {"--mqtt-cert", (pki / "client.pem").string(), "--mqtt-key",
+                                     (pki / "client.key").string()});
+        return Start(args, name + ".log");
+    };
+    auto good = station("good", "ca.pem", "right", true);
+    auto untrusted = station("untrusted", "other.pem", "right", true);
+    auto refused = station("refused", "ca.pem", "wrong", true);
+    auto nocert = station("nocert", "ca.pem", "right", false);
     // An authority that cannot be read is no reason to go without TLS.
     auto missing = Start({"--mqtt", "mqtts://127.0.0.1:" + std::to_string(broker.port()),
                           "--station", "missing", "--mqtt-ca", (pki / "none.pem").string()},
@@ -229,6 +232,9 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
         << ReadFile(dir / "untrusted.log");
     EXPECT_TRUE(Says("refused.log", "qtor-ctl: MQTT: retrying in 1 s: not authorised", 10))
         << ReadFile(dir / "refused.log");
+    EXPECT_TRUE(
+        Says("nocert.log", "qtor-ctl: MQTT: retrying in 1 s: client certificate needed", 10))
+        << ReadFile(dir / "nocert.log");
     // Run mode goes on at the line's pace, refused or not.
     const long long a = Lines(dir / "untrusted.csv"), b = Lines(dir / "refused.csv");
     Until([] { return false; }, 2.0);
@@ -239,8 +245,9 @@ TEST_F(Monitor, TlsConnectsWithItsAuthorityAndAWrongOneOrPasswordIsRefusedWhileR
     EXPECT_TRUE(Says("missing.log", "qtor-ctl: MQTT: retrying in 1 s: CA file unreadable", 5))
         << ReadFile(dir / "missing.log");
     EXPECT_TRUE(sub.Payloads("missing", "status").empty()) << "nothing over the plain port";
-    for (auto* m : {&good, &untrusted, &refused, &missing}) EXPECT_EQ((*m)->Stop(SIGTERM), 0);
-    for (const char* log : {"good.log", "untrusted.log", "refused.log"})
+    for (auto* m : {&good, &untrusted, &refused, &nocert, &missing})
+        EXPECT_EQ((*m)->Stop(SIGTERM), 0);
+    for (const char* log : {"good.log", "untrusted.log", "refused.log", "nocert.log"})
         EXPECT_EQ(ReadFile(dir / log).find("horse"), std::string::npos) << "no password in " << log;
 }
 
