@@ -1,19 +1,11 @@
 // A station's plant link in the program: run mode's records and a Send's changed words reach a
 // real broker, and the status bar shows the broker's state in words and colour.
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include "../plant/broker.h"
 #include "app_fixture.h"
 #include "plant_view.h"
 #include "state_colours.h"
 
 namespace {
-
-QJsonObject Json(const std::string& payload) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
-}
 
 class PlantPanels : public AppTest {
   protected:
@@ -57,13 +49,7 @@ TEST_F(PlantPanels, RunModesRecordsAndASendsWordsReachTheBrokerWhoseStateTheStat
     EXPECT_EQ(colour, colours::kGood);
     EXPECT_EQ(visible, 1);
 
-    auto indexes = [&sub] {
-        std::vector<long long> i;
-        for (const std::string& p : sub.Payloads("cell4", "record"))
-            for (const auto& r : Json(p)["records"].toArray())
-                i.push_back(r.toObject()["index"].toInteger());
-        return i;
-    };
+    auto indexes = [&sub] { return RecordIndexes(sub, "cell4"); };
     When([&] { return indexes().size() >= 30; }, [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
     Fire(BTNRun, EVENT_COMMIT);
     const long long n = station.quality.Stats(Channel::kA).n;

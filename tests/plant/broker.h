@@ -2,6 +2,7 @@
 // subscribes to qtor/#. POSIX only, test side.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -9,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -201,3 +205,26 @@ class Subscriber {
     std::vector<Message> messages_;
     std::atomic<bool> subscribed_{false};
 };
+
+inline QJsonObject Json(const std::string& payload) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
+}
+
+// The indexes of the records published for `station`, in the order they came.
+inline std::vector<long long> RecordIndexes(Subscriber& sub, const std::string& station) {
+    std::vector<long long> indexes;
+    for (const std::string& p : sub.Payloads(station, "record"))
+        for (const auto& r : Json(p)["records"].toArray())
+            indexes.push_back(r.toObject()["index"].toInteger());
+    return indexes;
+}
+
+// A folder of the running test's own, made empty.
+inline fs::path TestFolder(const std::string& prefix) {
+    const fs::path dir = fs::temp_directory_path() /
+                         (prefix + std::to_string(getpid()) + "-" +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}

@@ -2,9 +2,6 @@
 // over TLS with a password, and refused with the reason while run mode goes on.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdlib>
 
 #include "../serial/serial_sim_process.h"
@@ -12,18 +9,6 @@
 #include "read_file.h"
 
 namespace {
-
-QJsonObject Json(const std::string& payload) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
-}
-
-std::vector<long long> RecordIndexes(Subscriber& sub, const std::string& station) {
-    std::vector<long long> indexes;
-    for (const std::string& p : sub.Payloads(station, "record"))
-        for (const auto& r : Json(p)["records"].toArray())
-            indexes.push_back(r.toObject()["index"].toInteger());
-    return indexes;
-}
 
 long long Lines(const fs::path& file) {
     const std::string text = ReadFile(file);
@@ -33,11 +18,7 @@ long long Lines(const fs::path& file) {
 class Monitor : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("qtor-monitor-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = TestFolder("qtor-monitor-");
         // The event queue goes to the settings folder: one of the test's own.
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     }

@@ -4,18 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include "broker.h"
 #include "protocol.h"
 
 namespace {
-
-QJsonObject Json(const std::string& payload) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(payload)).object();
-}
 
 // A live record: A and B as given, both against 412..612.
 Record Rec(long long index, int a, int b) {
@@ -30,23 +22,9 @@ Record Rec(long long index, int a, int b) {
     return r;
 }
 
-std::vector<long long> RecordIndexes(Subscriber& sub, const std::string& station) {
-    std::vector<long long> indexes;
-    for (const std::string& p : sub.Payloads(station, "record"))
-        for (const auto& r : Json(p)["records"].toArray())
-            indexes.push_back(r.toObject()["index"].toInteger());
-    return indexes;
-}
-
 class PlantLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("qtor-plant-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
+    void SetUp() override { dir = TestFolder("qtor-plant-"); }
     void TearDown() override { fs::remove_all(dir); }
     PlantSettings Settings(int port) const {
         PlantSettings s;
