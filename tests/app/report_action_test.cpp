@@ -68,7 +68,9 @@ TEST_F(ReportAction, TheRunSoFarOrTheRecordsInViewWhilePaused) {
     EXPECT_EQ(StatusLine(), "No records for a report yet");
 
     Connect();
-    When([this] { return CountCommand(8) >= 250; }, [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
+    // Stopped on the records taken: the 250th command may still be on the line at Stop.
+    When([this] { return station.quality.Stats(Channel::kA).n >= 250; },
+         [this] { Fire(BTNStop, EVENT_LEFT_CLICK); });
     Fire(BTNRun, EVENT_COMMIT);
     const ChannelStats run = station.quality.Stats(Channel::kA);
     ASSERT_GE(run.n, 250);
